@@ -1,0 +1,21 @@
+# Native build: the portable core and its tests under AddressSanitizer and UBSan.
+if(TESSARIN_SANITIZE)
+  set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(${SANITIZE_FLAGS})
+  add_link_options(${SANITIZE_FLAGS})
+endif()
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE Debug)
+endif()
+
+add_library(tessarin_core STATIC ${TESSARIN_PORTABLE_SOURCES} ${TESSARIN_NATIVE_SOURCES})
+target_include_directories(tessarin_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(tessarin_core PRIVATE ${TESSARIN_WARNINGS})
+
+find_package(GTest REQUIRED)
+file(GLOB NATIVE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+add_executable(native_tests ${NATIVE_TEST_SOURCES})
+target_link_libraries(native_tests PRIVATE tessarin_core GTest::gtest GTest::gtest_main)
+target_compile_options(native_tests PRIVATE ${TESSARIN_WARNINGS})
+include(GoogleTest)
+gtest_discover_tests(native_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60)

@@ -1,0 +1,23 @@
+# Source sets. Portable modules build everywhere; *_win.cpp only for Windows and *_native.cpp
+# only for the native build, which keeps Win32 calls out of the portable core by construction.
+set(TESSARIN_SOURCE_DIRS core setup services actions uninstall net)
+
+set(TESSARIN_PORTABLE_SOURCES)
+set(TESSARIN_WIN_SOURCES)
+set(TESSARIN_NATIVE_SOURCES)
+foreach(dir ${TESSARIN_SOURCE_DIRS})
+  file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  foreach(f ${found})
+    if(f MATCHES "_win\\.cpp$")
+      list(APPEND TESSARIN_WIN_SOURCES ${f})
+    elseif(f MATCHES "_native\\.cpp$")
+      list(APPEND TESSARIN_NATIVE_SOURCES ${f})
+    else()
+      list(APPEND TESSARIN_PORTABLE_SOURCES ${f})
+    endif()
+  endforeach()
+endforeach()
+# The entry is the program itself, not part of the library.
+list(FILTER TESSARIN_WIN_SOURCES EXCLUDE REGEX "/setup/entry_win\\.cpp$")
+
+set(TESSARIN_WARNINGS -Wall -Wextra -Wno-unused-parameter)

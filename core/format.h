@@ -1,0 +1,27 @@
+// printf-style formatting into Strings. The 8-bit forms follow the C runtime's conventions; the
+// wide forms take a UTF-16 format and UTF-16 "%s" arguments ("%hs" takes an 8-bit text).
+#pragma once
+
+#include <cstdarg>
+
+#include "core/string.h"
+
+namespace tessarin {
+
+inline constexpr int kFormatBufferChars = 16384;
+
+String format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void formatAssign(String& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void formatAppend(String& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void formatAppendV(String& s, const char* fmt, va_list args);
+
+String formatWide(const char16_t* fmt, ...);
+void formatAssignWide(String& s, const char16_t* fmt, ...);
+void formatAppendWide(String& s, const char16_t* fmt, ...);
+void formatAppendWideV(String& s, const char16_t* fmt, va_list args);
+
+// Number of times the last 8-bit format on this thread wrote its text (1, or 2 when the result
+// did not fit the stack buffer).
+int lastFormatPasses();
+
+}  // namespace tessarin

@@ -1,0 +1,90 @@
+// The Windows entry of the installer and uninstaller.
+#include <windows.h>
+
+#include "core/convert.h"
+#include "core/fatal.h"
+#include "core/file_read.h"
+#include "core/memory.h"
+#include "core/process.h"
+#include "core/ui.h"
+#include "services/crash_filter.h"
+#include "setup/command_line.h"
+#include "setup/payload_section.h"
+#include "setup/setup_state.h"
+
+namespace tessarin {
+namespace {
+
+constexpr const char* kNoInstallationData =
+    "This program performs installations and uninstallations.\r\n"
+    "There is no installation data present.\r\n"
+    "No uninstallation parameters were specified.\r\n\r\n"
+    "You should not delete this program or execute it directly.";
+
+// Enough of the executable's head for the PE headers and the section table.
+constexpr uint32_t kHeadBytes = 64 * 1024;
+
+String programFileName() {
+    String path = currentModulePath();
+    const char16_t* w = path.w_str();
+    int32_t start = 0;
+    for (int32_t i = 0; i < path.wideLength(); ++i)
+        if (w[i] == u'\\' || w[i] == u'/' || w[i] == u':') start = i + 1;
+    String name, narrow;
+    path.substringWide(name, start, kWholeLength);
+    toNarrow(name.w_str(), name.wideLength(), narrow, 1252, "?");
+    return narrow;
+}
+
+void startUp(HINSTANCE instance) {
+    SetupState& state = setupState();
+    state.programLabel = String(kProgramLabel);
+    state.programLabelWide = String(kProgramLabelWide);
+    installCrashFilter();
+    state.oleInitialized = initializeOle();
+    enablePrivilege(u"SeTakeOwnershipPrivilege");
+    installOutOfMemoryHandler();
+    setFatalErrorHandler(FatalErrorHandler);
+    state.instance = instance;
+    state.icons = loadProgramIcons(instance, 1);
+}
+
+void readCommandLine() {
+    SetupState& state = setupState();
+    String error;
+    bool ok = parseCommandLine(currentCommandLine().w_str(), state.options, error);
+    state.AutomaticMode = state.options.AutomaticMode;
+    state.SilentMode = state.options.SilentMode;
+    if (!ok) fatalError(usageMessage(error, programFileName()).c_str());
+}
+
+[[noreturn]] void runUninstallMode() {
+    const CommandLineOptions& options = setupState().options;
+    if (options.uninstallProductName.empty())
+        fatalError(usageMessage(String("Product name required"), programFileName()).c_str());
+    // The uninstaller flow runs here with options.uninstallProductName; when it reports
+    // success, the uninstall notification is sent and the self-removal started.
+    ExitSetup(0);
+}
+
+[[noreturn]] void runInstallMode() {
+    std::vector<uint8_t> head;
+    if (!readFilePrefix(currentModulePath(), kHeadBytes, head))
+        fatalError(kNoInstallationData);
+    SetupSection section = locateSetupSection(head.data(), head.size());
+    if (!section.found && section.errorCode == 0) fatalError(kNoInstallationData);
+    // Reading the payload header and the install script, the pre-install checks, the wizard
+    // and the install actions follow here; the install branch always ends with code 1.
+    ExitSetup(1);
+}
+
+}  // namespace
+}  // namespace tessarin
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    using namespace tessarin;
+    startUp(instance);
+    readCommandLine();
+    if (setupState().options.UninstallMode) runUninstallMode();
+    runInstallMode();
+}

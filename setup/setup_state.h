@@ -1,0 +1,31 @@
+// Process-wide state of the installer that the entry sets up and every later step reads.
+#pragma once
+
+#include "core/string.h"
+#include "core/ui.h"
+#include "setup/command_line.h"
+
+namespace tessarin {
+
+inline constexpr const char* kProgramLabel = "Tessarin Setup";
+inline constexpr const char16_t* kProgramLabelWide = u"Tessarin Setup";
+
+struct SetupState {
+    String programLabel;      // 8-bit
+    String programLabelWide;  // UTF-16
+    void* instance = nullptr;
+    ProgramIcons icons;
+    bool oleInitialized = false;
+    CommandLineOptions options;  // AutomaticMode, SilentMode, ... as given on the command line
+    bool AutomaticMode = false;
+    bool SilentMode = false;
+};
+
+SetupState& setupState();
+
+// Ends the process: closes what the installer opened, in a fixed order, then exits with code.
+[[noreturn]] void ExitSetup(unsigned code);
+// The core library's fatal-error hook: message box unless silent, then ExitSetup(1).
+void FatalErrorHandler(const char* text);
+
+}  // namespace tessarin

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the test environment of the build tree named by
+# TESSARIN_BUILD (or found from the program's own folder). Used as CTest's emulator.
+set -euo pipefail
+build=${TESSARIN_BUILD:-$(cd "$(dirname "$1")" && pwd)}
+here=$(cd "$(dirname "$0")" && pwd)
+if [ ! -f "$build/harness/display" ] || [ ! -e "$build/wineprefix" ]; then
+    "$here/wine-env.sh" start "$build" >/dev/null
+fi
+export WINEPREFIX=$(readlink -f "$build/wineprefix")
+export DISPLAY=$(cat "$build/harness/display")
+export WINEDEBUG=-all
+exec wine "$@"
