@@ -27,7 +27,7 @@ add_executable(tessarin-setup WIN32 ${CMAKE_SOURCE_DIR}/setup/entry_win.cpp
 add_dependencies(tessarin-setup setup_icon)
 target_include_directories(tessarin-setup PRIVATE ${CMAKE_BINARY_DIR}/resources)
 target_compile_options(tessarin-setup PRIVATE ${TESSARIN_WARNINGS} -municode)
-target_link_options(tessarin-setup PRIVATE -municode ${STATIC_LINK})
+target_link_options(tessarin-setup PRIVATE -municode -s ${STATIC_LINK})
 target_link_libraries(tessarin-setup PRIVATE tessarin_core ${WIN_LIBS})
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/resources")
 
@@ -38,6 +38,10 @@ foreach(tool runexact uiprobe)
   target_link_options(${tool} PRIVATE -municode ${STATIC_LINK})
   target_link_libraries(${tool} PRIVATE user32 kernel32)
 endforeach()
+add_executable(desktop_keeper WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/desktop_keeper.cpp)
+target_compile_options(desktop_keeper PRIVATE -municode)
+target_link_options(desktop_keeper PRIVATE -municode ${STATIC_LINK})
+target_link_libraries(desktop_keeper PRIVATE user32 kernel32)
 
 # GoogleTest from the Debian sources, built with the cross compiler.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
@@ -49,8 +53,11 @@ set(WINE_RUN ${CMAKE_SOURCE_DIR}/tests/harness/wine-run.sh)
 set(WINE_ENV ${CMAKE_SOURCE_DIR}/tests/harness/wine-env.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})
 
-file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
+# The portable tests run again here, against the real Windows conversions and comparisons.
+file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp
+  ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
 add_executable(wine_tests ${WINE_TEST_SOURCES})
+target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
 target_link_libraries(wine_tests PRIVATE tessarin_core gtest gtest_main ${WIN_LIBS})
 target_link_options(wine_tests PRIVATE ${STATIC_LINK})
 target_compile_options(wine_tests PRIVATE ${TESSARIN_WARNINGS})

@@ -10,9 +10,15 @@ namespace tessarin {
 
 inline constexpr int kFormatBufferChars = 16384;
 
-String format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void formatAssign(String& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void formatAppend(String& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+#if defined(__MINGW32__)
+#define TESSARIN_PRINTF(f, a) __attribute__((format(gnu_printf, f, a)))
+#else
+#define TESSARIN_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#endif
+
+String format(const char* fmt, ...) TESSARIN_PRINTF(1, 2);
+void formatAssign(String& s, const char* fmt, ...) TESSARIN_PRINTF(2, 3);
+void formatAppend(String& s, const char* fmt, ...) TESSARIN_PRINTF(2, 3);
 void formatAppendV(String& s, const char* fmt, va_list args);
 
 String formatWide(const char16_t* fmt, ...);

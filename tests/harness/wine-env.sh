@@ -25,7 +25,7 @@ start_xvfb() {
     rm -f "$state/display"
     local fifo=$state/displayfd
     rm -f "$fifo"; mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
     echo $! >"$state/xvfb.pid"
     local display
     read -r -t 30 display <"$fifo"
@@ -48,12 +48,20 @@ start)
         touch "$prefix/.tessarin-ready"
     fi
     # A persistent server keeps every later wine start fast.
-    wineserver -p
+    wineserver -p >/dev/null 2>&1 </dev/null || true  # already running is fine
+    # Start the prefix's services and desktop now, with their output going nowhere: started
+    # later by a test, they would inherit and hold open the test runner's output pipe.
+    wine wineboot >/dev/null 2>&1 </dev/null
+    if [ -f "$build/desktop_keeper.exe" ] && ! pgrep -f 'desktop_keeper.exe' >/dev/null; then
+        nohup wine "$build/desktop_keeper.exe" >/dev/null 2>&1 </dev/null &
+    fi
     echo "wine prefix $prefix, display $DISPLAY"
     ;;
 stop)
     if [ -e "$prefix_link" ]; then
-        WINEPREFIX=$(readlink -f "$prefix_link") wineserver -k 2>/dev/null || true
+        export WINEPREFIX=$(readlink -f "$prefix_link")
+        wineserver -k 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
     fi
     if [ -f "$state/xvfb.pid" ]; then
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs the installer stub under Wine and shows what a user would see.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$here/build/cross}" && pwd)
+TESSARIN_BUILD=$build TESSARIN_SOURCE=$here python3 "$here/scripts/demo.py"
+status=$?
+"$here/tests/harness/wine-env.sh" stop "$build"
+exit $status

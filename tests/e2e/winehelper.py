@@ -1,0 +1,109 @@
+"""Running Windows programs of the build tree under Wine, with exact command lines, and
+reading their windows through the UI probe.
+
+The Wine environment (prefix, Xvfb display, persistent wineserver) is prepared by
+tests/harness/wine-env.sh; CTest starts it as a fixture, and a test run on its own starts it
+through the same script.
+"""
+import json
+import os
+import pathlib
+import shutil
+import subprocess
+import tempfile
+
+SOURCE = pathlib.Path(os.environ.get("TESSARIN_SOURCE", pathlib.Path(__file__).resolve().parents[2]))
+BUILD = pathlib.Path(os.environ.get("TESSARIN_BUILD", SOURCE / "build" / "cross"))
+
+
+def _environment():
+    state = BUILD / "harness" / "display"
+    if not state.exists() or not (BUILD / "wineprefix").exists():
+        subprocess.run([str(SOURCE / "tests/harness/wine-env.sh"), "start", str(BUILD)],
+                       check=True, stdout=subprocess.DEVNULL)
+    env = dict(os.environ)
+    env["WINEPREFIX"] = os.path.realpath(BUILD / "wineprefix")
+    env["DISPLAY"] = state.read_text().strip()
+    env["WINEDEBUG"] = "-all"
+    return env
+
+
+ENV = _environment()
+PREFIX = pathlib.Path(ENV["WINEPREFIX"])
+
+
+def windows_path(path):
+    """The Windows name of a Linux path (Wine maps / to drive Z:)."""
+    return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
+
+
+def drive_c(*parts):
+    return PREFIX.joinpath("drive_c", *parts)
+
+
+def stage_program(exe, folder, name):
+    """Copies a built program into the prefix's C: drive under a chosen file name."""
+    target_dir = drive_c(folder)
+    target_dir.mkdir(parents=True, exist_ok=True)
+    target = target_dir / name
+    shutil.copyfile(exe, target)
+    return target, "C:\\" + folder + "\\" + name
+
+
+class Process:
+    """A program started with an exact command line through runexact.exe."""
+
+    def __init__(self, command_line, timeout_ms=30000):
+        self._file = tempfile.NamedTemporaryFile("w", encoding="utf-8", suffix=".cmdline",
+                                                 delete=False)
+        self._file.write(command_line)
+        self._file.close()
+        self.proc = subprocess.Popen(
+            ["wine", str(BUILD / "runexact.exe"), "--timeout-ms", str(timeout_ms),
+             "--cmdline-file", windows_path(self._file.name)],
+            env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        first = self.proc.stdout.readline().split()
+        if len(first) != 2 or first[0] != "pid":
+            raise RuntimeError("runexact did not start the program: %r %s" %
+                               (first, self.proc.stderr.read()))
+        self.pid = int(first[1])
+
+    def wait(self, timeout=120):
+        """Returns the exit code, or None when runexact had to stop a hung program."""
+        out, err = self.proc.communicate(timeout=timeout)
+        os.unlink(self._file.name)
+        last = out.strip().splitlines()[-1] if out.strip() else ""
+        if last == "timeout":
+            return None
+        if not last.startswith("exit "):
+            raise RuntimeError("unexpected runexact output: %r %r" % (out, err))
+        return int(last.split()[1])
+
+
+def probe(*args, timeout=60):
+    """Runs uiprobe.exe; returns (exit code, parsed JSON lines)."""
+    result = subprocess.run(["wine", str(BUILD / "uiprobe.exe"), *args], env=ENV,
+                            capture_output=True, timeout=timeout)
+    lines = [json.loads(l) for l in result.stdout.decode("utf-8").splitlines() if l.strip()]
+    return result.returncode, lines
+
+
+def read_window(pid, wait_ms=20000):
+    code, lines = probe("--pid", str(pid), "--wait-ms", str(wait_ms), "--dump")
+    if code != 0 or not lines:
+        raise AssertionError("no window for process %d (uiprobe exit %d)" % (pid, code))
+    return lines[0]
+
+
+def message_box_text(window):
+    """The message text of a standard message box: the static control with id 65535."""
+    for control in window["controls"]:
+        if control["class"].lower() == "static" and control["id"] == 65535:
+            return control["text"]
+    raise AssertionError("no message text in %r" % window)
+
+
+def press(pid, caption):
+    code, _ = probe("--pid", str(pid), "--press-caption", caption, "--wait-gone-ms", "10000")
+    if code != 0:
+        raise AssertionError("could not press %r (uiprobe exit %d)" % (caption, code))
