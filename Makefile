@@ -8,7 +8,10 @@ CROSS := $(BUILD)/cross
 JOBS ?= 2
 GENERATOR := -G Ninja
 
-.PHONY: all deps native cross test test-native test-wine demo clean
+FUZZ := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 15
+
+.PHONY: all deps native cross test test-native test-wine test-fuzz fuzz bench demo clean
 
 all: native cross
 
@@ -28,13 +31,40 @@ native: $(NATIVE)/build.ninja
 cross: $(CROSS)/build.ninja
 	@cmake --build $(CROSS) -j $(JOBS)
 
-test: deps all test-native test-wine
+test: deps all
+	@$(MAKE) --no-print-directory test-native test-fuzz test-wine
+
+$(FUZZ)/build.ninja:
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
+	    -DTESSARIN_FUZZ=ON >/dev/null
+
+fuzz: $(FUZZ)/build.ninja
+	@cmake --build $(FUZZ) -j $(JOBS) --target payload_fuzz
+
+# A short run of each fuzz target on its seed corpus, under ASan and UBSan.
+test-fuzz: fuzz cross native
+	@rm -rf $(FUZZ)/corpus && mkdir -p $(FUZZ)/corpus
+	@python3 tests/fuzz/make_seeds.py $(NATIVE)/tessarin-build $(CROSS)/tessarin-setup.exe $(FUZZ)/corpus/payload
+	@$(FUZZ)/payload_fuzz -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/payload \
+	    >$(FUZZ)/payload_fuzz.log 2>&1 || { tail -n 60 $(FUZZ)/payload_fuzz.log; exit 1; }
+	@grep -E '^Done|^#[0-9]+.*DONE' $(FUZZ)/payload_fuzz.log | tail -n 1 | sed 's/^/payload_fuzz: /'
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
 
 test-wine:
-	@ctest --test-dir $(CROSS) --output-on-failure
+	@TESSARIN_NATIVE_BUILD=$(abspath $(NATIVE)) ctest --test-dir $(CROSS) --output-on-failure
+
+# Benchmark (not a test): a release native tree and a generated product tree (PROFILE=small or
+# large) on tmpfs.
+BENCH := $(BUILD)/bench
+PROFILE ?= large
+BENCH_TREE ?= /dev/shm/tessarin-bench-$(PROFILE)
+bench: deps cross
+	@cmake -S . -B $(BENCH) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DTESSARIN_SANITIZE=OFF >/dev/null
+	@cmake --build $(BENCH) -j $(JOBS) --target payload_bench
+	@[ -d $(BENCH_TREE) ] || python3 ../shared/bench/make_payload.py --profile $(PROFILE) $(BENCH_TREE)
+	@$(BENCH)/payload_bench $(CROSS)/tessarin-setup.exe $(BENCH_TREE)
 
 demo: deps cross
 	@scripts/demo.sh $(CROSS)

@@ -21,3 +21,6 @@ endforeach()
 list(FILTER TESSARIN_WIN_SOURCES EXCLUDE REGEX "/setup/entry_win\\.cpp$")
 
 set(TESSARIN_WARNINGS -Wall -Wextra -Wno-unused-parameter)
+
+# The build tool's library: payload writer and dump, shared by the CLI and the tests.
+file(GLOB TESSARIN_BUILD_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/build/*.cpp)

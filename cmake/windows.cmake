@@ -10,7 +10,18 @@ set(CMAKE_CXX_FLAGS_RELEASE "-O2")
 
 add_library(tessarin_core STATIC ${TESSARIN_PORTABLE_SOURCES} ${TESSARIN_WIN_SOURCES})
 target_include_directories(tessarin_core PUBLIC ${CMAKE_SOURCE_DIR})
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+target_link_libraries(tessarin_core PUBLIC ZLIB::ZLIB)
 target_compile_options(tessarin_core PRIVATE ${TESSARIN_WARNINGS})
+
+add_library(tessarin_build_lib STATIC ${TESSARIN_BUILD_SOURCES})
+target_link_libraries(tessarin_build_lib PUBLIC tessarin_core)
+target_compile_options(tessarin_build_lib PRIVATE ${TESSARIN_WARNINGS})
+add_executable(tessarin-build ${CMAKE_SOURCE_DIR}/tools/tessarin_build.cpp)
+target_link_libraries(tessarin-build PRIVATE tessarin_build_lib)
+target_compile_options(tessarin-build PRIVATE ${TESSARIN_WARNINGS})
+target_link_options(tessarin-build PRIVATE ${STATIC_LINK})
 
 # Icon resource 1 is drawn by a script so that no binary image lives in the repository.
 set(ICON_FILE ${CMAKE_BINARY_DIR}/resources/setup.ico)
@@ -58,7 +69,7 @@ file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.c
   ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
 add_executable(wine_tests ${WINE_TEST_SOURCES})
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
-target_link_libraries(wine_tests PRIVATE tessarin_core gtest gtest_main ${WIN_LIBS})
+target_link_libraries(wine_tests PRIVATE tessarin_build_lib tessarin_core gtest gtest_main ${WIN_LIBS})
 target_link_options(wine_tests PRIVATE ${STATIC_LINK})
 target_compile_options(wine_tests PRIVATE ${TESSARIN_WARNINGS})
 

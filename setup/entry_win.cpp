@@ -3,13 +3,12 @@
 
 #include "core/convert.h"
 #include "core/fatal.h"
-#include "core/file_read.h"
 #include "core/memory.h"
 #include "core/process.h"
 #include "core/ui.h"
 #include "services/crash_filter.h"
 #include "setup/command_line.h"
-#include "setup/payload_section.h"
+#include "setup/payload.h"
 #include "setup/setup_state.h"
 
 namespace tessarin {
@@ -20,9 +19,6 @@ constexpr const char* kNoInstallationData =
     "There is no installation data present.\r\n"
     "No uninstallation parameters were specified.\r\n\r\n"
     "You should not delete this program or execute it directly.";
-
-// Enough of the executable's head for the PE headers and the section table.
-constexpr uint32_t kHeadBytes = 64 * 1024;
 
 String programFileName() {
     String path = currentModulePath();
@@ -68,13 +64,12 @@ void readCommandLine() {
 }
 
 [[noreturn]] void runInstallMode() {
-    std::vector<uint8_t> head;
-    if (!readFilePrefix(currentModulePath(), kHeadBytes, head))
-        fatalError(kNoInstallationData);
-    SetupSection section = locateSetupSection(head.data(), head.size());
-    if (!section.found && section.errorCode == 0) fatalError(kNoInstallationData);
-    // Reading the payload header and the install script, the pre-install checks, the wizard
-    // and the install actions follow here; the install branch always ends with code 1.
+    Payload& payload = setupPayload();
+    if (!OpenPayload(payload)) fatalError(kNoInstallationData);
+    // The install script is read into the install state here; its checksum is verified once
+    // its first fields have been read. The pre-install checks, the wizard and the install
+    // actions (which open the data area) follow; the install branch always ends with code 1.
+    if (!verifyScriptCheck(payload.header, payload.script)) raiseCorruption(kCodeScriptCheck);
     ExitSetup(1);
 }
 

@@ -10,6 +10,11 @@ SetupState& setupState() {
     return state;
 }
 
+Payload& setupPayload() {
+    static Payload payload;
+    return payload;
+}
+
 namespace {
 
 void runExitSteps() {

@@ -4,6 +4,7 @@
 #include "core/string.h"
 #include "core/ui.h"
 #include "setup/command_line.h"
+#include "setup/payload.h"
 
 namespace tessarin {
 
@@ -22,6 +23,7 @@ struct SetupState {
 };
 
 SetupState& setupState();
+Payload& setupPayload();
 
 // Ends the process: closes what the installer opened, in a fixed order, then exits with code.
 [[noreturn]] void ExitSetup(unsigned code);

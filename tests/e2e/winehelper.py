@@ -14,6 +14,13 @@ import tempfile
 
 SOURCE = pathlib.Path(os.environ.get("TESSARIN_SOURCE", pathlib.Path(__file__).resolve().parents[2]))
 BUILD = pathlib.Path(os.environ.get("TESSARIN_BUILD", SOURCE / "build" / "cross"))
+NATIVE_BUILD = pathlib.Path(os.environ.get("TESSARIN_NATIVE_BUILD", SOURCE / "build" / "native"))
+
+
+def tessarin_build(*args):
+    """Runs the native build tool; returns the completed process (output as text)."""
+    return subprocess.run([str(NATIVE_BUILD / "tessarin-build"), *map(str, args)],
+                          capture_output=True, text=True)
 
 
 def _environment():

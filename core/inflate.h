@@ -1,0 +1,25 @@
+// zlib inflation in the library's fashion: the input is fed in pieces of at most 16 KiB and
+// each piece is inflated through a 16 KiB window. Only a failed initialisation, a stream
+// error, a failed append or an abort fail the routine; any other inflate result just ends
+// the output of that piece, so damaged data surfaces as a checksum mismatch downstream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/string.h"
+
+namespace tessarin {
+
+inline constexpr size_t kInflateWindow = 16 * 1024;
+
+// Called at most once every 201 ms; returns false to abort.
+using InflateProgress = bool (*)(void* context, size_t consumed, size_t total, uint64_t bitsOut);
+
+bool inflateBuffer(const uint8_t* input, size_t length, String& output,
+                   InflateProgress progress = nullptr, void* context = nullptr);
+
+// zlib stream (RFC 1950) at the given level, for the build tool.
+bool deflateBuffer(const uint8_t* input, size_t length, String& output, int level = 9);
+
+}  // namespace tessarin

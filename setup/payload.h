@@ -1,0 +1,37 @@
+// The installer's own payload: found in the executable, checked, unpacked. Every structural
+// fault ends the process with the corruption message and its code.
+#pragma once
+
+#include <cstdint>
+
+#include "core/string.h"
+#include "setup/payload_reader.h"
+#include "setup/payload_section.h"
+
+namespace tessarin {
+
+// "This installation program is corrupt. ... Error code: %d" (or the script's message 13,
+// used as the format, once a script is loaded).
+String corruptionMessage(int code, const String& scriptMessage13 = String());
+String versionMismatchMessage(const String& foundVersion);
+
+struct Payload {
+    SetupSection section;
+    PayloadHeader header;
+    String script;
+    const uint8_t* sectionBase = nullptr;  // in the loaded image
+    uint64_t fileSize = 0;
+};
+
+// Ends the process with the corruption message; never returns.
+[[noreturn]] void raiseCorruption(int code);
+
+// Opens the program's own executable, locates ".setup" and unpacks the script. Returns false
+// when the executable carries no payload at all.
+bool OpenPayload(Payload& payload);
+
+// Positions on the data area (in the image, or read from the file with external data) and
+// checks its length and checksum.
+void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool compressedBlocks);
+
+}  // namespace tessarin

@@ -1,0 +1,87 @@
+#include <windows.h>
+
+#include "core/convert.h"
+#include "core/fatal.h"
+#include "core/file.h"
+#include "core/format.h"
+#include "core/process.h"
+#include "core/system_error.h"
+#include "setup/payload.h"
+
+namespace tessarin {
+namespace {
+
+// Enough of the executable's head for the PE headers and the section table.
+constexpr int32_t kHeadBytes = 64 * 1024;
+
+[[noreturn]] void cannotOpenSelf(const String& path, uint32_t error) {
+    String name8 = pathText(path);
+    fatalError(format("Error code 1: The installer could not open itself.\r\nFilename: %s\r\n"
+                      "Error #%d: %s",
+                      name8.c_str(), static_cast<int>(error), systemErrorText8(error).c_str())
+                   .c_str());
+}
+
+bool openSelf(File& file) {
+    String path = currentModulePath();
+    if (file.open(path.w_str(), kFileOpenExisting | kFileNoWrite | kFileShareRead,
+                  kFileAttributeNormal) != kFileOk)
+        cannotOpenSelf(path, GetLastError());
+    return true;
+}
+
+}  // namespace
+
+void raiseCorruption(int code) { fatalError(corruptionMessage(code).c_str()); }
+
+bool OpenPayload(Payload& payload) {
+    File self;
+    openSelf(self);
+    payload.fileSize = static_cast<uint64_t>(self.size());
+    String head;
+    int32_t headBytes = payload.fileSize < uint64_t(kHeadBytes) ? static_cast<int32_t>(payload.fileSize)
+                                                                : kHeadBytes;
+    if (!self.readRange(head, 0, headBytes)) raiseCorruption(kCodePeOffset);
+    payload.section = locateSetupSection(head.bytes(), static_cast<size_t>(head.length()));
+    if (payload.section.errorCode) raiseCorruption(payload.section.errorCode);
+    if (!payload.section.found) return false;
+    if (!self.seek(payload.section.rawOffset)) raiseCorruption(kCodeSectionSeek);
+    // The payload is read in place from the loaded image.
+    payload.sectionBase =
+        static_cast<const uint8_t*>(currentImageBase()) + payload.section.virtualAddress;
+    PayloadResult r = openPayload(payload.sectionBase, payload.section.rawSize, payload.header,
+                                  payload.script);
+    if (r.versionMismatch) fatalError(versionMismatchMessage(payload.header.BuilderVersion).c_str());
+    if (!r.ok()) raiseCorruption(r.code);
+    return true;
+}
+
+void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool compressedBlocks) {
+    const PayloadHeader& h = payload.header;
+    static String external;  // the data area read from the file; lives as long as the area
+    const uint8_t* bytes;
+    uint64_t length;
+    if (externalData) {
+        uint64_t position = uint64_t(payload.section.rawOffset) + h.dataOffset;
+        length = payload.fileSize > position ? payload.fileSize - position : 0;
+        if (length != uint64_t(h.DataSize)) raiseCorruption(kCodeDataLength);
+        File self;
+        openSelf(self);
+        if (!self.readRange(external, static_cast<int64_t>(position), h.DataSize))
+            fatalError(format("Error code 2: failed to read archive data\r\nsize=%d pos=%d",
+                              h.DataSize, static_cast<int>(position))
+                           .c_str());
+        bytes = external.bytes();
+    } else {
+        int64_t available = int64_t(h.DataEnd) - int64_t(h.dataOffset);
+        // The data area must lie inside the mapped section.
+        if (available != h.DataSize || uint64_t(h.DataEnd) > payload.section.rawSize)
+            raiseCorruption(kCodeDataLength);
+        length = static_cast<uint64_t>(available);
+        bytes = payload.sectionBase + h.dataOffset;
+    }
+    PayloadResult r = area.open(bytes, static_cast<size_t>(length), h, compressedBlocks);
+    if (!r.ok()) raiseCorruption(r.code);
+}
+
+}  // namespace tessarin

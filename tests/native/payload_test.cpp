@@ -1,0 +1,343 @@
+// The payload format end to end: what tessarin-build writes, the installer's reader gets back,
+// and every checked field, when damaged, gives its corruption code.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "setup/payload_format.h"
+#include "setup/payload_reader.h"
+#include "setup/payload_section.h"
+#include "tools/build/payload_writer.h"
+
+namespace tessarin {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint32_t get32(const Bytes& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+           uint32_t(b[at + 3]) << 24;
+}
+void set32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+}
+
+// A small PE32 image with three sections, laid out as a linker would.
+Bytes fakeStub() {
+    Bytes b(0x400 + 3 * 0x200, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    set32(b, 60, 0x80);
+    std::memcpy(&b[0x80], "PE\0\0", 4);
+    b[0x84] = 0x4c;
+    b[0x85] = 0x01;
+    b[0x86] = 3;
+    b[0x94] = 224;
+    size_t opt = 0x98;
+    b[opt] = 0x0b;
+    b[opt + 1] = 0x01;
+    set32(b, opt + 32, 0x1000);  // section alignment
+    set32(b, opt + 36, 0x200);   // file alignment
+    set32(b, opt + 56, 0x4000);  // size of image
+    set32(b, opt + 60, 0x400);   // size of headers
+    const char* names[] = {".text", ".data", ".rsrc"};
+    for (uint32_t i = 0; i < 3; ++i) {
+        size_t e = opt + 224 + i * 40;
+        std::memcpy(&b[e], names[i], std::strlen(names[i]));
+        set32(b, e + 8, 0x200);
+        set32(b, e + 12, 0x1000 * (i + 1));
+        set32(b, e + 16, 0x200);
+        set32(b, e + 20, 0x400 + 0x200 * i);
+        for (size_t k = 0; k < 0x200; ++k) b[0x400 + 0x200 * i + k] = uint8_t(i * 31 + k);
+    }
+    return b;
+}
+
+String bytesOf(const std::string& s) { return String(s.data(), static_cast<int32_t>(s.size())); }
+
+std::vector<build::FileEntry> sampleFiles() {
+    std::vector<build::FileEntry> files;
+    auto add = [&](const char* name, int32_t kind, int32_t options, std::string data) {
+        build::FileEntry f;
+        f.name = String(name);
+        f.kind = kind;
+        f.options = options;
+        f.attributes = 0x20;
+        for (int i = 0; i < 24; ++i) f.date[i] = uint8_t(i + kind);
+        f.label = String("label");
+        if (options & 3) f.shortcutIcon = String("icon.ico,0");
+        f.arguments = String("--flag");
+        f.targetPath = String(u"%InstallDir%\\\u00dcbung");
+        f.auxiliary = String("aux");
+        f.uiLevel = 5;
+        f.data = bytesOf(data);
+        files.push_back(f);
+    };
+    std::string big;
+    for (int i = 0; i < 70000; ++i) big += char('a' + (i * 7919) % 26);
+    add("readme.txt", 0, 0, "hello, world\n");
+    add("empty.dat", 1, 2, "");
+    add("|\xc3\x9c" "bung.bin", 2, 1, big);
+    add("setup.msi", kKindInstallerPackage, 0, std::string(300, '\xff'));
+    return files;
+}
+
+struct Reader {
+    SetupSection section;
+    PayloadHeader header;
+    String script;
+    PayloadResult result;
+    std::vector<FileRecord> records;
+};
+
+// Reads an installer the way the installer does, from the file's bytes.
+Reader readInstaller(const Bytes& file, bool externalData, bool compressed, bool silent = false) {
+    Reader r;
+    r.section = locateSetupSection(file.data(), file.size());
+    if (r.section.errorCode || !r.section.found) {
+        r.result.code = r.section.errorCode ? r.section.errorCode : -1;
+        return r;
+    }
+    const uint8_t* base = file.data() + r.section.rawOffset;
+    r.result = openPayload(base, r.section.rawSize, r.header, r.script);
+    if (!r.result.ok()) return r;
+    if (!verifyScriptCheck(r.header, r.script)) {
+        r.result.code = kCodeScriptCheck;
+        return r;
+    }
+    DataArea area;
+    size_t position = r.section.rawOffset + r.header.dataOffset;
+    size_t length = externalData ? file.size() - position
+                                 : size_t(r.header.DataEnd) - r.header.dataOffset;
+    r.result = area.open(file.data() + position, length, r.header, compressed);
+    for (int32_t i = 0; r.result.ok() && i < r.header.FileCount; ++i) {
+        FileRecord f;
+        r.result = area.nextFileRecord(i, f, silent);
+        if (r.result.ok()) r.records.push_back(f);
+    }
+    return r;
+}
+
+struct Layout {
+    size_t blockSize;
+    bool cipher;
+    bool external;
+    bool compressed;
+};
+
+class PayloadRoundTrip : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(PayloadRoundTrip, FilesComeBackByteForByte) {
+    const Layout& l = GetParam();
+    build::PayloadSpec spec;
+    spec.script = bytesOf(std::string("install script \x01\x02 bytes", 24));
+    spec.blockSize = l.blockSize;
+    spec.encipher = l.cipher;
+    spec.externalData = l.external;
+    spec.compressBlocks = l.compressed;
+    spec.files = sampleFiles();
+    Bytes installer = build::buildInstaller(fakeStub(), spec);
+
+    Reader r = readInstaller(installer, l.external, l.compressed);
+    ASSERT_TRUE(r.result.ok()) << r.result.code;
+    EXPECT_TRUE(r.script == spec.script);
+    EXPECT_EQ(r.header.ProductFlags2 & kFlags2Enciphered, l.cipher ? kFlags2Enciphered : 0u);
+    ASSERT_EQ(r.records.size(), spec.files.size());
+    for (size_t i = 0; i < spec.files.size(); ++i) {
+        const build::FileEntry& w = spec.files[i];
+        const FileRecord& f = r.records[i];
+        EXPECT_TRUE(f.name == w.name) << i;
+        EXPECT_EQ(f.kind, w.kind);
+        EXPECT_EQ(f.options, w.options);
+        EXPECT_EQ(f.attributes, w.attributes);
+        EXPECT_EQ(std::memcmp(f.date, w.date, 24), 0);
+        EXPECT_TRUE(f.shortcutIcon == w.shortcutIcon);
+        EXPECT_TRUE(f.arguments == w.arguments);
+        EXPECT_TRUE(f.targetPath == w.targetPath);
+        EXPECT_TRUE(f.auxiliary == w.auxiliary);
+        EXPECT_EQ(f.uiLevel, w.kind == kKindInstallerPackage ? 5 : 0);
+        EXPECT_TRUE(f.data == w.data) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, PayloadRoundTrip,
+    ::testing::Values(Layout{16, false, false, true}, Layout{37, true, false, true},
+                      Layout{37, false, true, false}, Layout{4096, true, true, true},
+                      Layout{1 << 20, false, false, true}, Layout{1 << 20, true, false, false}),
+    [](const ::testing::TestParamInfo<Layout>& info) {
+        const Layout& l = info.param;
+        return "block" + std::to_string(l.blockSize) + (l.cipher ? "_cipher" : "") +
+               (l.external ? "_external" : "") + (l.compressed ? "_zlib" : "_stored");
+    });
+
+TEST(Payload, SilentModeForcesTheInstallerUiLevel) {
+    build::PayloadSpec spec;
+    spec.script = bytesOf("s");
+    spec.files = sampleFiles();
+    Reader r = readInstaller(build::buildInstaller(fakeStub(), spec), false, true, true);
+    ASSERT_TRUE(r.result.ok());
+    EXPECT_EQ(r.records[3].uiLevel, 2);
+}
+
+TEST(Payload, BuiltInstallerKeepsTheStubAndAddsARealSection) {
+    Bytes stub = fakeStub();
+    build::PayloadSpec spec;
+    spec.script = bytesOf("script");
+    Bytes installer = build::buildInstaller(stub, spec);
+    EXPECT_EQ(std::memcmp(installer.data() + 0x400, stub.data() + 0x400, stub.size() - 0x400), 0);
+    SetupSection s = locateSetupSection(installer.data(), installer.size());
+    ASSERT_TRUE(s.found);
+    EXPECT_EQ(s.rawOffset, stub.size());
+    EXPECT_EQ(s.virtualAddress, 0x4000u);
+    EXPECT_EQ(installer[0x86], 4);
+    EXPECT_EQ(get32(installer, 0x98 + 56), 0x4000u + s.rawSize);
+    EXPECT_EQ(installer.size(), size_t(s.rawOffset) + s.rawSize);
+}
+
+TEST(Payload, UninstallerImageIsTheStubAgain) {
+    Bytes stub = fakeStub();
+    build::PayloadSpec spec;
+    spec.script = bytesOf("script");
+    spec.files = sampleFiles();
+    Bytes installer = build::buildInstaller(stub, spec);
+    SetupSection s = locateSetupSection(installer.data(), installer.size());
+    PayloadHeader h;
+    String script;
+    ASSERT_TRUE(openPayload(installer.data() + s.rawOffset, s.rawSize, h, script).ok());
+    SectionPlace place{s.rawOffset, s.rawSize, s.tableEntryOffset};
+    String image;
+    ASSERT_EQ(prepareUninstallerImage(installer.data(), installer.size(), place, h.ImageCheck,
+                                      true, true, image),
+              kCodeOk);
+    // Header fields restored; the emptied table slot is zero, as in the stub.
+    ASSERT_EQ(size_t(image.length()), stub.size());
+    EXPECT_EQ(std::memcmp(image.c_str(), stub.data(), stub.size()), 0);
+
+    Bytes damaged = installer;
+    damaged[0x100] ^= 1;  // inside the checked head
+    EXPECT_EQ(prepareUninstallerImage(damaged.data(), damaged.size(), place, h.ImageCheck, true,
+                                      true, image),
+              kCodeImageCheck);
+    EXPECT_EQ(prepareUninstallerImage(damaged.data(), damaged.size(), place, h.ImageCheck, false,
+                                      false, image),
+              kCodeOk);
+}
+
+// Each case damages a built installer and names the code the reader must give.
+struct Damage {
+    const char* what;
+    int code;
+    std::function<void(Bytes&, size_t section, const PayloadHeader&)> apply;
+};
+
+void fixDataCheck(Bytes& b, size_t section, const PayloadHeader& h) {
+    size_t area = section + h.dataOffset;
+    set32(b, section + 39, hashBytes(&b[area], h.DataSize));
+}
+
+TEST(Payload, EveryCheckedFieldGivesItsCode) {
+    // One stored, unciphered block keeps record bytes visible for the record-level cases.
+    build::PayloadSpec spec;
+    spec.script = bytesOf("the script, long enough to give a few bytes of deflate data");
+    spec.compressBlocks = false;
+    spec.files = sampleFiles();
+    const Bytes good = build::buildInstaller(fakeStub(), spec);
+    SetupSection s = locateSetupSection(good.data(), good.size());
+    const size_t sec = s.rawOffset;
+    // Offsets within the section: magic 0, version 4, flags2 11, packed size 15, script check
+    // 19, image check 23, DataEnd 27, FileCount 31, DataSize 35, DataCheck 39, FileSizes 43.
+    PayloadHeader h;
+    String script;
+    ASSERT_TRUE(openPayload(&good[sec], s.rawSize, h, script).ok());
+    const size_t area = sec + h.dataOffset;
+
+    std::vector<Damage> cases = {
+        {"PE offset", kCodePeOffset, [](Bytes& b, size_t, const PayloadHeader&) { set32(b, 60, 40); }},
+        {"section count", kCodeSectionCount, [](Bytes& b, size_t, const PayloadHeader&) { b[0x86] = 100; }},
+        {"magic", kCodeMagic, [](Bytes& b, size_t x, const PayloadHeader&) { b[x] ^= 1; }},
+        {"packed size 0", kCodeScriptSize, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 15, 0); }},
+        {"packed size too big", kCodeScriptSize, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 15, 0x3200000); }},
+        // Damage inside the deflate data changes the script; the zlib trailer alone would not.
+        {"script byte", kCodeScriptCheck, [](Bytes& b, size_t x, const PayloadHeader& hh) {
+             b[x + hh.dataOffset - size_t(hh.ScriptPackedSize) + 4] ^= 0x10;
+         }},
+        // A wrong check unmasks the script into garbage that inflates to nothing.
+        {"script check", kCodeScriptCheck, [](Bytes& b, size_t x, const PayloadHeader&) { b[x + 19] ^= 0x55; }},
+        {"DataEnd", kCodeDataEnd, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 27, 0xFFFFFFFF); }},
+        {"FileCount", kCodeFileCount, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 31, 0x80000000); }},
+        {"DataSize negative", kCodeDataSize, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 35, 0xFFFFFFF0); }},
+        {"DataSize differs", kCodeDataLength, [](Bytes& b, size_t x, const PayloadHeader& hh) { set32(b, x + 35, hh.DataSize - 1); }},
+        {"FileSizes", kCodeFileSize, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 43, 0x40000001); }},
+        {"data byte", kCodeDataCheck, [area](Bytes& b, size_t, const PayloadHeader&) { b[area + 20] ^= 1; }},
+        {"block length 0", kCodeBlockLength, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+             set32(b, area, 0);
+             fixDataCheck(b, x, hh);
+         }},
+        {"block checksum", kCodeBlockCheck, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+             b[area + 4] ^= 1;
+             fixDataCheck(b, x, hh);
+         }},
+        {"block overrun", kCodeBlockOverrun, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+             set32(b, area, hh.DataSize);
+             fixDataCheck(b, x, hh);
+         }},
+        {"empty name", kCodeEmptyName, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+             b[area + 12] = 0;  // first byte of the first record's name
+             set32(b, area + 4, hashBytes(&b[area + 8], int32_t(get32(b, area))));
+             fixDataCheck(b, x, hh);
+         }},
+        {"file data", kCodeFileDataCheck, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+             // "hello, world" lies in the one block of stored records.
+             const char* needle = "hello";
+             auto it = std::search(b.begin() + long(area), b.end(), needle, needle + 5);
+             ASSERT_NE(it, b.end());
+             *it = 'j';
+             set32(b, area + 4, hashBytes(&b[area + 8], int32_t(get32(b, area))));
+             fixDataCheck(b, x, hh);
+         }},
+    };
+    for (const Damage& d : cases) {
+        Bytes b = good;
+        d.apply(b, sec, h);
+        Reader r = readInstaller(b, false, false);
+        EXPECT_EQ(r.result.code, d.code) << d.what;
+    }
+
+    Bytes version = good;
+    version[sec + 9] = '3';
+    Reader r = readInstaller(version, false, false);
+    EXPECT_TRUE(r.result.versionMismatch);
+    EXPECT_STREQ(r.header.BuilderVersion.c_str(), "37.0.3");
+}
+
+TEST(Payload, EnciphersScriptOfAnyLengthAndRefusesBadCipherLengths) {
+    build::PayloadSpec spec;
+    spec.encipher = true;
+    spec.key = std::array<uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 8};
+    for (int n : {1, 7, 8, 9, 100}) {
+        spec.script = bytesOf(std::string(size_t(n), 'x'));
+        Reader r = readInstaller(build::buildInstaller(fakeStub(), spec), false, true);
+        ASSERT_TRUE(r.result.ok()) << n;
+        EXPECT_TRUE(r.script == spec.script);
+    }
+    Bytes b = build::buildInstaller(fakeStub(), spec);
+    size_t sec = locateSetupSection(b.data(), b.size()).rawOffset;
+    set32(b, sec + 15, get32(b, sec + 15) - 1);  // not a multiple of 8
+    EXPECT_EQ(readInstaller(b, false, true).result.code, kCodeScriptInflate);
+}
+
+TEST(Payload, StubsThatCannotTakeASectionAreRefused) {
+    build::PayloadSpec spec;
+    spec.script = bytesOf("s");
+    Bytes notPe(0x800, 0);
+    EXPECT_THROW(build::buildInstaller(notPe, spec), std::runtime_error);
+    Bytes installer = build::buildInstaller(fakeStub(), spec);
+    EXPECT_THROW(build::buildInstaller(installer, spec), std::runtime_error);  // already has one
+}
+
+}  // namespace
+}  // namespace tessarin

@@ -1,0 +1,135 @@
+#include "tools/build/payload_dump.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "core/convert.h"
+#include "setup/payload_reader.h"
+#include "setup/payload_section.h"
+
+namespace tessarin::build {
+namespace {
+
+std::string jsonString(const char* s, size_t n) {
+    std::string out = "\"";
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonString(const String& s) { return jsonString(s.c_str(), static_cast<size_t>(s.length())); }
+
+std::string jsonWide(const String& wide) {
+    String utf8;
+    toNarrow(wide.w_str(), wide.wideLength(), utf8, 65001);
+    return jsonString(utf8);
+}
+
+// Names stored in the narrow path form are shown as the text they stand for.
+std::string jsonPath(const String& narrow) {
+    String wide;
+    pathToWide(narrow.c_str(), narrow.length(), wide, 1252);
+    return jsonWide(wide);
+}
+
+std::string hex32(uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "\"0x%08X\"", v);
+    return buf;
+}
+
+[[noreturn]] void corrupt(int code, const char* where) {
+    throw std::runtime_error(std::string("corrupt payload (") + where + "): error code " +
+                             std::to_string(code));
+}
+
+}  // namespace
+
+std::string dumpInstaller(const std::vector<uint8_t>& file) {
+    SetupSection section = locateSetupSection(file.data(), file.size());
+    if (section.errorCode) corrupt(section.errorCode, "PE headers");
+    if (!section.found) throw std::runtime_error("no .setup section: not an installer");
+    if (section.rawOffset > file.size()) corrupt(kCodeSectionSeek, "section offset");
+    size_t available = file.size() - section.rawOffset;
+    size_t size = section.rawSize < available ? section.rawSize : available;
+    const uint8_t* base = file.data() + section.rawOffset;
+    PayloadHeader h;
+    String script;
+    PayloadResult r = openPayload(base, size, h, script);
+    if (r.versionMismatch) throw std::runtime_error("builder version mismatch: " + std::string(h.BuilderVersion.c_str()));
+    if (!r.ok()) corrupt(r.code, "header");
+    if (!verifyScriptCheck(h, script)) corrupt(kCodeScriptCheck, "script");
+
+    // The data area lies in the section, or, with external data, runs from the end of the
+    // script to the end of the file.
+    bool external = uint64_t(h.DataEnd) > size || int64_t(h.DataEnd) - int64_t(h.dataOffset) != h.DataSize;
+    const uint8_t* area = base + h.dataOffset;
+    size_t areaSize = external ? available - h.dataOffset : static_cast<size_t>(h.DataSize);
+    // Blocks are zlib streams when the first block starts with a zlib header (after the
+    // cipher, which the reader undoes itself); try compressed first, then stored.
+    DataArea data;
+    std::string records;
+    bool compressedBlocks = true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        compressedBlocks = attempt == 0;
+        records.clear();
+        r = data.open(area, areaSize, h, compressedBlocks);
+        if (!r.ok()) corrupt(r.code, "data area");
+        bool ok = true;
+        for (int32_t i = 0; i < h.FileCount && ok; ++i) {
+            FileRecord f;
+            r = data.nextFileRecord(i, f);
+            if (!r.ok()) {
+                if (attempt == 0) { ok = false; break; }
+                corrupt(r.code, "file record");
+            }
+            records += std::string(i ? "," : "") + "\n    {\"name\":" + jsonPath(f.name) +
+                       ",\"kind\":" + std::to_string(f.kind) + ",\"options\":" + std::to_string(f.options) +
+                       ",\"attributes\":" + std::to_string(f.attributes) + ",\"label\":" + jsonString(f.label) +
+                       ",\"arguments\":" + jsonString(f.arguments) + ",\"target\":" + jsonWide(f.targetPath) +
+                       ",\"auxiliary\":" + jsonString(f.auxiliary) + ",\"size\":" + std::to_string(f.data.length()) +
+                       ",\"checksum\":" + hex32(f.dataCheck) + "}";
+        }
+        if (ok) break;
+    }
+    std::string out = "{\n  \"builderVersion\":" + jsonString(h.BuilderVersion) +
+                      ",\n  \"productFlags2\":" + hex32(h.ProductFlags2) +
+                      ",\n  \"enciphered\":" + ((h.ProductFlags2 & kFlags2Enciphered) ? "true" : "false") +
+                      ",\n  \"scriptPackedSize\":" + std::to_string(h.ScriptPackedSize) +
+                      ",\n  \"scriptSize\":" + std::to_string(script.length()) +
+                      ",\n  \"scriptCheck\":" + hex32(h.ScriptCheck) + ",\n  \"imageCheck\":" + hex32(h.ImageCheck) +
+                      ",\n  \"dataOffset\":" + std::to_string(h.dataOffset) + ",\n  \"dataEnd\":" + std::to_string(h.DataEnd) +
+                      ",\n  \"dataSize\":" + std::to_string(h.DataSize) + ",\n  \"dataCheck\":" + hex32(h.DataCheck) +
+                      ",\n  \"externalData\":" + (external ? "true" : "false") +
+                      ",\n  \"compressedBlocks\":" + (compressedBlocks ? "true" : "false") +
+                      ",\n  \"section\":{\"rawOffset\":" + std::to_string(section.rawOffset) +
+                      ",\"rawSize\":" + std::to_string(section.rawSize) + ",\"virtualAddress\":" +
+                      std::to_string(section.virtualAddress) + "}" +
+                      ",\n  \"fileCount\":" + std::to_string(h.FileCount) + ",\n  \"files\":[" + records +
+                      (records.empty() ? "]" : "\n  ]") + "\n}\n";
+    return out;
+}
+
+std::vector<uint8_t> uninstallerImage(const std::vector<uint8_t>& file) {
+    SetupSection section = locateSetupSection(file.data(), file.size());
+    if (section.errorCode) corrupt(section.errorCode, "PE headers");
+    if (!section.found) throw std::runtime_error("no .setup section: not an installer");
+    SectionPlace place{section.rawOffset, section.rawSize, section.tableEntryOffset};
+    String image;
+    int code = prepareUninstallerImage(file.data(), file.size(), place, 0, false, true, image);
+    if (code) corrupt(code, "uninstaller image");
+    return std::vector<uint8_t>(image.bytes(), image.bytes() + image.length());
+}
+
+}  // namespace tessarin::build

@@ -1,0 +1,229 @@
+#include "tools/build/payload_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+
+#include "core/inflate.h"
+#include "core/payload_cipher.h"
+#include "setup/payload_format.h"
+#include "setup/payload_reader.h"
+
+namespace tessarin::build {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void put32(Bytes& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void putBytes(Bytes& b, const void* p, size_t n) {
+    const uint8_t* u = static_cast<const uint8_t*>(p);
+    b.insert(b.end(), u, u + n);
+}
+void putCString(Bytes& b, const String& s) {
+    putBytes(b, s.c_str(), static_cast<size_t>(s.length()));
+    b.push_back(0);
+}
+void putWideCString(Bytes& b, const String& s) {
+    putBytes(b, s.c_str(), static_cast<size_t>(s.wideLength()) * 2);
+    b.push_back(0);
+    b.push_back(0);
+}
+uint32_t get32(const Bytes& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+           uint32_t(b[at + 3]) << 24;
+}
+void set32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint32_t alignUp(uint32_t v, uint32_t a) { return (v + a - 1) / a * a; }
+
+Bytes fileRecord(const FileEntry& f) {
+    Bytes r;
+    putCString(r, f.name);
+    put32(r, static_cast<uint32_t>(f.kind));
+    put32(r, static_cast<uint32_t>(f.options));
+    put32(r, static_cast<uint32_t>(f.attributes));
+    putBytes(r, f.date, sizeof f.date);
+    putCString(r, f.label);
+    if (f.options & 0x3) putCString(r, f.shortcutIcon);
+    putCString(r, f.arguments);
+    putWideCString(r, f.targetPath);
+    putCString(r, f.auxiliary);
+    if (f.kind == kKindInstallerPackage) put32(r, static_cast<uint32_t>(f.uiLevel));
+    putBytes(r, f.data.c_str(), static_cast<size_t>(f.data.length()));
+    put32(r, f.data.hash());
+    return r;
+}
+
+// Cuts the record stream into blocks of at most blockSize decoded bytes. A record length is
+// never split: when fewer than four bytes are left in a block, the block is closed early.
+class BlockWriter {
+public:
+    BlockWriter(const PayloadSpec& spec, const uint8_t* key) : spec_(spec), key_(key) {}
+
+    void addRecord(const Bytes& record) {
+        if (spec_.blockSize - current_.size() < 4) flush();
+        put32(current_, static_cast<uint32_t>(record.size()));
+        size_t done = 0;
+        while (done < record.size()) {
+            if (current_.size() == spec_.blockSize) flush();
+            size_t n = std::min(record.size() - done, spec_.blockSize - current_.size());
+            putBytes(current_, record.data() + done, n);
+            done += n;
+        }
+    }
+    Bytes finish() {
+        flush();
+        return std::move(area_);
+    }
+
+private:
+    void flush() {
+        if (current_.empty()) return;
+        String block(reinterpret_cast<const char*>(current_.data()),
+                     static_cast<int32_t>(current_.size()));
+        if (spec_.compressBlocks && !deflateBuffer(block.bytes(), current_.size(), block, spec_.level))
+            throw std::runtime_error("compression failed");
+        if (spec_.encipher)
+            block = encipherPayloadBuffer(key_, block.bytes(), static_cast<size_t>(block.length()));
+        put32(area_, static_cast<uint32_t>(block.length()));
+        put32(area_, block.hash());
+        putBytes(area_, block.c_str(), static_cast<size_t>(block.length()));
+        current_.clear();
+    }
+
+    const PayloadSpec& spec_;
+    const uint8_t* key_;
+    Bytes current_;
+    Bytes area_;
+};
+
+struct PeLayout {
+    uint32_t pe = 0;
+    uint32_t sections = 0;
+    uint32_t table = 0;
+    uint32_t fileAlignment = 0;
+    uint32_t sectionAlignment = 0;
+    uint32_t sizeOfHeaders = 0;
+};
+
+PeLayout readPe(const Bytes& stub) {
+    auto fail = [](const char* why) { throw std::runtime_error(std::string("stub: ") + why); };
+    if (stub.size() < 0x200 || stub[0] != 'M' || stub[1] != 'Z') fail("not an MZ executable");
+    PeLayout l;
+    l.pe = get32(stub, 60);
+    if (l.pe < 64 || l.pe > 4096 || l.pe + 24 > stub.size() || std::memcmp(&stub[l.pe], "PE\0\0", 4))
+        fail("no PE header within the first 4096 bytes");
+    l.sections = uint32_t(stub[l.pe + 6]) | uint32_t(stub[l.pe + 7]) << 8;
+    uint32_t optSize = uint32_t(stub[l.pe + 20]) | uint32_t(stub[l.pe + 21]) << 8;
+    uint32_t opt = l.pe + 24;
+    if (optSize < 64 || opt + optSize > stub.size()) fail("optional header missing");
+    l.sectionAlignment = get32(stub, opt + 32);
+    l.fileAlignment = get32(stub, opt + 36);
+    l.sizeOfHeaders = get32(stub, opt + 60);
+    l.table = opt + optSize;
+    if (l.sections + 1 > 99) fail("too many sections");
+    if (l.table + (l.sections + 1) * 40 > l.sizeOfHeaders) fail("no room for another section header");
+    for (uint32_t i = 0; i < l.sections; ++i)
+        if (std::memcmp(&stub[l.table + i * 40], ".setup\0", 7) == 0) fail("already has a .setup section");
+    if (!l.fileAlignment || !l.sectionAlignment) fail("bad alignment");
+    return l;
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const PayloadSpec& spec) {
+    PeLayout pe = readPe(stub);
+    if (pe.sections + 1 < 4) throw std::runtime_error("stub: fewer than three sections");
+    std::array<uint8_t, 8> key{};
+    if (spec.encipher) {
+        if (spec.key) {
+            key = *spec.key;
+        } else {
+            std::random_device rd;
+            for (auto& k : key) k = static_cast<uint8_t>(rd());
+        }
+    }
+
+    // Data area.
+    BlockWriter blocks(spec, key.data());
+    for (const FileEntry& f : spec.files) blocks.addRecord(fileRecord(f));
+    Bytes area = blocks.finish();
+
+    // Packed script: zlib, then masked with its checksum or enciphered.
+    uint32_t scriptCheck = spec.script.hash();
+    String packed;
+    if (!deflateBuffer(spec.script.bytes(), static_cast<size_t>(spec.script.length()), packed, spec.level))
+        throw std::runtime_error("script compression failed");
+    if (spec.encipher)
+        packed = encipherPayloadBuffer(key.data(), packed.bytes(), static_cast<size_t>(packed.length()));
+    else
+        maskScript(reinterpret_cast<uint8_t*>(packed.data()), static_cast<size_t>(packed.length()), scriptCheck);
+
+    // With external data the section ends where the data area begins, and the data area
+    // follows it in the file, past what the loader maps. The section's raw size is a multiple
+    // of the section alignment too, so that cutting it out again (the uninstaller image)
+    // restores the stub's image size exactly; a short data area is padded to reach it (bytes
+    // past the last record are never read).
+    uint32_t unit = std::max(pe.fileAlignment, pe.sectionAlignment);
+    size_t headerLength = 4 + std::strlen(kBuilderVersion) + 1 + 4 * 8 + 4 * spec.files.size() +
+                          (spec.encipher ? 8 : 0);
+    size_t dataOffset = headerLength + static_cast<size_t>(packed.length());
+    uint32_t rawSize;
+    if (spec.externalData) {
+        rawSize = alignUp(static_cast<uint32_t>(dataOffset), unit);
+        if (area.size() < rawSize - dataOffset) area.resize(rawSize - dataOffset, 0);
+    } else {
+        rawSize = alignUp(static_cast<uint32_t>(dataOffset + area.size()), unit);
+    }
+
+    uint32_t flags2 = spec.productFlags2 | (spec.encipher ? kFlags2Enciphered : 0);
+    Bytes section;
+    put32(section, kPayloadMagic);
+    putBytes(section, kBuilderVersion, std::strlen(kBuilderVersion) + 1);
+    put32(section, flags2);
+    put32(section, static_cast<uint32_t>(packed.length()));
+    put32(section, scriptCheck);
+    size_t imageCheckAt = section.size();
+    put32(section, 0);  // ImageCheck, filled in below
+    put32(section, static_cast<uint32_t>(dataOffset + area.size()));  // DataEnd
+    put32(section, static_cast<uint32_t>(spec.files.size()));
+    put32(section, static_cast<uint32_t>(area.size()));
+    put32(section, hashBytes(area.data(), static_cast<int32_t>(area.size())));
+    for (const FileEntry& f : spec.files) put32(section, static_cast<uint32_t>(f.data.length()));
+    if (spec.encipher) putBytes(section, key.data(), 8);
+    putBytes(section, packed.c_str(), static_cast<size_t>(packed.length()));
+    if (section.size() != dataOffset) throw std::logic_error("payload header size");
+    putBytes(section, area.data(), area.size());
+
+    uint32_t rawOffset = alignUp(static_cast<uint32_t>(stub.size()), pe.fileAlignment);
+    uint32_t opt = pe.pe + 24;
+    uint32_t virtualAddress = get32(stub, opt + 56);  // SizeOfImage: the next free address
+
+    Bytes out(stub);
+    out.resize(rawOffset, 0);
+    uint32_t entry = pe.table + pe.sections * 40;
+    std::memset(&out[entry], 0, 40);
+    std::memcpy(&out[entry], kSetupSectionName, 6);
+    set32(out, entry + 8, spec.externalData ? rawSize : static_cast<uint32_t>(section.size()));
+    set32(out, entry + 12, virtualAddress);
+    set32(out, entry + 16, rawSize);
+    set32(out, entry + 20, rawOffset);
+    set32(out, entry + 36, 0x40000040u);  // initialised data, readable
+    out[pe.pe + 6] = static_cast<uint8_t>(pe.sections + 1);
+    out[pe.pe + 7] = static_cast<uint8_t>((pe.sections + 1) >> 8);
+    set32(out, opt + 8, get32(out, opt + 8) + rawSize);     // size of initialised data
+    set32(out, opt + 56, get32(out, opt + 56) + rawSize);   // size of image
+
+    // ImageCheck covers the head that the uninstaller image starts from.
+    uint32_t imageCheck = hashBytes(&out[pe.pe + 92], static_cast<int32_t>(rawOffset - (pe.pe + 92)));
+    set32(section, imageCheckAt, imageCheck);
+    putBytes(out, section.data(), section.size());
+    if (out.size() < rawOffset + rawSize) out.resize(rawOffset + rawSize, 0);
+    return out;
+}
+
+}  // namespace tessarin::build

@@ -1,0 +1,46 @@
+// Writing the ".setup" payload and adding it to the installer stub as a PE section.
+#pragma once
+
+#include <cstdint>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/string.h"
+
+namespace tessarin::build {
+
+struct FileEntry {
+    String name;  // 8-bit, narrow path form
+    int32_t kind = 0;
+    int32_t options = 0;
+    int32_t attributes = 0;
+    uint8_t date[24] = {};
+    String label;
+    String shortcutIcon;  // written only when options has bit 0x1 or 0x2
+    String arguments;
+    String targetPath;  // UTF-16
+    String auxiliary;
+    int32_t uiLevel = 0;  // written only for kind 11
+    String data;
+};
+
+struct PayloadSpec {
+    String script;
+    uint32_t productFlags2 = 0;
+    bool compressBlocks = true;   // ProductFlags low word 0x20 (must match the script)
+    bool checkImage = false;      // ProductFlags high word 0x1 (must match the script)
+    bool externalData = false;    // the script's external-data byte (must match the script)
+    bool encipher = false;
+    std::optional<std::array<uint8_t, 8>> key;  // random per build when not given
+    size_t blockSize = 1 << 20;   // decoded bytes per data block
+    int level = 9;
+    std::vector<FileEntry> files;
+};
+
+// Builds the installer: the stub with ".setup" added. Throws std::runtime_error with a
+// readable reason when the stub is not a usable PE image.
+std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const PayloadSpec& spec);
+
+}  // namespace tessarin::build

@@ -1,0 +1,134 @@
+// tessarin-build: packs a product into the installer stub, and describes built installers.
+//
+//   tessarin-build --stub STUB.exe --script SCRIPT.bin [--file PATH[=NAME]]... -o OUT.exe
+//                  [--block-size N] [--cipher] [--key HEX16] [--external-data]
+//                  [--image-check] [--stored-blocks] [--cut-section]
+//   tessarin-build --dump INSTALLER.exe
+//   tessarin-build --uninstaller-image INSTALLER.exe OUT.exe
+//
+// The script is given as the bytes of a finished install script; the flags that the script
+// itself carries (compressed blocks, image check, external data) must be given to match it.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tools/build/payload_dump.h"
+#include "tools/build/payload_writer.h"
+
+namespace {
+
+using tessarin::String;
+using tessarin::build::FileEntry;
+using tessarin::build::PayloadSpec;
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error(path + ": cannot open for reading");
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw std::runtime_error(path + ": cannot open for writing");
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error(path + ": write failed");
+}
+
+int usage(const char* error) {
+    std::fprintf(stderr,
+                 "tessarin-build: %s\n"
+                 "usage: tessarin-build --stub STUB.exe --script SCRIPT [--file PATH[=NAME]]... -o OUT.exe\n"
+                 "                      [--block-size N] [--cipher] [--key HEX16] [--external-data]\n"
+                 "                      [--image-check] [--stored-blocks] [--cut-section]\n"
+                 "       tessarin-build --dump INSTALLER.exe\n"
+                 "       tessarin-build --uninstaller-image INSTALLER.exe OUT.exe\n",
+                 error);
+    return 2;
+}
+
+std::array<uint8_t, 8> parseKey(const std::string& hex) {
+    if (hex.size() != 16) throw std::runtime_error("--key: expected 16 hexadecimal digits");
+    std::array<uint8_t, 8> key{};
+    for (size_t i = 0; i < 8; ++i) {
+        size_t used = 0;
+        int v = std::stoi(hex.substr(2 * i, 2), &used, 16);
+        if (used != 2) throw std::runtime_error("--key: not hexadecimal: " + hex);
+        key[i] = static_cast<uint8_t>(v);
+    }
+    return key;
+}
+
+FileEntry fileEntry(const std::string& argument) {
+    size_t eq = argument.find('=');
+    std::string path = argument.substr(0, eq);
+    std::string name = eq == std::string::npos ? path.substr(path.find_last_of('/') + 1) : argument.substr(eq + 1);
+    if (name.empty()) throw std::runtime_error("--file " + argument + ": empty name");
+    std::vector<uint8_t> bytes = readFile(path);
+    FileEntry f;
+    f.name = String(name.c_str());
+    f.targetPath = String(std::u16string(name.begin(), name.end()).c_str());
+    f.data.assign(reinterpret_cast<const char*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+    return f;
+}
+
+int run(int argc, char** argv) {
+    PayloadSpec spec;
+    std::string stub, script, output;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    auto value = [&](size_t& i) -> const std::string& {
+        if (i + 1 >= args.size()) throw std::runtime_error(args[i] + ": value missing");
+        return args[++i];
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--dump") {
+            std::string path = value(i);
+            std::cout << tessarin::build::dumpInstaller(readFile(path));
+            return 0;
+        }
+        if (a == "--uninstaller-image") {
+            std::string in = value(i);
+            std::string out = value(i);
+            writeFile(out, tessarin::build::uninstallerImage(readFile(in)));
+            return 0;
+        }
+        if (a == "--stub") stub = value(i);
+        else if (a == "--script") script = value(i);
+        else if (a == "--file") spec.files.push_back(fileEntry(value(i)));
+        else if (a == "-o" || a == "--output") output = value(i);
+        else if (a == "--block-size") {
+            long long n = std::stoll(value(i));
+            if (n < 16 || n > (1 << 30)) throw std::runtime_error("--block-size: 16 to 1073741824 bytes");
+            spec.blockSize = static_cast<size_t>(n);
+        } else if (a == "--cipher") spec.encipher = true;
+        else if (a == "--key") {
+            spec.key = parseKey(value(i));
+            spec.encipher = true;
+        } else if (a == "--external-data") spec.externalData = true;
+        else if (a == "--image-check") spec.checkImage = true;
+        else if (a == "--stored-blocks") spec.compressBlocks = false;
+        else if (a == "--cut-section") spec.productFlags2 |= 0x20;
+        else return usage(("unknown option " + a).c_str());
+    }
+    if (stub.empty() || script.empty() || output.empty()) return usage("--stub, --script and -o are required");
+    std::vector<uint8_t> scriptBytes = readFile(script);
+    spec.script.assign(reinterpret_cast<const char*>(scriptBytes.data()), static_cast<int32_t>(scriptBytes.size()));
+    writeFile(output, tessarin::build::buildInstaller(readFile(stub), spec));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tessarin-build: %s\n", e.what());
+        return 1;
+    }
+}
