@@ -24,3 +24,19 @@ set(TESSARIN_WARNINGS -Wall -Wextra -Wno-unused-parameter)
 
 # The build tool's library: payload writer and dump, shared by the CLI and the tests.
 file(GLOB TESSARIN_BUILD_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/build/*.cpp)
+
+# The core library (portable sources plus the platform's own) and the build tool on top of it.
+function(tessarin_add_libraries platform_sources)
+  add_library(tessarin_core STATIC ${TESSARIN_PORTABLE_SOURCES} ${platform_sources})
+  target_include_directories(tessarin_core PUBLIC ${CMAKE_SOURCE_DIR})
+  find_package(ZLIB REQUIRED)
+  target_link_libraries(tessarin_core PUBLIC ZLIB::ZLIB)
+  target_compile_options(tessarin_core PRIVATE ${TESSARIN_WARNINGS})
+
+  add_library(tessarin_build_lib STATIC ${TESSARIN_BUILD_SOURCES})
+  target_link_libraries(tessarin_build_lib PUBLIC tessarin_core)
+  target_compile_options(tessarin_build_lib PRIVATE ${TESSARIN_WARNINGS})
+  add_executable(tessarin-build ${CMAKE_SOURCE_DIR}/tools/tessarin_build.cpp)
+  target_link_libraries(tessarin-build PRIVATE tessarin_build_lib)
+  target_compile_options(tessarin-build PRIVATE ${TESSARIN_WARNINGS})
+endfunction()

@@ -8,19 +8,8 @@ if(NOT CMAKE_BUILD_TYPE)
 endif()
 set(CMAKE_CXX_FLAGS_RELEASE "-O2")
 
-add_library(tessarin_core STATIC ${TESSARIN_PORTABLE_SOURCES} ${TESSARIN_WIN_SOURCES})
-target_include_directories(tessarin_core PUBLIC ${CMAKE_SOURCE_DIR})
 set(ZLIB_USE_STATIC_LIBS ON)
-find_package(ZLIB REQUIRED)
-target_link_libraries(tessarin_core PUBLIC ZLIB::ZLIB)
-target_compile_options(tessarin_core PRIVATE ${TESSARIN_WARNINGS})
-
-add_library(tessarin_build_lib STATIC ${TESSARIN_BUILD_SOURCES})
-target_link_libraries(tessarin_build_lib PUBLIC tessarin_core)
-target_compile_options(tessarin_build_lib PRIVATE ${TESSARIN_WARNINGS})
-add_executable(tessarin-build ${CMAKE_SOURCE_DIR}/tools/tessarin_build.cpp)
-target_link_libraries(tessarin-build PRIVATE tessarin_build_lib)
-target_compile_options(tessarin-build PRIVATE ${TESSARIN_WARNINGS})
+tessarin_add_libraries("${TESSARIN_WIN_SOURCES}")
 target_link_options(tessarin-build PRIVATE ${STATIC_LINK})
 
 # Icon resource 1 is drawn by a script so that no binary image lives in the repository.

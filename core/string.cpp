@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/chars.h"
 #include "core/fatal.h"
@@ -221,9 +222,10 @@ void String::appendWide(const char16_t* text, int32_t chars) {
     replaceWide(length_ >> 1, 0, text, chars);
 }
 
-void String::appendAll(std::initializer_list<const char*> texts) {
+// One reallocation for the sum of the pieces: the block grows to the total plus 1 KiB.
+void String::appendPieces(const void* const* pieces, const size_t* bytes, size_t count) {
     int64_t total = length_;
-    for (const char* t : texts) total += narrowTextLength(t);
+    for (size_t i = 0; i < count; ++i) total += static_cast<int64_t>(bytes[i]);
     if (total <= length_) return;
     if (total > kWholeLength - 1100) internalFatalError(kModuleCore, __LINE__);
     if (capacity_ - 2 < total) {
@@ -232,31 +234,25 @@ void String::appendAll(std::initializer_list<const char*> texts) {
         capacity_ = static_cast<int32_t>(total) + 1024;
         if (wasEmpty) data_[0] = data_[1] = 0;
     }
-    for (const char* t : texts) {
-        size_t n = narrowTextLength(t);
-        if (n > 0) std::memcpy(data_ + length_, t, n);
-        length_ += static_cast<int32_t>(n);
+    for (size_t i = 0; i < count; ++i) {
+        if (bytes[i] > 0) std::memcpy(data_ + length_, pieces[i], bytes[i]);
+        length_ += static_cast<int32_t>(bytes[i]);
     }
     data_[length_] = data_[length_ + 1] = 0;
 }
 
+void String::appendAll(std::initializer_list<const char*> texts) {
+    std::vector<const void*> pieces(texts.begin(), texts.end());
+    std::vector<size_t> bytes;
+    for (const char* t : texts) bytes.push_back(narrowTextLength(t));
+    appendPieces(pieces.data(), bytes.data(), pieces.size());
+}
+
 void String::appendAllWide(std::initializer_list<const char16_t*> texts) {
-    int64_t total = length_;
-    for (const char16_t* t : texts) total += int64_t(wideTextLength(t)) * 2;
-    if (total <= length_) return;
-    if (total > kWholeLength - 1100) internalFatalError(kModuleCore, __LINE__);
-    if (capacity_ - 2 < total) {
-        bool wasEmpty = data_ == nullptr;
-        data_ = static_cast<char*>(reallocateBlock(data_, static_cast<size_t>(total) + 1024));
-        capacity_ = static_cast<int32_t>(total) + 1024;
-        if (wasEmpty) data_[0] = data_[1] = 0;
-    }
-    for (const char16_t* t : texts) {
-        size_t n = wideTextLength(t) * 2;
-        if (n > 0) std::memcpy(data_ + length_, t, n);
-        length_ += static_cast<int32_t>(n);
-    }
-    data_[length_] = data_[length_ + 1] = 0;
+    std::vector<const void*> pieces(texts.begin(), texts.end());
+    std::vector<size_t> bytes;
+    for (const char16_t* t : texts) bytes.push_back(wideTextLength(t) * 2);
+    appendPieces(pieces.data(), bytes.data(), pieces.size());
 }
 
 void String::appendLine(const char* text, int32_t length) {

@@ -132,6 +132,7 @@ public:
 
 private:
     bool resize(int32_t n, bool soft);
+    void appendPieces(const void* const* pieces, const size_t* bytes, size_t count);
     int32_t sourceLength(const char* src, int32_t len) const;
 
     char* data_ = nullptr;
