@@ -41,6 +41,7 @@ SetupSection locateSetupSection(const uint8_t* file, size_t size) {
         std::memcpy(name, file + entry, 8);
         if (std::strcmp(name, ".setup") != 0) continue;
         SetupSection s;
+        read32(file, size, entry + 8, s.virtualSize);
         read32(file, size, entry + 12, s.virtualAddress);
         read32(file, size, entry + 16, s.rawSize);
         read32(file, size, entry + 20, s.rawOffset);

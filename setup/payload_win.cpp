@@ -49,7 +49,7 @@ bool OpenPayload(Payload& payload) {
     // The payload is read in place from the loaded image.
     payload.sectionBase =
         static_cast<const uint8_t*>(currentImageBase()) + payload.section.virtualAddress;
-    PayloadResult r = openPayload(payload.sectionBase, payload.section.rawSize, payload.header,
+    PayloadResult r = openPayload(payload.sectionBase, payload.section.mappedSize(), payload.header,
                                   payload.script);
     if (r.versionMismatch) fatalError(versionMismatchMessage(payload.header.BuilderVersion).c_str());
     if (!r.ok()) raiseCorruption(r.code);
@@ -75,7 +75,7 @@ void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool comp
     } else {
         int64_t available = int64_t(h.DataEnd) - int64_t(h.dataOffset);
         // The data area must lie inside the mapped section.
-        if (available != h.DataSize || uint64_t(h.DataEnd) > payload.section.rawSize)
+        if (available != h.DataSize || uint64_t(h.DataEnd) > payload.section.mappedSize())
             raiseCorruption(kCodeDataLength);
         length = static_cast<uint64_t>(available);
         bytes = payload.sectionBase + h.dataOffset;

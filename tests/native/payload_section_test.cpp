@@ -43,6 +43,9 @@ TEST(PayloadSection, FindsSetupAmongTheSections) {
     EXPECT_EQ(s.virtualAddress, 0x4000u);
     EXPECT_EQ(s.rawOffset, 0x4600u);
     EXPECT_EQ(s.rawSize, 0x200u);
+    EXPECT_EQ(s.mappedSize(), 0x200u);  // no virtual size given
+    put32(head, s.tableEntryOffset + 8, 0x120);
+    EXPECT_EQ(locateSetupSection(head.data(), head.size()).mappedSize(), 0x120u);
 }
 
 TEST(PayloadSection, NamesThatOnlyBeginWithSetupAreNoPayload) {
