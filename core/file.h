@@ -147,6 +147,7 @@ private:
     bool loadImage();
     bool writeBack();
     bool truncateHere();
+    bool checkAccess(bool allowed, const char* deniedText);
     bool canRead();
     bool canWrite();
     bool readFromImage(void* buffer, int32_t n);

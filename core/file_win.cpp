@@ -360,33 +360,19 @@ void File::failWithSystemText() {
     SetLastError(error);
 }
 
-bool File::canRead() {
-    if (!readable_) {
+// Reads and writes first need the access asked for at open, then an open handle.
+bool File::checkAccess(bool allowed, const char* deniedText) {
+    if (!allowed || !isOpen()) {
         if (!isOpen()) SetLastError(ERROR_INVALID_HANDLE);
-        fail("Read access denied");
-        return false;
-    }
-    if (!isOpen()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        fail("File not open");
+        fail(allowed ? "File not open" : deniedText);
         return false;
     }
     return true;
 }
 
-bool File::canWrite() {
-    if (!writable_) {
-        if (!isOpen()) SetLastError(ERROR_INVALID_HANDLE);
-        fail("Write access denied");
-        return false;
-    }
-    if (!isOpen()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        fail("File not open");
-        return false;
-    }
-    return true;
-}
+bool File::canRead() { return checkAccess(readable_, "Read access denied"); }
+
+bool File::canWrite() { return checkAccess(writable_, "Write access denied"); }
 
 bool File::read(void* buffer, int32_t n) {
     if (n == 0) return true;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/byte_order.h"
 #include "core/inflate.h"
 #include "core/payload_cipher.h"
 
@@ -17,7 +18,7 @@ bool ByteCursor::readInt32(int32_t& v) {
 bool ByteCursor::readUInt32(uint32_t& v) {
     if (remaining() < 4) return false;
     const uint8_t* p = base_ + pos_;
-    v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    v = loadLe32(p);
     pos_ += 4;
     return true;
 }
@@ -168,8 +169,7 @@ int DataArea::takeRecordLength(int32_t& length) {
         if (stream_.length() < 4) return kCodeBlockLength;
     }
     const uint8_t* p = stream_.bytes() + streamPos_;
-    length = static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                                  uint32_t(p[3]) << 24);
+    length = static_cast<int32_t>(loadLe32(p));
     streamPos_ += 4;
     return kCodeOk;
 }
@@ -224,22 +224,11 @@ int parseFileRecord(const uint8_t* bytes, size_t size, int32_t storedSize, FileR
     return kCodeOk;
 }
 
-namespace {
-
-uint32_t peek32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void poke32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
-
 int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace& section,
                             uint32_t imageCheck, bool checkImage, bool cutSection, String& image) {
     image.clear();
     if (section.rawOffset > size || section.rawOffset < 64) return kCodeImageRead;
-    uint32_t pe = uint32_t(file[60]) | uint32_t(file[61]) << 8;
+    uint32_t pe = loadLe16(file + 60);
     if (pe + 92 > section.rawOffset || pe < 64) return kCodeImageRead;
     if (checkImage && hashBytes(file + pe + 92, static_cast<int32_t>(section.rawOffset - (pe + 92))) != imageCheck)
         return kCodeImageCheck;
@@ -253,16 +242,16 @@ int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace
         return kCodeTailRead;
     }
     uint8_t* b = reinterpret_cast<uint8_t*>(buffer.data());
-    uint32_t count = uint32_t(b[pe + 6]) | uint32_t(b[pe + 7]) << 8;
-    uint32_t optionalSize = uint32_t(b[pe + 20]) | uint32_t(b[pe + 21]) << 8;
+    uint32_t count = loadLe16(b + pe + 6);
+    uint32_t optionalSize = loadLe16(b + pe + 20);
     uint32_t table = pe + 24 + optionalSize;
     if (count == 0 || table + count * 40 > section.rawOffset || section.tableEntryOffset < table ||
         (section.tableEntryOffset - table) % 40 != 0)
         return kCodeImageRead;
     b[pe + 6] = static_cast<uint8_t>(count - 1);
     b[pe + 7] = static_cast<uint8_t>((count - 1) >> 8);
-    poke32(b + pe + 32, peek32(b + pe + 32) - section.rawSize);
-    poke32(b + pe + 80, peek32(b + pe + 80) - section.rawSize);
+    storeLe32(b + pe + 32, loadLe32(b + pe + 32) - section.rawSize);
+    storeLe32(b + pe + 80, loadLe32(b + pe + 80) - section.rawSize);
     // From the removed entry on, each slot takes the one after it; every moved entry except
     // the one that lands in the last slot (no longer counted) has its raw offset moved back
     // by the removed section's size.
@@ -270,7 +259,7 @@ int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace
     for (uint32_t slot = section.tableEntryOffset; slot <= last; slot += 40) {
         if (slot + 80 <= section.rawOffset) std::memcpy(b + slot, b + slot + 40, 40);
         else std::memset(b + slot, 0, 40);
-        if (slot < last) poke32(b + slot + 20, peek32(b + slot + 20) - section.rawSize);
+        if (slot < last) storeLe32(b + slot + 20, loadLe32(b + slot + 20) - section.rawSize);
     }
     image = std::move(buffer);
     return kCodeOk;

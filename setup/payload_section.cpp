@@ -1,5 +1,6 @@
 #include "setup/payload_section.h"
 
+#include "core/byte_order.h"
 #include <cstring>
 
 namespace tessarin {
@@ -7,14 +8,13 @@ namespace {
 
 bool read16(const uint8_t* file, size_t size, size_t at, uint32_t& v) {
     if (at > size || size - at < 2) return false;
-    v = uint32_t(file[at]) | uint32_t(file[at + 1]) << 8;
+    v = loadLe16(file + at);
     return true;
 }
 
 bool read32(const uint8_t* file, size_t size, size_t at, uint32_t& v) {
     if (at > size || size - at < 4) return false;
-    v = uint32_t(file[at]) | uint32_t(file[at + 1]) << 8 | uint32_t(file[at + 2]) << 16 |
-        uint32_t(file[at + 3]) << 24;
+    v = loadLe32(file + at);
     return true;
 }
 

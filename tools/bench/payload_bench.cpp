@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_order.h"
 #include "setup/payload_reader.h"
 #include "setup/payload_section.h"
 #include "tools/build/payload_writer.h"
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
     const uint8_t* p = base + h.dataOffset;
     const uint8_t* end = p + h.DataSize;
     while (p + 8 <= end) {
-        uint32_t len = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        uint32_t len = loadLe32(p);
         blocks.emplace_back(p + 8, p + 8 + len);
         p += 8 + len;
     }

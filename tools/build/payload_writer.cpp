@@ -5,6 +5,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "core/byte_order.h"
 #include "core/inflate.h"
 #include "core/payload_cipher.h"
 #include "setup/payload_format.h"
@@ -31,13 +32,8 @@ void putWideCString(Bytes& b, const String& s) {
     b.push_back(0);
     b.push_back(0);
 }
-uint32_t get32(const Bytes& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
-void set32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+uint32_t get32(const Bytes& b, size_t at) { return loadLe32(&b[at]); }
+void set32(Bytes& b, size_t at, uint32_t v) { storeLe32(&b[at], v); }
 uint32_t alignUp(uint32_t v, uint32_t a) { return (v + a - 1) / a * a; }
 
 Bytes fileRecord(const FileEntry& f) {
@@ -117,8 +113,8 @@ PeLayout readPe(const Bytes& stub) {
     l.pe = get32(stub, 60);
     if (l.pe < 64 || l.pe > 4096 || l.pe + 24 > stub.size() || std::memcmp(&stub[l.pe], "PE\0\0", 4))
         fail("no PE header within the first 4096 bytes");
-    l.sections = uint32_t(stub[l.pe + 6]) | uint32_t(stub[l.pe + 7]) << 8;
-    uint32_t optSize = uint32_t(stub[l.pe + 20]) | uint32_t(stub[l.pe + 21]) << 8;
+    l.sections = loadLe16(&stub[l.pe + 6]);
+    uint32_t optSize = loadLe16(&stub[l.pe + 20]);
     uint32_t opt = l.pe + 24;
     if (optSize < 64 || opt + optSize > stub.size()) fail("optional header missing");
     l.sectionAlignment = get32(stub, opt + 32);
