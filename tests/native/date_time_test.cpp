@@ -266,9 +266,13 @@ TEST(FileDateTime, RecordsWithoutAFileTimeAreRefused) {
         EXPECT_FALSE(recordToFileTime(r, ft)) << r.year << "-" << r.month << "-" << r.day;
         EXPECT_EQ(ft, 12345u);
     }
-    FileDateTime r{2024, 3, 5, 1, 2, 3};
-    EXPECT_FALSE(fileTimeToRecord(0x8000000000000000ull, r));
-    EXPECT_TRUE(r.isUnset());
+    // FILETIMEs from 2^63 on are no times, also where the zone's offset would bring them back
+    // into range.
+    for (uint64_t ft : {0x8000000000000000ull, 0xFFFFFFFFFFFFFFFFull}) {
+        FileDateTime r{2024, 3, 5, 1, 2, 3};
+        EXPECT_FALSE(fileTimeToRecord(ft, r)) << ft;
+        EXPECT_TRUE(r.isUnset());
+    }
 }
 
 // ---- The clock ----------------------------------------------------------------------------
@@ -425,7 +429,7 @@ TEST(DateTimeFormat, ZoneOffsetHasSignHoursAndMinutes) {
 #if !defined(_WIN32)
 // The native clock follows TZ; under Windows the zone is the system's (see the Wine tests).
 class ZoneOverride {
-  public:
+public:
     explicit ZoneOverride(const char* zone) {
         const char* old = std::getenv("TZ");
         hadOld_ = old != nullptr;
@@ -441,7 +445,7 @@ class ZoneOverride {
         tzset();
     }
 
-  private:
+private:
     bool hadOld_ = false;
     std::string old_;
 };
