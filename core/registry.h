@@ -261,7 +261,7 @@ class RegistryKey {
     bool storeValue(const void* name, bool wide, uint32_t type, const void* data, uint32_t bytes,
                     bool empty, uint32_t options);
     int removeValue(const void* name, bool wide);
-    [[noreturn]] void reportMissingValue(const String& valueName);
+    [[noreturn]] void reportMissingValue(const void* name, bool wide);
 
     RegistryHandle handle_;
     String path_;
