@@ -69,6 +69,10 @@ void splitRegistryValue(const char* path, String& keyPath, String& valueName);
 String registryDisplayPath(RegistryRoot root, const char16_t* subKey);
 String registryDisplayPath(const String& parent, const char16_t* subKey);
 
+// Whether a sub-key of HKEY_USERS is a user's hive: neither ".DEFAULT" nor a "<SID>_Classes"
+// hive (any case).
+bool isUserHiveName(const char16_t* name);
+
 // ---- Option bits -------------------------------------------------------------------------
 
 // Each operation uses the bits that concern it.

@@ -11,14 +11,6 @@ uint32_t viewOf(uint32_t view) {
     return view & kRegViewMask;
 }
 
-bool endsWithNoCase(const String& text, const char16_t* suffix) {
-    String tail;
-    int32_t n = static_cast<int32_t>(wideTextLength(suffix));
-    if (text.wideLength() < n) return false;
-    text.substringWide(tail, text.wideLength() - n, n);
-    return tail.startsWithNoCase(suffix);
-}
-
 // HKEY_USERS holds the loaded hives by SID, besides ".DEFAULT" and the "<SID>_Classes" hives.
 Array<String> loadedUserHives() {
     Array<String> names, profiles;
@@ -26,9 +18,7 @@ Array<String> loadedUserHives() {
     if (!users.open(kHkeyUsers, u"", kRegOpenExisting, kRegAccessRead)) return profiles;
     users.enumerateSubKeys(names);
     for (int32_t i = 0; i < names.count(); ++i) {
-        if (names[i].equalsNoCaseWide(u".DEFAULT") || endsWithNoCase(names[i], u"_Classes"))
-            continue;
-        profiles.append(names[i]);
+        if (isUserHiveName(names[i].w_str())) profiles.append(names[i]);
     }
     return profiles;
 }

@@ -132,6 +132,18 @@ void splitValue(const Char* path, String& keyPath, String& valueName) {
 
 }  // namespace
 
+bool isUserHiveName(const char16_t* name) {
+    if (name == nullptr) return false;
+    const char16_t* defaultHive = u".DEFAULT";
+    const char16_t* classes = u"_Classes";
+    size_t length = wideTextLength(name), classesLength = wideTextLength(classes);
+    bool isDefault =
+        length == wideTextLength(defaultHive) && startsWithName(name, length, defaultHive);
+    bool isClasses = length >= classesLength &&
+                     startsWithName(name + length - classesLength, classesLength, classes);
+    return !isDefault && !isClasses;
+}
+
 RegistryRoot splitRegistryRoot(const char16_t* path, String& rest) {
     return splitRoot(path, rest);
 }

@@ -146,5 +146,17 @@ TEST(RegistryPath, DisplayPathsEndInOneBackslash) {
               u"HKEY_CURRENT_USER\\Software\\Sub\\");
 }
 
+TEST(RegistryPath, UserHivesAreTheSidsWithoutDefaultAndClasses) {
+    EXPECT_TRUE(isUserHiveName(u"S-1-5-21-1004336348-1177238915-682003330-1001"));
+    EXPECT_TRUE(isUserHiveName(u"S-1-5-18"));
+    EXPECT_TRUE(isUserHiveName(u".DEFAULTX"));
+    EXPECT_TRUE(isUserHiveName(u"S-1-5-21-1_ClassesX"));
+    EXPECT_FALSE(isUserHiveName(u".DEFAULT"));
+    EXPECT_FALSE(isUserHiveName(u".Default"));
+    EXPECT_FALSE(isUserHiveName(u"S-1-5-21-1004336348-1177238915-682003330-1001_Classes"));
+    EXPECT_FALSE(isUserHiveName(u"S-1-5-21-1_CLASSES"));
+    EXPECT_FALSE(isUserHiveName(u"_Classes"));
+}
+
 }  // namespace
 }  // namespace tessarin
