@@ -269,8 +269,7 @@ bool keyIsEmpty(HKEY key) {
     return countEntries(key, subKeys, values) && subKeys == 0 && values == 0;
 }
 
-// RegDeleteKeyW works in the process's own view; another view needs RegDeleteKeyExW, which
-// older systems lack.
+// Only RegDeleteKeyExW takes a registry view, and older systems lack it.
 LONG deleteKeyIn(HKEY parent, const wchar_t* subKey, REGSAM view) {
     using DeleteKeyEx = LONG(WINAPI*)(HKEY, const wchar_t*, REGSAM, DWORD);
     static const auto deleteKeyEx = systemFunction<DeleteKeyEx>(L"advapi32.dll", "RegDeleteKeyExW");
@@ -278,29 +277,40 @@ LONG deleteKeyIn(HKEY parent, const wchar_t* subKey, REGSAM view) {
     return RegDeleteKeyW(parent, subKey);
 }
 
-int deleteKeyTree(HKEY parent, const wchar_t* subKey, uint32_t options, REGSAM view) {
+int deleteKeyTree(HKEY parent, const wchar_t* subKey, uint32_t options, REGSAM view);
+
+// The system deletes only keys without sub-keys, so each sub-key's tree goes first. A key that
+// cannot be opened is left to the deletion itself, which then reports the failure.
+void deleteSubKeys(HKEY parent, const wchar_t* subKey, uint32_t options, REGSAM view) {
     HKEY opened = nullptr;
-    if (options & kRegOnlyIfEmpty) {
-        if (RegOpenKeyExW(parent, subKey, 0, kRegAccessRead | view, &opened) == ERROR_SUCCESS) {
-            RegistryHandle key(opened);
-            if (!keyIsEmpty(hkey(key.get()))) {
-                SetLastError(ERROR_DIR_NOT_EMPTY);
-                return kRegNotEmpty;
-            }
-        }
-    } else {
-        LONG r = RegOpenKeyExW(parent, subKey, 0, kRegAccessDelete | view, &opened);
-        if (r == ERROR_SUCCESS) {
-            RegistryHandle key(opened);
-            Array<String> children;
-            enumerateNames(opened, false, children);
-            for (int32_t i = 0; i < children.count(); ++i)
-                deleteKeyTree(opened, win(children[i]), options, view);
-        } else if (r != ERROR_FILE_NOT_FOUND) {
-            // A missing key is reported below as not found, without a box.
-            SetLastError(r);
-            showRegistryError(options);
-        }
+    LONG r = RegOpenKeyExW(parent, subKey, 0, kRegAccessDelete | view, &opened);
+    if (r != ERROR_SUCCESS) {
+        // A missing key is no failure: it is reported as not found, without a box.
+        SetLastError(r);
+        if (r != ERROR_FILE_NOT_FOUND) showRegistryError(options);
+        return;
+    }
+    RegistryHandle key(opened);
+    Array<String> children;
+    enumerateNames(opened, false, children);
+    for (int32_t i = 0; i < children.count(); ++i)
+        deleteKeyTree(opened, win(children[i]), options, view);
+}
+
+bool hasEntries(HKEY parent, const wchar_t* subKey, REGSAM view) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(parent, subKey, 0, kRegAccessRead | view, &opened) != ERROR_SUCCESS)
+        return false;
+    RegistryHandle key(opened);
+    return !keyIsEmpty(opened);
+}
+
+int deleteKeyTree(HKEY parent, const wchar_t* subKey, uint32_t options, REGSAM view) {
+    if (!(options & kRegOnlyIfEmpty)) {
+        deleteSubKeys(parent, subKey, options, view);
+    } else if (hasEntries(parent, subKey, view)) {
+        SetLastError(ERROR_DIR_NOT_EMPTY);
+        return kRegNotEmpty;
     }
     LONG r = deleteKeyIn(parent, subKey, view);
     SetLastError(r);
@@ -308,6 +318,51 @@ int deleteKeyTree(HKEY parent, const wchar_t* subKey, uint32_t options, REGSAM v
     if (r == ERROR_FILE_NOT_FOUND) return kRegNotFound;
     showRegistryError(options);
     return kRegDeleteFailed;
+}
+
+// Most values fit the first small query; larger ones are read again into a buffer of the size
+// the system reported, which may change in between. Sizes above kRegMaxValueBytes are refused.
+LONG queryData(HKEY key, const void* name, bool wide, DWORD& type, String& data) {
+    BYTE first[32];
+    DWORD bytes = sizeof first;
+    LONG r = queryValue(key, name, wide, &type, first, &bytes);
+    if (r == ERROR_SUCCESS)
+        data.assign(reinterpret_cast<const char*>(first), static_cast<int32_t>(bytes));
+    for (int attempt = 0; r == ERROR_MORE_DATA && attempt < 4; ++attempt) {
+        if (bytes > kRegMaxValueBytes) break;
+        if (!data.trySetLength(static_cast<int32_t>(bytes))) return ERROR_NOT_ENOUGH_MEMORY;
+        r = queryValue(key, name, wide, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
+        if (r == ERROR_SUCCESS) data.setLength(static_cast<int32_t>(bytes));
+    }
+    return r;
+}
+
+// Text types give text, a REG_DWORD of four bytes a number; anything else is refused.
+bool takeData(DWORD type, String& data, bool wide, uint32_t options, RegistryValue& value) {
+    switch (type) {
+        case REG_SZ:
+        case REG_EXPAND_SZ:
+            if (!(options & kRegKeepTerminator)) dropTerminator(data, wide);
+            [[fallthrough]];
+        case REG_BINARY:
+        case REG_MULTI_SZ:
+            value.text = std::move(data);
+            value.number = 0;
+            break;
+        case REG_DWORD:
+            if (data.length() != 4) {
+                SetLastError(ERROR_INVALID_DATA);
+                return false;
+            }
+            std::memcpy(&value.number, data.c_str(), 4);
+            value.text.clear();
+            break;
+        default:
+            SetLastError(ERROR_INVALID_DATATYPE);
+            return false;
+    }
+    value.type = type;
+    return true;
 }
 
 String programTitle() {
@@ -445,60 +500,19 @@ bool RegistryKey::enumerateValues(Array<String>& names) {
 
 // ---- Reading -----------------------------------------------------------------------------
 
-// Most values fit the first small query; larger ones are read again into a buffer of the size
-// the system reported, which may change in between.
 bool RegistryKey::readValue(const void* name, bool wide, RegistryValue& value, uint32_t options) {
     if (!handle_) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    HKEY key = hkey(handle_.get());
-    BYTE first[32];
-    DWORD type = 0, bytes = sizeof first;
+    DWORD type = 0;
     String data;
-    LONG r = queryValue(key, name, wide, &type, first, &bytes);
-    if (r == ERROR_SUCCESS)
-        data.assign(reinterpret_cast<const char*>(first), static_cast<int32_t>(bytes));
-    for (int attempt = 0; r == ERROR_MORE_DATA && attempt < 4; ++attempt) {
-        if (bytes > kRegMaxValueBytes) break;
-        if (!data.trySetLength(static_cast<int32_t>(bytes))) {
-            r = ERROR_NOT_ENOUGH_MEMORY;
-            break;
-        }
-        r = queryValue(key, name, wide, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
-        if (r == ERROR_SUCCESS) data.setLength(static_cast<int32_t>(bytes));
-    }
-    if (r != ERROR_SUCCESS) {
-        SetLastError(r);
-        if ((r == ERROR_FILE_NOT_FOUND || r == ERROR_BADKEY) && (options & kRegRequired))
-            reportMissingValue(name, wide);
-        return false;
-    }
-    switch (type) {
-        case REG_SZ:
-        case REG_EXPAND_SZ:
-            if (!(options & kRegKeepTerminator)) dropTerminator(data, wide);
-            [[fallthrough]];
-        case REG_BINARY:
-        case REG_MULTI_SZ:
-            value.text = std::move(data);
-            value.number = 0;
-            break;
-        case REG_DWORD:
-            if (data.length() != 4) {
-                SetLastError(ERROR_INVALID_DATA);
-                return false;
-            }
-            std::memcpy(&value.number, data.c_str(), 4);
-            value.text.clear();
-            break;
-        default:
-            SetLastError(ERROR_INVALID_DATATYPE);
-            return false;
-    }
-    value.type = type;
-    SetLastError(ERROR_SUCCESS);
-    return true;
+    LONG r = queryData(hkey(handle_.get()), name, wide, type, data);
+    SetLastError(r);
+    if (r == ERROR_SUCCESS) return takeData(type, data, wide, options, value);
+    if ((r == ERROR_FILE_NOT_FOUND || r == ERROR_BADKEY) && (options & kRegRequired))
+        reportMissingValue(name, wide);
+    return false;
 }
 
 void RegistryKey::reportMissingValue(const void* name, bool wide) {
