@@ -39,6 +39,18 @@ ENV = _environment()
 PREFIX = pathlib.Path(ENV["WINEPREFIX"])
 
 
+# Debian's "wine" command starts programs with the 32-bit loader, for which C:\windows\system32
+# is the 32-bit system folder; the prefix's 64-bit system programs need the 64-bit loader.
+WINE64 = shutil.which("wine64") or "/usr/lib/wine/wine64"
+
+
+def run_system64(program, *args, timeout=60):
+    """Runs a 64-bit program of the prefix's system32 folder (such as reg.exe) with the 64-bit
+    loader; returns the completed process (output as text)."""
+    return subprocess.run([WINE64, "C:\\windows\\system32\\" + program, *map(str, args)],
+                          env=ENV, capture_output=True, text=True, timeout=timeout)
+
+
 def windows_path(path):
     """The Windows name of a Linux path (Wine maps / to drive Z:)."""
     return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
