@@ -7,10 +7,10 @@
 #include "core/convert.h"
 #include "core/fatal.h"
 #include "core/format.h"
+#include "core/program_label.h"
 #include "core/registry.h"
 #include "core/system_error.h"
 #include "core/ui.h"
-#include "setup/setup_state.h"
 
 namespace tessarin {
 
@@ -365,10 +365,7 @@ bool takeData(DWORD type, String& data, bool wide, uint32_t options, RegistryVal
     return true;
 }
 
-String programTitle() {
-    const String& label = setupState().programLabelWide;
-    return label.empty() ? String(kProgramLabelWide) : label;
-}
+String programTitle() { return programLabelWide(); }
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include "core/convert.h"
 #include "core/fatal.h"
 #include "core/memory.h"
+#include "core/program_label.h"
 #include "core/process.h"
 #include "core/ui.h"
 #include "services/crash_filter.h"
@@ -36,6 +37,7 @@ void startUp(HINSTANCE instance) {
     SetupState& state = setupState();
     state.programLabel = String(kProgramLabel);
     state.programLabelWide = String(kProgramLabelWide);
+    setProgramLabel(state.programLabelWide);
     installCrashFilter();
     state.oleInitialized = initializeOle();
     enablePrivilege(u"SeTakeOwnershipPrivilege");

@@ -1,0 +1,44 @@
+// Shell change notifications; SHChangeNotify is looked up once, so systems without it skip
+// them.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "core/convert.h"
+#include "core/shell_notify.h"
+#include "core/special_folders.h"
+
+namespace tessarin {
+namespace {
+
+using ChangeNotifyFunction = void(WINAPI*)(LONG, UINT, LPCVOID, LPCVOID);
+
+ChangeNotifyFunction changeNotify() {
+    static const ChangeNotifyFunction function = [] {
+        HMODULE shell = LoadLibraryW(L"shell32.dll");
+        return shell ? reinterpret_cast<ChangeNotifyFunction>(
+                           reinterpret_cast<void*>(GetProcAddress(shell, "SHChangeNotify")))
+                     : nullptr;
+    }();
+    return function;
+}
+
+}  // namespace
+
+void notifyAssociationsChanged() {
+    if (auto f = changeNotify()) f(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+void notifyFolderUpdated(const String& path) {
+    auto f = changeNotify();
+    if (!f || path.empty()) return;
+    String narrow;
+    toNarrow(path.w_str(), path.wideLength(), narrow, kCodePageSystem, "?");
+    f(SHCNE_UPDATEDIR, SHCNF_PATHA, narrow.c_str(), nullptr);
+}
+
+void notifyDesktopUpdated(bool allUsers) {
+    notifyFolderUpdated(specialFolder(allUsers ? SpecialFolder::DesktopAllUsers
+                                               : SpecialFolder::Desktop));
+}
+
+}  // namespace tessarin
