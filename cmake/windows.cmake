@@ -1,7 +1,7 @@
 # Cross build: the Win32 installer stub, the Windows-side test tools and the tests that run
 # under Wine.
 set(STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(WIN_LIBS ole32 oleaut32 uuid user32 gdi32 advapi32 shell32 comctl32 kernel32)
+set(WIN_LIBS ole32 oleaut32 uuid user32 gdi32 advapi32 shell32 shlwapi version comctl32 kernel32)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 if(NOT CMAKE_BUILD_TYPE)
   set(CMAKE_BUILD_TYPE Release)

@@ -7,7 +7,9 @@
 #include "core/convert.h"
 #include "core/fatal.h"
 #include "core/file.h"
+#include "core/file_system.h"
 #include "core/format.h"
+#include "core/path.h"
 #include "core/system_error.h"
 
 namespace tessarin {
@@ -24,46 +26,11 @@ const wchar_t* win(const String& s) { return reinterpret_cast<const wchar_t*>(s.
 
 // ---- Names -------------------------------------------------------------------------------
 
-bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
-String tempFolder() {
-    wchar_t buffer[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
-    if (n == 0 || n > MAX_PATH) return String();
-    return String(reinterpret_cast<const char16_t*>(buffer), static_cast<int32_t>(n));
-}
-
-// The one place that makes temporary file names: the system creates an empty, uniquely named
-// file in folder. With an extension the name gets it in place of ".tmp" (the placeholder goes).
-bool newTempName(const String& folder, const String& extension, String& name) {
-    for (int tries = 0; tries < 100; ++tries) {
-        wchar_t buffer[MAX_PATH];
-        if (GetTempFileNameW(win(folder), L"OQT", 0, buffer) == 0) return false;
-        name.assignWide(reinterpret_cast<const char16_t*>(buffer));
-        if (extension.empty()) return true;
-        String placeholder = name;
-        name.setWideLength(name.wideLength() - 3);  // keeps the dot of ".tmp"
-        name.appendWide(extension.w_str() + (extension.w_str()[0] == u'.' ? 1 : 0));
-        bool taken = GetFileAttributesW(win(name)) != INVALID_FILE_ATTRIBUTES;
-        DeleteFileW(win(placeholder));
-        if (!taken) return true;
-    }
-    SetLastError(ERROR_FILE_EXISTS);
-    return false;
-}
-
+// The folder of a path for a new temporary file beside it; a bare name lies in the current
+// folder.
 String folderOf(const String& path) {
-    int32_t n = path.wideLength();
-    while (n > 0 && !isSeparator(path.w_str()[n - 1])) --n;
-    return n > 0 ? String(path.w_str(), n) : String(u".");
-}
-
-String inTempFolder(const String& relative) {
-    String name = tempFolder();
-    const char16_t* rest = relative.w_str();
-    while (isSeparator(*rest)) ++rest;
-    name.appendWide(rest);
-    return name;
+    String folder = parentFolder(path);
+    return folder.empty() ? String(u".") : folder;
 }
 
 bool isNewTempKind(uint32_t kind) {
@@ -74,13 +41,14 @@ bool isNewTempKind(uint32_t kind) {
 // The UTF-16 file name the name kind makes of the given name.
 bool buildName(const String& given, uint32_t kind, String& name) {
     switch (kind) {
-        case kFileNewTemp: return newTempName(tempFolder(), String(), name);
-        case kFileNewTempInFolder: return newTempName(given, String(), name);
-        case kFileInTempFolder: name = inTempFolder(given); return true;
-        case kFileNewTempBeside: return newTempName(folderOf(given), String(), name);
-        case kFileNewTempWithExtension: return newTempName(tempFolder(), given, name);
-        default: name = given; return true;
+        case kFileNewTemp: name = temporaryFileName(); break;
+        case kFileNewTempInFolder: name = temporaryFileName(given); break;
+        case kFileInTempFolder: name = joinPath(temporaryFolder(), given); break;
+        case kFileNewTempBeside: name = temporaryFileName(folderOf(given)); break;
+        case kFileNewTempWithExtension: name = temporaryFileName(String(), given); break;
+        default: name = given; break;
     }
+    return !name.empty();
 }
 
 // The name argument as UTF-16; false when it is missing, empty or not convertible.

@@ -10,4 +10,7 @@ fi
 export WINEPREFIX=$(readlink -f "$build/wineprefix")
 export DISPLAY=$(cat "$build/harness/display")
 export WINEDEBUG=-all
+# Wine's recycle bin is the desktop's trash under XDG_DATA_HOME: keep it in the build tree.
+export XDG_DATA_HOME="$build/harness/xdg-data"
+mkdir -p "$XDG_DATA_HOME"
 exec wine "$@"

@@ -1,0 +1,184 @@
+#include "core/path.h"
+
+#include <string>
+
+#include "core/convert.h"
+
+namespace tessarin {
+namespace {
+
+bool isAsciiLetter(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// Characters no path may hold; "*" and "?" are decided by the options.
+bool isForbidden(char16_t c) {
+    switch (c) {
+        case u'/':
+        case u'"':
+        case u'<':
+        case u'>':
+        case u'|':
+        case u';':
+            return true;
+        default:
+            return c < 0x20;  // control characters would split log and data file lines
+    }
+}
+
+// Applies the blank rule to both ends: trims, or refuses the text.
+bool settleEnds(std::u16string& s, uint32_t options) {
+    if (options & kPathTrim) {
+        size_t first = 0, last = s.size();
+        while (first < last && isBlank(s[first])) ++first;
+        while (last > first && isBlank(s[last - 1])) --last;
+        s = s.substr(first, last - first);
+        return true;
+    }
+    return s.empty() || (!isBlank(s.front()) && !isBlank(s.back()));
+}
+
+bool validCharacters(const std::u16string& s, uint32_t options) {
+    bool drive = s.size() >= 2 && s[1] == u':';
+    if (drive && !isAsciiLetter(s[0])) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char16_t c = s[i];
+        if (c == u':' && !(drive && i == 1)) return false;
+        if (isForbidden(c)) return false;
+        if (c == u'*' && !(options & kPathAllowAsterisk)) return false;
+        if (c == u'?' && !(options & kPathAllowQuestionMark)) return false;
+        // A network path opens with two backslashes; anywhere else a doubled one is a slip.
+        if (c == u'\\' && i >= 2 && s[i - 1] == u'\\') return false;
+    }
+    return true;
+}
+
+bool equalsNoCaseAscii(const char16_t* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        char16_t x = *a >= u'A' && *a <= u'Z' ? static_cast<char16_t>(*a + 32) : *a;
+        if (x != static_cast<char16_t>(*b)) return false;
+    }
+    return *a == 0 && *b == 0;
+}
+
+}  // namespace
+
+int32_t lastSeparator(const String& path) {
+    const char16_t* p = path.w_str();
+    int32_t limit = 0;
+    while (limit < path.wideLength() && p[limit] != u';') ++limit;
+    for (int32_t i = limit - 1; i >= 0; --i)
+        if (p[i] == u'\\') return i;
+    for (int32_t i = 0; i < limit; ++i)
+        if (p[i] == u':') return i;
+    return -1;
+}
+
+String parentFolder(const String& path) {
+    int32_t at = lastSeparator(path);
+    if (at < 0) return String();
+    const char16_t* p = path.w_str();
+    bool root = p[at] == u':' || (at > 0 && p[at - 1] == u':');
+    return String(p, root ? at + 1 : at);
+}
+
+String fileName(const String& path) {
+    int32_t at = lastSeparator(path);
+    return String(path.w_str() + at + 1, path.wideLength() - at - 1);
+}
+
+String changeExtension(const String& path, const String& extension) {
+    int32_t nameStart = lastSeparator(path) + 1;
+    int32_t end = path.wideLength();
+    const char16_t* p = path.w_str();
+    for (int32_t i = end - 1; i >= nameStart; --i) {
+        if (p[i] == u'.') {
+            end = i;
+            break;
+        }
+    }
+    String result(p, end);
+    if (extension.empty()) return result;
+    if (extension.getWide(0) != u'.') result.appendWideChar(u'.');
+    result.appendWide(extension.w_str(), extension.wideLength());
+    return result;
+}
+
+String joinPath(const String& folder, const String& name) {
+    if (folder.empty()) return name;
+    int32_t end = folder.wideLength();
+    while (end > 0 && folder.getWide(end - 1) == u'\\') --end;
+    int32_t start = 0;
+    while (name.getWide(start) == u'\\') ++start;
+    String result(folder.w_str(), end);
+    result.appendWideChar(u'\\');
+    result.appendWide(name.w_str() + start, name.wideLength() - start);
+    return result;
+}
+
+bool isAbsolutePath(const String& path) {
+    const char16_t* p = path.w_str();
+    if (p[0] == u'\\' && p[1] == u'\\') return true;
+    return isAsciiLetter(p[0]) && p[1] == u':' && p[2] == u'\\';
+}
+
+bool validPath(const String& path, uint32_t options) {
+    std::u16string s(path.w_str(), static_cast<size_t>(path.wideLength()));
+    if (!settleEnds(s, options)) return false;
+    if (s.size() >= 2 && s.front() == u'"' && s.back() == u'"') {
+        s = s.substr(1, s.size() - 2);
+        if (!settleEnds(s, options)) return false;
+    }
+    if (s.empty() || !validCharacters(s, options)) return false;
+    if (s.back() == u'\\' && !(options & kPathAllowTrailingBackslash)) return false;
+    if (options & kPathMustBeAbsolute) {
+        String settled(s.c_str(), static_cast<int32_t>(s.size()));
+        return isAbsolutePath(settled);
+    }
+    return true;
+}
+
+bool validPath8(const char* path, uint32_t options) {
+    if (path == nullptr) return false;
+    String wide;
+    bool converted = (path[0] == '|' && !(options & kPathNoBar))
+                         ? pathToWide(path, kWholeLength, wide)
+                         : toWide(path, kWholeLength, wide, kCodePageSystem);
+    if (!converted && path[0] != 0) return false;
+    if (options & kPathSlashIsBackslash) {
+        for (int32_t i = 0; i < wide.wideLength(); ++i)
+            if (wide.getWide(i) == u'/') wide.setWide(i, u'\\');
+    }
+    return validPath(wide, options);
+}
+
+bool isListableEntryName(const char16_t* name) {
+    if (name == nullptr || name[0] == 0) return false;
+    if (name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0))) return false;
+    for (const char16_t* p = name; *p; ++p) {
+        switch (*p) {
+            case u'/':
+            case u'"':
+            case u'<':
+            case u'>':
+            case u'|':
+            case u'*':
+            case u'?':
+            case u';':
+                return false;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+bool isShellFolderFile(const char16_t* name) {
+    return equalsNoCaseAscii(name, "thumbs.db") || equalsNoCaseAscii(name, "desktop.ini");
+}
+
+}  // namespace tessarin

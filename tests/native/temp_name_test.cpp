@@ -1,0 +1,82 @@
+#include "core/temp_name.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "core/convert.h"
+
+namespace tessarin {
+namespace {
+
+std::string narrow(const String& wide) {
+    String t;
+    wideToPath(wide.w_str(), wide.wideLength(), t);
+    return t.c_str();
+}
+
+// A file system where the first `taken` names asked about exist.
+class CountingSystem : public TempNameSystem {
+  public:
+    explicit CountingSystem(int taken, bool rootTempWorks = true)
+        : taken_(taken), rootTempWorks_(rootTempWorks) {}
+    bool nameTaken(const String& path) override {
+        asked.push_back(narrow(path));
+        return static_cast<int>(asked.size()) <= taken_;
+    }
+    String temporaryFolder() override { return String(u"T:\\tmp"); }
+    bool createFolder(const String& path) override {
+        created.push_back(narrow(path));
+        return rootTempWorks_;
+    }
+    std::vector<std::string> asked;
+    std::vector<std::string> created;
+
+  private:
+    int taken_;
+    bool rootTempWorks_;
+};
+
+TEST(TempName, GeneratedNamesUseTheGeneratorAndTheExtension) {
+    CountingSystem system(0);
+    String name = generatedTempName(system, String(u"D:\\work"), String(u".log"), 0);
+    EXPECT_TRUE(std::regex_match(narrow(name), std::regex(R"(D:\\work\\OQT[ 0-9A-F]{4}\.log)")))
+        << narrow(name);
+    name = generatedTempName(system, String(u"D:\\work"), String(), 0);
+    EXPECT_TRUE(std::regex_match(narrow(name), std::regex(R"(D:\\work\\OQT[ 0-9A-F]{4}\.tmp)")))
+        << narrow(name);
+}
+
+TEST(TempName, MovesToTheTemporaryFolderAndThenToRootTemp) {
+    CountingSystem system(350);
+    String name = generatedTempName(system, String(u"D:\\work"), String(u"dat"), 0);
+    ASSERT_EQ(system.asked.size(), 351u);
+    EXPECT_EQ(system.asked[198].rfind("D:\\work\\", 0), 0u);
+    EXPECT_EQ(system.asked[199].rfind("T:\\tmp\\", 0), 0u);  // the 200th attempt
+    EXPECT_EQ(system.asked[298].rfind("T:\\tmp\\", 0), 0u);
+    EXPECT_EQ(system.asked[299].rfind("c:\\temp\\", 0), 0u);  // the 300th
+    EXPECT_EQ(narrow(name), system.asked.back());
+    EXPECT_EQ(system.created, std::vector<std::string>{"c:\\temp"});
+}
+
+TEST(TempName, KeepFolderOptionAndExhaustion) {
+    CountingSystem stay(1000);
+    EXPECT_TRUE(generatedTempName(stay, String(u"D:\\w"), String(), kTempNameKeepFolder).empty());
+    EXPECT_EQ(stay.asked.size(), 400u);
+    EXPECT_EQ(stay.asked.back().rfind("D:\\w\\", 0), 0u);
+    EXPECT_TRUE(stay.created.empty());
+
+    CountingSystem noRootTemp(310, false);
+    String name = generatedTempName(noRootTemp, String(u"D:\\w"), String(), 0);
+    EXPECT_EQ(narrow(name).rfind("T:\\tmp\\", 0), 0u);  // c:\temp could not be made
+}
+
+TEST(TempName, OneLeadingDotIsDropped) {
+    EXPECT_EQ(narrow(tempNameExtension(String(u".log"))), "log");
+    EXPECT_EQ(narrow(tempNameExtension(String(u"..log"))), ".log");
+    EXPECT_EQ(narrow(tempNameExtension(String(u"log"))), "log");
+}
+
+}  // namespace
+}  // namespace tessarin
