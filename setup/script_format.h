@@ -139,7 +139,9 @@ bool markedList(Io& io, Vector<T>& list, String T::*first, const char* marker, i
         } else {
             if (i == list.count()) return true;
         }
-        if (!io.check(i < max, code)) return false;
+        // Past the end every item reads empty and the marker never comes: the list can only
+        // run into its limit, so the reader fails there at once.
+        if (!io.check(i < max && !io.exhausted(), code)) return false;
         if constexpr (Io::kReading) {
             list.append(T());
             list[i].*first = std::move(item);
