@@ -65,8 +65,8 @@ void PrepareUninstallerImage(Payload& payload, bool checkImage) {
     if (!self.readRange(head, 0, static_cast<int32_t>(section.rawOffset)))
         raiseCorruption(kCodeImageRead);
     uint64_t sectionEnd = uint64_t(section.rawOffset) + section.rawSize;
-    bool tailRead = sectionEnd <= payload.fileSize &&
-                    payload.fileSize - sectionEnd < uint64_t(kWholeLength);
+    bool tailRead =
+        sectionEnd <= payload.fileSize && payload.fileSize - sectionEnd < uint64_t(kWholeLength);
     if (cut && tailRead && sectionEnd < payload.fileSize)
         tailRead = self.readRange(tail, static_cast<int64_t>(sectionEnd),
                                   static_cast<int32_t>(payload.fileSize - sectionEnd));
