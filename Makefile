@@ -10,6 +10,7 @@ GENERATOR := -G Ninja
 
 FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 15
+SCRIPT_FUZZ_SECONDS ?= 10
 
 .PHONY: all deps native cross test test-native test-wine test-fuzz fuzz bench demo clean
 
@@ -39,7 +40,7 @@ $(FUZZ)/build.ninja:
 	    -DTESSARIN_FUZZ=ON >/dev/null
 
 fuzz: $(FUZZ)/build.ninja
-	@cmake --build $(FUZZ) -j $(JOBS) --target payload_fuzz
+	@cmake --build $(FUZZ) -j $(JOBS) --target payload_fuzz script_fuzz script_seeds
 
 # A short run of each fuzz target on its seed corpus, under ASan and UBSan.
 test-fuzz: fuzz cross native
@@ -48,6 +49,10 @@ test-fuzz: fuzz cross native
 	@$(FUZZ)/payload_fuzz -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/payload \
 	    >$(FUZZ)/payload_fuzz.log 2>&1 || { tail -n 60 $(FUZZ)/payload_fuzz.log; exit 1; }
 	@grep -E '^Done|^#[0-9]+.*DONE' $(FUZZ)/payload_fuzz.log | tail -n 1 | sed 's/^/payload_fuzz: /'
+	@mkdir -p $(FUZZ)/corpus/script && $(FUZZ)/script_seeds $(FUZZ)/corpus/script
+	@$(FUZZ)/script_fuzz -max_total_time=$(SCRIPT_FUZZ_SECONDS) $(FUZZ)/corpus/script \
+	    >$(FUZZ)/script_fuzz.log 2>&1 || { tail -n 60 $(FUZZ)/script_fuzz.log; exit 1; }
+	@grep -E '^Done|^#[0-9]+.*DONE' $(FUZZ)/script_fuzz.log | tail -n 1 | sed 's/^/script_fuzz: /'
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)

@@ -31,4 +31,7 @@ if(TESSARIN_FUZZ)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   endforeach()
+  # Seed corpus of the script fuzzer, written by the build tool's script writer.
+  add_executable(script_seeds ${CMAKE_SOURCE_DIR}/tests/fuzz/script_seeds.cpp)
+  target_link_libraries(script_seeds PRIVATE tessarin_build_lib)
 endif()

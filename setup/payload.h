@@ -21,6 +21,10 @@ struct Payload {
     String script;
     const uint8_t* sectionBase = nullptr;  // in the loaded image
     uint64_t fileSize = 0;
+    // The executable without ".setup" (empty when the uninstaller is the whole executable)
+    // and the size of the uninstaller either way.
+    String uninstallerImage;
+    uint64_t uninstallerSize = 0;
 };
 
 // Ends the process with the corruption message; never returns.
@@ -29,6 +33,10 @@ struct Payload {
 // Opens the program's own executable, locates ".setup" and unpacks the script. Returns false
 // when the executable carries no payload at all.
 bool OpenPayload(Payload& payload);
+
+// After the script has been read: builds the uninstaller image from the executable's head and
+// the bytes after the section, checking ImageCheck when checkImage (codes 35, 40, 42).
+void PrepareUninstallerImage(Payload& payload, bool checkImage);
 
 // Positions on the data area (in the image, or read from the file with external data) and
 // checks its length and checksum.

@@ -227,20 +227,32 @@ int parseFileRecord(const uint8_t* bytes, size_t size, int32_t storedSize, FileR
 int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace& section,
                             uint32_t imageCheck, bool checkImage, bool cutSection, String& image) {
     image.clear();
-    if (section.rawOffset > size || section.rawOffset < 64) return kCodeImageRead;
+    if (section.rawOffset > size) return kCodeImageRead;
+    String head(reinterpret_cast<const char*>(file), static_cast<int32_t>(section.rawOffset));
+    uint64_t sectionEnd = uint64_t(section.rawOffset) + section.rawSize;
+    String tail;
+    if (sectionEnd < size)
+        tail.assign(reinterpret_cast<const char*>(file + sectionEnd),
+                    static_cast<int32_t>(size - sectionEnd));
+    return prepareUninstallerImage(head, tail, sectionEnd <= size, section, imageCheck, checkImage,
+                                   cutSection, image);
+}
+
+int prepareUninstallerImage(const String& head, const String& tail, bool tailRead,
+                            const SectionPlace& section, uint32_t imageCheck, bool checkImage,
+                            bool cutSection, String& image) {
+    image.clear();
+    const uint8_t* file = head.bytes();
+    if (uint32_t(head.length()) != section.rawOffset || section.rawOffset < 64)
+        return kCodeImageRead;
     uint32_t pe = loadLe16(file + 60);
     if (pe + 92 > section.rawOffset || pe < 64) return kCodeImageRead;
     if (checkImage && hashBytes(file + pe + 92, static_cast<int32_t>(section.rawOffset - (pe + 92))) != imageCheck)
         return kCodeImageCheck;
     if (!cutSection) return kCodeOk;
-    uint64_t sectionEnd = uint64_t(section.rawOffset) + section.rawSize;
-    String buffer(reinterpret_cast<const char*>(file), static_cast<int32_t>(section.rawOffset));
-    if (sectionEnd < size) {
-        buffer.append(reinterpret_cast<const char*>(file + sectionEnd),
-                      static_cast<int32_t>(size - sectionEnd));
-    } else if (sectionEnd > size) {
-        return kCodeTailRead;
-    }
+    if (!tailRead) return kCodeTailRead;
+    String buffer = head;
+    buffer.append(tail);
     uint8_t* b = reinterpret_cast<uint8_t*>(buffer.data());
     uint32_t count = loadLe16(b + pe + 6);
     uint32_t optionalSize = loadLe16(b + pe + 20);

@@ -110,6 +110,12 @@ struct SectionPlace {
 };
 int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace& section,
                             uint32_t imageCheck, bool checkImage, bool cutSection, String& image);
+// The same from the two pieces of the file that the image is made of, so that the section
+// itself is never read: head holds the section's raw offset bytes, tail the bytes after the
+// section (tailRead false when they could not be read).
+int prepareUninstallerImage(const String& head, const String& tail, bool tailRead,
+                            const SectionPlace& section, uint32_t imageCheck, bool checkImage,
+                            bool cutSection, String& image);
 
 int parseFileRecord(const uint8_t* bytes, size_t size, int32_t storedSize, FileRecord& record,
                     bool silentMode);

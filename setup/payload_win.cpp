@@ -56,6 +56,27 @@ bool OpenPayload(Payload& payload) {
     return true;
 }
 
+void PrepareUninstallerImage(Payload& payload, bool checkImage) {
+    const SetupSection& section = payload.section;
+    bool cut = (payload.header.ProductFlags2 & kFlags2CutSetupSection) != 0;
+    File self;
+    openSelf(self);
+    String head, tail;
+    if (!self.readRange(head, 0, static_cast<int32_t>(section.rawOffset)))
+        raiseCorruption(kCodeImageRead);
+    uint64_t sectionEnd = uint64_t(section.rawOffset) + section.rawSize;
+    bool tailRead =
+        sectionEnd <= payload.fileSize && payload.fileSize - sectionEnd < uint64_t(kWholeLength);
+    if (cut && tailRead && sectionEnd < payload.fileSize)
+        tailRead = self.readRange(tail, static_cast<int64_t>(sectionEnd),
+                                  static_cast<int32_t>(payload.fileSize - sectionEnd));
+    SectionPlace place{section.rawOffset, section.rawSize, section.tableEntryOffset};
+    int code = prepareUninstallerImage(head, tail, tailRead, place, payload.header.ImageCheck,
+                                       checkImage, cut, payload.uninstallerImage);
+    if (code != kCodeOk) raiseCorruption(code);
+    payload.uninstallerSize = cut ? uint64_t(payload.uninstallerImage.length()) : payload.fileSize;
+}
+
 void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool compressedBlocks) {
     const PayloadHeader& h = payload.header;
     static String external;  // the data area read from the file; lives as long as the area

@@ -227,6 +227,36 @@ TEST(Payload, UninstallerImageIsTheStubAgain) {
               kCodeOk);
 }
 
+// The installer reads only the head and the tail of its file; bytes after the section (a
+// signature, say) end up after the stub's own.
+TEST(Payload, UninstallerImageFromHeadAndTail) {
+    Bytes stub = fakeStub();
+    build::PayloadSpec spec;
+    spec.script = bytesOf("script");
+    Bytes installer = build::buildInstaller(stub, spec);
+    SetupSection s = locateSetupSection(installer.data(), installer.size());
+    PayloadHeader h;
+    String script;
+    ASSERT_TRUE(openPayload(installer.data() + s.rawOffset, s.rawSize, h, script).ok());
+    SectionPlace place{s.rawOffset, s.rawSize, s.tableEntryOffset};
+    String head(reinterpret_cast<const char*>(installer.data()), static_cast<int32_t>(s.rawOffset));
+    String tail = bytesOf("trailing bytes");
+    String image;
+    ASSERT_EQ(prepareUninstallerImage(head, tail, true, place, h.ImageCheck, true, true, image),
+              kCodeOk);
+    ASSERT_EQ(size_t(image.length()), stub.size() + 14);
+    EXPECT_EQ(std::memcmp(image.c_str(), stub.data(), stub.size()), 0);
+    EXPECT_EQ(std::string(image.c_str() + stub.size(), 14), "trailing bytes");
+
+    EXPECT_EQ(prepareUninstallerImage(head, tail, false, place, h.ImageCheck, true, true, image),
+              kCodeTailRead);
+    EXPECT_EQ(prepareUninstallerImage(head, tail, false, place, h.ImageCheck, true, false, image),
+              kCodeOk);
+    head.setLength(head.length() - 1);
+    EXPECT_EQ(prepareUninstallerImage(head, tail, true, place, h.ImageCheck, false, false, image),
+              kCodeImageRead);
+}
+
 // Each case damages a built installer and names the code the reader must give.
 struct Damage {
     const char* what;
