@@ -1,0 +1,33 @@
+// The English message table that tessarin-build writes when a manifest does not override a
+// message. Texts are UTF-8 with CR LF line breaks. The installer replaces "<product>",
+// "<description>" and "<os>" in every text; message 77 also carries "<file>" and message 105
+// "<a>". Some texts are printf formats filled by the installer; their conversions are listed in
+// MESSAGES.md beside this file ("%s" always takes a text, which the installer hands over in the
+// message's own encoding).
+#pragma once
+
+#include <span>
+
+namespace tessarin::build {
+
+struct DefaultMessage {
+    int number;
+    const char* text;
+};
+
+// Highest number of the message table proper: a script built with the defaults holds
+// kHighestMessageNumber + 1 messages per language.
+inline constexpr int kHighestMessageNumber = 113;
+
+// Not a table entry: the default of the script's banner text, which the uninstall data stores
+// under this number.
+inline constexpr int kBannerTextNumber = 999;
+
+// Every default, sorted by number, the banner text last.
+std::span<const DefaultMessage> defaultMessages();
+
+// The default text of a message, or null when the number has none (numbers the installer never
+// shows, and 63 and 64, whose texts add a page only when a publisher supplies them).
+const char* defaultMessage(int number);
+
+}  // namespace tessarin::build
