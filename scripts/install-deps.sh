@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build make ccache python3
   g++ clang libclang-rt-14-dev libgtest-dev googletest
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  libz-mingw-w64-dev zlib1g-dev
+  libz-mingw-w64-dev zlib1g-dev libtomlplusplus-dev
   wine wine64 wine32:i386
   xvfb xauth x11-utils
 )

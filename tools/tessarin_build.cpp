@@ -1,15 +1,22 @@
 // tessarin-build: packs a product into the installer stub, and describes built installers.
 //
+//   tessarin-build MANIFEST.toml -o OUT.exe [--stub STUB.exe]
 //   tessarin-build --stub STUB.exe --script SCRIPT.bin [--file PATH[=NAME]]... -o OUT.exe
 //                  [--block-size N] [--cipher] [--key HEX16] [--external-data]
 //                  [--image-check] [--stored-blocks] [--cut-section]
 //   tessarin-build --dump INSTALLER.exe
 //   tessarin-build --uninstaller-image INSTALLER.exe OUT.exe
 //
-// The script is given as the bytes of a finished install script; the flags that the script
-// itself carries (compressed blocks, image check, external data) must be given to match it.
+// With a manifest the tool writes the install script and the file records itself. The stub is
+// taken from --stub, else from the manifest's "stub", else from TESSARIN_STUB, else
+// "tessarin-setup.exe" beside this program.
+//
+// Without a manifest the script is given as the bytes of a finished install script; the flags
+// that the script itself carries (compressed blocks, image check, external data) must be given to match it.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -17,8 +24,10 @@
 #include <string>
 #include <vector>
 
+#include "tools/build/manifest.h"
 #include "tools/build/payload_dump.h"
 #include "tools/build/payload_writer.h"
+#include "tools/build/script_writer.h"
 
 namespace {
 
@@ -42,7 +51,8 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 int usage(const char* error) {
     std::fprintf(stderr,
                  "tessarin-build: %s\n"
-                 "usage: tessarin-build --stub STUB.exe --script SCRIPT [--file PATH[=NAME]]... -o OUT.exe\n"
+                 "usage: tessarin-build MANIFEST.toml -o OUT.exe [--stub STUB.exe]\n"
+                 "       tessarin-build --stub STUB.exe --script SCRIPT [--file PATH[=NAME]]... -o OUT.exe\n"
                  "                      [--block-size N] [--cipher] [--key HEX16] [--external-data]\n"
                  "                      [--image-check] [--stored-blocks] [--cut-section]\n"
                  "       tessarin-build --dump INSTALLER.exe\n"
@@ -76,9 +86,29 @@ FileEntry fileEntry(const std::string& argument) {
     return f;
 }
 
+namespace fs = std::filesystem;
+
+fs::path defaultStub(const char* argv0) {
+    if (const char* env = std::getenv("TESSARIN_STUB"); env && *env) return env;
+    return fs::path(argv0).parent_path() / "tessarin-setup.exe";
+}
+
+int buildFromManifest(const std::string& manifestPath, std::string stub, const std::string& output,
+                      const char* argv0) {
+    tessarin::build::Manifest m = tessarin::build::readManifest(manifestPath);
+    if (stub.empty()) stub = (m.stub.empty() ? defaultStub(argv0) : m.stub).string();
+    try {
+        m.payload.script = tessarin::build::writeInstallScript(m.script);
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(manifestPath + ": " + e.what());
+    }
+    writeFile(output, tessarin::build::buildInstaller(readFile(stub), m.payload));
+    return 0;
+}
+
 int run(int argc, char** argv) {
     PayloadSpec spec;
-    std::string stub, script, output;
+    std::string stub, script, output, manifest;
     std::vector<std::string> args(argv + 1, argv + argc);
     auto value = [&](size_t& i) -> const std::string& {
         if (i + 1 >= args.size()) throw std::runtime_error(args[i] + ": value missing");
@@ -113,7 +143,13 @@ int run(int argc, char** argv) {
         else if (a == "--image-check") spec.checkImage = true;
         else if (a == "--stored-blocks") spec.compressBlocks = false;
         else if (a == "--cut-section") spec.productFlags2 |= 0x20;
+        else if (!a.empty() && a[0] != '-' && manifest.empty()) manifest = a;
         else return usage(("unknown option " + a).c_str());
+    }
+    if (!manifest.empty()) {
+        if (output.empty()) return usage("-o is required");
+        if (!script.empty() || !spec.files.empty()) return usage("a manifest replaces --script and --file");
+        return buildFromManifest(manifest, stub, output, argv[0]);
     }
     if (stub.empty() || script.empty() || output.empty()) return usage("--stub, --script and -o are required");
     std::vector<uint8_t> scriptBytes = readFile(script);

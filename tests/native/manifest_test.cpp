@@ -1,0 +1,345 @@
+// The build tool's manifest: a publisher's TOML file becomes an install script that the
+// installer's own reader takes back field by field, and the file records of the payload; bad
+// manifests are refused with the file, the key and the reason.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/convert.h"
+#include "script_sample.h"
+#include "setup/script_reader.h"
+#include "tools/build/default_messages.h"
+#include "tools/build/manifest.h"
+#include "tools/build/script_writer.h"
+
+namespace tessarin {
+namespace {
+
+namespace fs = std::filesystem;
+using build::ManifestError;
+using testing::FakeScriptEnvironment;
+
+std::string utf8(const String& wide) {
+    String t;
+    toNarrow(wide.w_str(), wide.wideLength(), t, 65001);
+    return t.c_str();
+}
+
+// A product folder in the temporary folder, removed afterwards.
+class ProductFolder {
+public:
+    ProductFolder() {
+        root_ = fs::temp_directory_path() /
+                ("tessarin-manifest-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+    }
+    ~ProductFolder() { fs::remove_all(root_); }
+
+    void write(const std::string& name, const std::string& bytes) {
+        fs::path p = root_ / fs::u8path(name);
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+    fs::path manifest(const std::string& text) {
+        write("setup.toml", text);
+        return root_ / "setup.toml";
+    }
+    const fs::path& root() const { return root_; }
+
+private:
+    fs::path root_;
+};
+
+// Writes the manifest's script and reads it back with the installer's reader.
+InstallScript roundTrip(const build::Manifest& m) {
+    String bytes = build::writeInstallScript(m.script);
+    FakeScriptEnvironment env;
+    ScriptSource source;
+    source.bytes = bytes.bytes();
+    source.size = static_cast<size_t>(bytes.length());
+    source.scriptCheck = hashBytes(bytes.c_str(), bytes.length());
+    source.productFlags2 = m.payload.productFlags2;
+    InstallScript read;
+    EXPECT_EQ(ReadInstallScript(source, env, read), 0);
+    return read;
+}
+
+constexpr const char* kRichManifest = R"toml(
+[product]
+name = "Démo Tool"
+company = "Example Ltd"
+description = "A demonstration"
+version = "2.5.1"
+bitness = "64-bit"
+install-folder = "%ProgramsDir%\\Example\\Demo"
+start-menu-folder = "Example Demo"
+registry-key = "Software\\Example\\Demo"
+all-users = true
+launch-program = "%InstallDir%\\démo.exe"
+extra-space = 1048576
+
+[versions]
+must-uninstall-below = "1.0"
+no-downgrade-below = "2.0"
+
+[options]
+single-instance = true
+background = false
+log-every-item = true
+raw-product-flags = 0x40000000_00000000
+
+[wizard]
+banner = "<product> setup"
+licenses = ["LICENSE.txt"]
+layouts = { folder = 2 }
+
+[background]
+title = "Demo"
+title-color = "#FF8000"
+top-color = "#000080"
+bottom-color = "#000000"
+picture-size = 50
+stretch-mode = 2
+
+[background.copyright]
+text = "(c) Example"
+position = 3
+
+[uninstall]
+subfolder = "uninstall"
+values = [ { name = "HelpLink", value = "https://example.com/help" } ]
+
+[batches]
+post-install = "echo done"
+
+[[shortcuts]]
+target = "%InstallDir%\\demo.exe"
+name = "Demo"
+desktop = true
+
+[[programs-to-close]]
+window-class = "DemoMainWindow"
+display-name = "Demo"
+action = "ask"
+
+[[languages]]
+name = "English"
+messages = { 0 = "Demo Setup" }
+
+[[languages]]
+name = "Deutsch"
+messages = { 0 = "Demo Installation", 120 = "Extra" }
+
+[[files]]
+source = "payload"
+include = ["**/*.exe", "**/*.txt"]
+exclude = ["**/skip*"]
+into = "bin"
+start-menu-shortcut = true
+
+[[files]]
+source = "fonts"
+kind = "font"
+overwrite = "if-missing"
+font-name = "Demo Sans"
+)toml";
+
+void writeRichProduct(ProductFolder& p) {
+    p.write("LICENSE.txt", "Licence text\r\n");
+    p.write("payload/démo.exe", "MZ demo");
+    p.write("payload/docs/readme.txt", "read me");
+    p.write("payload/docs/skip-this.txt", "skipped");
+    p.write("payload/data.bin", "not included");
+    p.write("fonts/demo.ttf", "font bytes");
+}
+
+TEST(Manifest, EveryAreaReachesTheScriptAndComesBackThroughTheReader) {
+    ProductFolder p;
+    writeRichProduct(p);
+    build::Manifest m = build::readManifest(p.manifest(kRichManifest));
+    InstallScript s = roundTrip(m);
+
+    EXPECT_EQ(utf8(s.ProductName), "Démo Tool");
+    EXPECT_EQ(utf8(s.CompanyName), "Example Ltd");
+    EXPECT_EQ(utf8(s.ProductDescription), "A demonstration");
+    EXPECT_STREQ(s.Version8.c_str(), "2.5.1");
+    EXPECT_EQ(s.Bitness, 1);
+    EXPECT_EQ(utf8(s.DefaultInstallDir), "%ProgramsDir%\\Example\\Demo");
+    EXPECT_EQ(utf8(s.ProductStartMenu), "Example Demo");
+    EXPECT_EQ(utf8(s.ProductRegistry), "Software\\Example\\Demo");
+    EXPECT_EQ(s.ShortcutMode, 1);
+    EXPECT_STREQ(s.LaunchProgram.c_str(), "|%InstallDir%\\d\xC3\xA9mo.exe");
+    EXPECT_EQ(s.ExtraSpace, 1048576);
+    EXPECT_STREQ(s.MustUninstallBelow.c_str(), "1.0");
+    EXPECT_STREQ(s.NoDowngradeBelow.c_str(), "2.0");
+
+    // Named options on top of the defaults, and the raw escape hatch.
+    EXPECT_TRUE(s.ProductFlags & 0x100);                  // single-instance
+    EXPECT_TRUE(s.ProductFlags & 0x20000000);             // background = false
+    EXPECT_TRUE(s.ProductFlags & 0x100000);               // log-every-item
+    EXPECT_TRUE(s.ProductFlags & (uint64_t(0x4) << 32));  // start-menu-page by default
+    EXPECT_TRUE(s.ProductFlags & 0x4);                    // uninstall entry by default
+    EXPECT_TRUE(s.ProductFlags & 0x20);                   // compressed by default
+    EXPECT_TRUE(s.ProductFlags & (uint64_t(0x40000000) << 32));
+    EXPECT_FALSE(s.ProductFlags & 0x8);
+    EXPECT_TRUE(m.payload.compressBlocks);
+
+    EXPECT_EQ(utf8(s.BannerText), "Démo Tool setup");
+    ASSERT_EQ(s.LicenseTexts.count(), 1);
+    EXPECT_STREQ(s.LicenseTexts[0].c_str(), "Licence text\r\n");
+    EXPECT_EQ(s.PageLayouts[kLayoutFolder], 2);
+    EXPECT_EQ(utf8(s.DisplayTitle), "Demo");
+    EXPECT_EQ(s.TitleColor, 0x0080FF);  // #FF8000 as a Windows colour value
+    EXPECT_EQ(s.TopColor, 0x800000);
+    EXPECT_EQ(s.BitmapSize, 50);
+    EXPECT_EQ(s.StretchMode, 2);
+    EXPECT_EQ(s.CopyrightPos, 3);
+    EXPECT_EQ(utf8(s.CopyrightText), "(c) Example");
+    EXPECT_EQ(utf8(s.UninstallSubdir), "uninstall");
+    ASSERT_EQ(s.UninstallValues.count(), 1);
+    EXPECT_STREQ(s.UninstallValues[0].Name.c_str(), "HelpLink");
+    EXPECT_EQ(s.UninstallValues[0].Type, 1);
+    EXPECT_STREQ(s.PostInstallBatch.c_str(), "echo done");
+    ASSERT_EQ(s.Shortcuts.count(), 1);
+    EXPECT_EQ(s.Shortcuts[0].Desktop, 1);
+    EXPECT_EQ(s.Shortcuts[0].StartMenu, 1);
+    ASSERT_EQ(s.ProgramsToClose.count(), 1);
+    EXPECT_EQ(s.ProgramsToClose[0].Action, 2);
+    EXPECT_EQ(s.ProgramsToClose[0].Options, 1);
+
+    // Messages: the defaults fill what a language leaves out; the table reaches the highest
+    // number any language uses.
+    EXPECT_EQ(s.Messages.MessageCount, 121);
+    ASSERT_EQ(s.Messages.Languages.count(), 2);
+    EXPECT_EQ(utf8(s.Messages.text(0, 0)), "Demo Setup");
+    EXPECT_EQ(utf8(s.Messages.text(0, 1)), "Demo Installation");
+    EXPECT_EQ(utf8(s.Messages.text(120, 1)), "Extra");
+    EXPECT_EQ(utf8(s.Messages.text(120, 0)), "");
+    EXPECT_EQ(utf8(s.Messages.text(13, 1)), build::defaultMessage(13));
+}
+
+TEST(Manifest, FileSetsBecomeRecordsWithKindTargetAndOptions) {
+    ProductFolder p;
+    writeRichProduct(p);
+    build::Manifest m = build::readManifest(p.manifest(kRichManifest));
+    ASSERT_EQ(m.payload.files.size(), 3u);
+    // Sorted by name within a set: "docs" before "démo" (bytes of UTF-8).
+    EXPECT_STREQ(m.payload.files[0].name.c_str(), "bin\\docs\\readme.txt");
+    const build::FileEntry& exe = m.payload.files[1];
+    EXPECT_STREQ(exe.name.c_str(), "|bin\\d\xC3\xA9mo.exe");
+    EXPECT_EQ(exe.kind, 0);
+    EXPECT_EQ(exe.options, 0x2);  // Start-menu shortcut, overwrite mode 0
+    EXPECT_STREQ(exe.label.c_str(), "d\xC3\xA9mo");  // shortcut name from the file name
+    EXPECT_STREQ(exe.data.c_str(), "MZ demo");
+    EXPECT_EQ(exe.attributes, -1);
+    FileDateTime date = FileDateTime::read(exe.date);
+    EXPECT_FALSE(date.isUnset());
+    EXPECT_GE(date.year, 2020);
+    const build::FileEntry& font = m.payload.files[2];
+    EXPECT_STREQ(font.name.c_str(), "demo.ttf");
+    EXPECT_EQ(font.kind, 4);
+    EXPECT_EQ(font.options, 3 << 2);
+    EXPECT_STREQ(font.label.c_str(), "Demo Sans");
+}
+
+TEST(Manifest, SingleLanguageWithoutOverridesTakesTheEnglishDefaults) {
+    ProductFolder p;
+    p.write("f/a.txt", "a");
+    build::Manifest m =
+        build::readManifest(p.manifest("[product]\nname = \"Tiny\"\n[[files]]\nsource = \"f\"\n"));
+    InstallScript s = roundTrip(m);
+    EXPECT_EQ(s.Messages.MessageCount, build::kHighestMessageNumber + 1);
+    ASSERT_EQ(s.Messages.Languages.count(), 1);
+    EXPECT_EQ(utf8(s.Messages.Languages[0]), "English");
+    for (int n : {0, 13, 21, 49, 113}) {
+        EXPECT_EQ(utf8(s.Messages.text(n, 0)), build::defaultMessage(n)) << n;
+    }
+    EXPECT_EQ(utf8(s.BannerText), build::defaultMessage(build::kBannerTextNumber));
+}
+
+TEST(Manifest, BadManifestsNameFileKeyAndReason) {
+    struct Case {
+        const char* label;
+        const char* text;
+        const char* expected;  // after "<file>: "
+    } cases[] = {
+        {"typo", "[product]\nname = \"X\"\nnmae = \"Y\"\n", "product.nmae: unknown key"},
+        {"unknown table", "[produtc]\nname = \"X\"\n", "produtc: unknown key"},
+        {"wrong type", "[product]\nname = 5\n", "product.name: expected a string, found an integer"},
+        {"missing name", "[product]\ncompany = \"C\"\n", "product.name: missing (required)"},
+        {"bad choice", "[product]\nname = \"X\"\nbitness = \"128-bit\"\n",
+         "product.bitness: unknown value \"128-bit\" (expected \"any\", \"64-bit\", \"32-bit\")"},
+        {"range", "[product]\nname = \"X\"\n[background]\npicture-size = 101\n",
+         "background.picture-size: 101 is outside 0..100"},
+        {"colour", "[product]\nname = \"X\"\n[background]\ntop-color = \"blue\"\n",
+         "background.top-color: expected a colour \"#RRGGBB\", found \"blue\""},
+        {"missing licence", "[product]\nname = \"X\"\n[wizard]\nlicenses = [\"EULA.txt\"]\n",
+         "wizard.licenses: \"EULA.txt\" does not exist"},
+        {"missing source", "[product]\nname = \"X\"\n[[files]]\nsource = \"nowhere\"\n",
+         "files[0].source: \"nowhere\" is not a folder"},
+        {"no match", "[product]\nname = \"X\"\n[[files]]\nsource = \"f\"\ninclude = [\"*.dll\"]\n",
+         "files[0].include: no file in \"f\" matches"},
+        {"file key typo", "[product]\nname = \"X\"\n[[files]]\nsource = \"f\"\nknid = \"font\"\n",
+         "files[0].knid: unknown key"},
+        {"option typo", "[product]\nname = \"X\"\n[options]\nsingle-instnace = true\n",
+         "options.single-instnace: unknown key"},
+        {"option type", "[product]\nname = \"X\"\n[options]\nlog = \"yes\"\n",
+         "options.log: expected true or false, found a string"},
+        {"message number", "[product]\nname = \"X\"\n[[languages]]\nname = \"E\"\nmessages = { x = \"a\" }\n",
+         "languages[0].messages.x: expected a message number 0 to 9999"},
+        {"not western", "[product]\nname = \"X\"\nversion = \"1.0 \xCE\xB1\"\n",
+         "product.version: holds characters outside the Western (1252) code page"},
+        {"table as value", "product = \"X\"\n", "product: expected a table, found a string"},
+    };
+    for (const Case& c : cases) {
+        ProductFolder p;
+        p.write("f/a.txt", "a");
+        fs::path file = p.manifest(c.text);
+        try {
+            build::readManifest(file);
+            ADD_FAILURE() << c.label << ": accepted";
+        } catch (const ManifestError& e) {
+            std::string message = e.what();
+            std::string prefix = file.string() + ": ";
+            EXPECT_EQ(message.substr(0, prefix.size()), prefix) << c.label;
+            EXPECT_EQ(message.substr(prefix.size(), std::strlen(c.expected)), c.expected)
+                << c.label << ": " << message;
+        }
+    }
+}
+
+TEST(Manifest, SyntaxErrorsGiveLineAndColumn) {
+    ProductFolder p;
+    fs::path file = p.manifest("[product]\nname = \"X\n");
+    try {
+        build::readManifest(file);
+        ADD_FAILURE() << "accepted";
+    } catch (const ManifestError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(file.string() + ":2:", 0), 0u) << e.what();
+    }
+}
+
+TEST(Manifest, GlobsMatchWithinAndAcrossFolders) {
+    struct Case {
+        const char* pattern;
+        const char* path;
+        bool match;
+    } cases[] = {
+        {"**", "a/b/c.txt", true},     {"*.txt", "c.txt", true},
+        {"*.txt", "a/c.txt", false},   {"**/*.txt", "c.txt", true},
+        {"**/*.txt", "a/b/c.txt", true}, {"a/**/c.txt", "a/c.txt", true},
+        {"a/*/c.txt", "a/b/c.txt", true}, {"a/*/c.txt", "a/b/d/c.txt", false},
+        {"?.txt", "c.txt", true},      {"?.txt", "cc.txt", false},
+        {"docs/*", "docs/x", true},    {"docs/*", "docs", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(build::globMatch(c.pattern, c.path), c.match) << c.pattern << " " << c.path;
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
