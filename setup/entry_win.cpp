@@ -10,6 +10,7 @@
 #include "services/crash_filter.h"
 #include "setup/command_line.h"
 #include "setup/payload.h"
+#include "setup/script_environment.h"
 #include "setup/setup_state.h"
 
 namespace tessarin {
@@ -68,10 +69,9 @@ void readCommandLine() {
 [[noreturn]] void runInstallMode() {
     Payload& payload = setupPayload();
     if (!OpenPayload(payload)) fatalError(kNoInstallationData);
-    // The install script is read into the install state here; its checksum is verified once
-    // its first fields have been read. The pre-install checks, the wizard and the install
-    // actions (which open the data area) follow; the install branch always ends with code 1.
-    if (!verifyScriptCheck(payload.header, payload.script)) raiseCorruption(kCodeScriptCheck);
+    LoadInstallScript(payload);
+    // The pre-install checks, the wizard and the install actions (which open the data area)
+    // follow here; the install branch always ends with code 1.
     ExitSetup(1);
 }
 

@@ -6,6 +6,7 @@
 #include "core/format.h"
 #include "core/process.h"
 #include "core/system_error.h"
+#include "setup/install_script.h"
 #include "setup/payload.h"
 
 namespace tessarin {
@@ -32,7 +33,15 @@ bool openSelf(File& file) {
 
 }  // namespace
 
-void raiseCorruption(int code) { fatalError(corruptionMessage(code).c_str()); }
+// Once a script is loaded its message 13 is the text, in the user's language.
+void raiseCorruption(int code) {
+    String message13;
+    if (installScript().Messages.MessageCount > 13) {
+        String wide = Message(13);
+        toNarrow(wide.w_str(), wide.wideLength(), message13, kCodePageSystem, "?");
+    }
+    fatalError(corruptionMessage(code, message13).c_str());
+}
 
 bool OpenPayload(Payload& payload) {
     File self;

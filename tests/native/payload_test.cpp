@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/payload.h"
 #include "setup/payload_format.h"
 #include "setup/payload_reader.h"
 #include "setup/payload_section.h"
@@ -367,6 +368,14 @@ TEST(Payload, StubsThatCannotTakeASectionAreRefused) {
     EXPECT_THROW(build::buildInstaller(notPe, spec), std::runtime_error);
     Bytes installer = build::buildInstaller(fakeStub(), spec);
     EXPECT_THROW(build::buildInstaller(installer, spec), std::runtime_error);  // already has one
+}
+
+TEST(Payload, ScriptCorruptionTextTakesOnlyTheCode) {
+    EXPECT_STREQ(corruptionMessage(55, String("Broken (%d).")).c_str(), "Broken (55).");
+    // The text comes from the script: conversions other than %d must not read arguments.
+    EXPECT_STREQ(corruptionMessage(7, String("%s %x 100%% %d %n")).c_str(), "%s %x 100% 7 %n");
+    EXPECT_EQ(std::string(corruptionMessage(55).c_str()).substr(0, 36),
+              "This installation program is corrupt");
 }
 
 }  // namespace
