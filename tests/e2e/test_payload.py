@@ -59,10 +59,19 @@ class BuiltInstallers(unittest.TestCase):
         self.assertEqual(self.dump["scriptSize"], 210)
 
     def test_sound_installer_is_accepted_and_still_runs(self):
-        for extra in ((), ("--cipher",), ("--external-data",)):
-            with self.subTest(extra=extra):
-                path = self.build("sound%d.exe" % len(extra), *extra)
-                # With a sound payload nothing is shown yet: the stub reads it and ends.
+        product = self.work / "product"
+        (product / "files").mkdir(parents=True, exist_ok=True)
+        (product / "files" / "a.txt").write_bytes(b"hello\r\n")
+        for name, options in (("plain", ""), ("cipher", "cipher = true"),
+                              ("external", "block-size = 4096"), ("stored", "compress = false")):
+            with self.subTest(name=name):
+                manifest = ('[product]\nname = "Sound"\n%s\n[options]\nbackground = false\n%s\n'
+                            '[[files]]\nsource = "files"\n'
+                            % ("external-data = true" if name == "external" else "", options))
+                path = self.work / ("sound-%s.exe" % name)
+                result = wh.build_from_manifest(product, manifest, path)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                # With a sound payload nothing is shown yet: the stub reads the script and ends.
                 self.assertEqual(wh.Process(self.run_installer(path, path.name)).wait(), 1)
 
     def test_damaged_payloads_show_the_corruption_message_with_their_code(self):

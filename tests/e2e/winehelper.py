@@ -23,6 +23,16 @@ def tessarin_build(*args):
                           capture_output=True, text=True)
 
 
+def build_from_manifest(folder, manifest_text, output):
+    """Writes setup.toml into folder and builds it with the cross-built stub; returns the
+    completed process."""
+    folder = pathlib.Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / "setup.toml").write_text(manifest_text, encoding="utf-8")
+    return tessarin_build(folder / "setup.toml", "--stub", BUILD / "tessarin-setup.exe",
+                          "-o", output)
+
+
 def _environment():
     state = BUILD / "harness" / "display"
     if not state.exists() or not (BUILD / "wineprefix").exists():
