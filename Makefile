@@ -71,7 +71,7 @@ bench: deps cross
 	@[ -d $(BENCH_TREE) ] || python3 ../shared/bench/make_payload.py --profile $(PROFILE) $(BENCH_TREE)
 	@$(BENCH)/payload_bench $(CROSS)/tessarin-setup.exe $(BENCH_TREE)
 
-demo: deps cross
+demo: deps all
 	@scripts/demo.sh $(CROSS)
 
 clean:

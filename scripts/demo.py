@@ -1,13 +1,20 @@
-"""Demonstration: the stub without a payload, started as a user would start it, under Wine."""
+"""Demonstration: packs the example product (examples/demo) into an installer with
+tessarin-build, describes it, and runs it under Wine as a user would; then shows what the
+installer says about a damaged copy and what the bare stub says."""
+import json
+import os
+import pathlib
 import sys
 
-sys.path.insert(0, __import__("os").path.join(__import__("os").path.dirname(__file__), "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "e2e"))
 import winehelper as wh  # noqa: E402
 
+OUT = wh.BUILD / "demo"
 
-def show(title, arguments, expect_window):
-    _, stub = wh.stage_program(wh.BUILD / "tessarin-setup.exe", "demo", "tessarin-setup.exe")
-    command = '"%s"%s' % (stub, " " + arguments if arguments else "")
+
+def run(title, exe, name, arguments="", expect_window=False):
+    _, windows = wh.stage_program(exe, "demo", name)
+    command = '"%s"%s' % (windows, " " + arguments if arguments else "")
     print("=" * 72)
     print("%s\n  command line: %s" % (title, command))
     process = wh.Process(command, timeout_ms=30000)
@@ -22,11 +29,50 @@ def show(title, arguments, expect_window):
     print("  exit code: %s" % process.wait())
 
 
+def pack():
+    OUT.mkdir(parents=True, exist_ok=True)
+    installer = OUT / "demo-notes-setup.exe"
+    manifest = wh.SOURCE / "examples" / "demo" / "setup.toml"
+    result = wh.tessarin_build(manifest, "--stub", wh.BUILD / "tessarin-setup.exe", "-o", installer)
+    if result.returncode != 0:
+        sys.exit("tessarin-build failed:\n" + result.stderr)
+    info = json.loads(wh.tessarin_build("--dump", installer).stdout)
+    script = info["script"]
+    print("=" * 72)
+    print("Packed %s with tessarin-build into %s (%d bytes)" % (
+        manifest.relative_to(wh.SOURCE), installer, installer.stat().st_size))
+    print("  product:   %s %s by %s" % (script["productName"], script["version"],
+                                       script["companyName"]))
+    print("  folder:    %s" % script["defaultInstallDir"])
+    print("  languages: %s (the installer starts in %s)" % (
+        ", ".join(script["languages"]), script["languages"][script["currentLanguage"]]))
+    print("  messages:  %d per language; licence pages: %d" % (script["messageCount"],
+                                                              script["licensePages"]))
+    print("  files:")
+    for f in info["files"]:
+        print("    %-28s %6d bytes  checksum %s" % (f["name"], f["size"], f["checksum"]))
+    return installer, info
+
+
+def damaged_copy(installer, info):
+    data = bytearray(installer.read_bytes())
+    data[info["section"]["rawOffset"]] ^= 1  # the header's magic number
+    path = OUT / "damaged-setup.exe"
+    path.write_bytes(bytes(data))
+    return path
+
+
 def main():
-    show("No payload, no options", "", True)
-    show("Silent mode: no user interface at all", "/silent", False)
-    show("A usage error", "/u", True)
-    show("Uninstall mode with a product name", '/u:"Some Product"', False)
+    installer, info = pack()
+    run("The demo installer: it reads its payload and install script, then ends (the wizard "
+        "and the install actions come in later versions)", installer, "demo-notes-setup.exe")
+    run("The demo installer in silent mode", installer, "demo-notes-setup.exe", "/silent")
+    run("A damaged copy of the demo installer", damaged_copy(installer, info),
+        "damaged-setup.exe", expect_window=True)
+    run("The bare stub, without a payload", wh.BUILD / "tessarin-setup.exe",
+        "tessarin-setup.exe", expect_window=True)
+    run("A usage error", wh.BUILD / "tessarin-setup.exe", "tessarin-setup.exe", "/u",
+        expect_window=True)
 
 
 if __name__ == "__main__":

@@ -4,50 +4,13 @@
 #include <stdexcept>
 
 #include "core/convert.h"
+#include "tools/build/json_text.h"
+#include "tools/build/script_dump.h"
 #include "setup/payload_reader.h"
 #include "setup/payload_section.h"
 
 namespace tessarin::build {
 namespace {
-
-std::string jsonString(const char* s, size_t n) {
-    std::string out = "\"";
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string jsonString(const String& s) { return jsonString(s.c_str(), static_cast<size_t>(s.length())); }
-
-std::string jsonWide(const String& wide) {
-    String utf8;
-    toNarrow(wide.w_str(), wide.wideLength(), utf8, 65001);
-    return jsonString(utf8);
-}
-
-// Names stored in the narrow path form are shown as the text they stand for.
-std::string jsonPath(const String& narrow) {
-    String wide;
-    pathToWide(narrow.c_str(), narrow.length(), wide, 1252);
-    return jsonWide(wide);
-}
-
-std::string hex32(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "\"0x%08X\"", v);
-    return buf;
-}
 
 [[noreturn]] void corrupt(int code, const char* where) {
     throw std::runtime_error(std::string("corrupt payload (") + where + "): error code " +
@@ -70,10 +33,17 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
     if (r.versionMismatch) throw std::runtime_error("builder version mismatch: " + std::string(h.BuilderVersion.c_str()));
     if (!r.ok()) corrupt(r.code, "header");
     if (!verifyScriptCheck(h, script)) corrupt(kCodeScriptCheck, "script");
+    // A script the installer's reader accepts also says how the data area is laid out; a
+    // bare script (as tests build) leaves the layout to be worked out from the bytes.
+    InstallScript read;
+    int scriptCode = readScriptForDump(script, h.ScriptCheck, h.ProductFlags2, read);
+    std::string scriptText = scriptCode == 0 ? scriptJson(read) : "null";
 
     // The data area lies in the section, or, with external data, runs from the end of the
     // script to the end of the file.
-    bool external = uint64_t(h.DataEnd) > size || int64_t(h.DataEnd) - int64_t(h.dataOffset) != h.DataSize;
+    bool external = scriptCode == 0 ? read.ExternalData != 0
+                                    : uint64_t(h.DataEnd) > size ||
+                                          int64_t(h.DataEnd) - int64_t(h.dataOffset) != h.DataSize;
     const uint8_t* area = base + h.dataOffset;
     size_t areaSize = external ? available - h.dataOffset : static_cast<size_t>(h.DataSize);
     // Blocks are zlib streams when the first block starts with a zlib header (after the
@@ -81,7 +51,9 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
     DataArea data;
     std::string records;
     bool compressedBlocks = true;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    int firstAttempt = 0, lastAttempt = 1;
+    if (scriptCode == 0) firstAttempt = lastAttempt = (read.ProductFlags & 0x20) ? 0 : 1;
+    for (int attempt = firstAttempt; attempt <= lastAttempt; ++attempt) {
         compressedBlocks = attempt == 0;
         records.clear();
         r = data.open(area, areaSize, h, compressedBlocks);
@@ -91,7 +63,7 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
             FileRecord f;
             r = data.nextFileRecord(i, f);
             if (!r.ok()) {
-                if (attempt == 0) { ok = false; break; }
+                if (attempt < lastAttempt) { ok = false; break; }
                 corrupt(r.code, "file record");
             }
             records += std::string(i ? "," : "") + "\n    {\"name\":" + jsonPath(f.name) +
@@ -116,6 +88,8 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
                       ",\n  \"section\":{\"rawOffset\":" + std::to_string(section.rawOffset) +
                       ",\"rawSize\":" + std::to_string(section.rawSize) + ",\"virtualAddress\":" +
                       std::to_string(section.virtualAddress) + "}" +
+                      ",\n  \"scriptReadCode\":" + std::to_string(scriptCode) +
+                      ",\n  \"script\":" + scriptText +
                       ",\n  \"fileCount\":" + std::to_string(h.FileCount) + ",\n  \"files\":[" + records +
                       (records.empty() ? "]" : "\n  ]") + "\n}\n";
     return out;
