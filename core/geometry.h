@@ -18,7 +18,7 @@ struct Rect {
 };
 
 // value × numerator / denominator rounded half away from zero, computed in 64 bits; -1 when the
-// denominator is 0 or the result does not fit 32 bits (the system's MulDiv).
+// denominator is 0 or the result lies outside ±0x7FFFFFFF (the system's MulDiv).
 int32_t mulDiv(int32_t value, int32_t numerator, int32_t denominator);
 
 }  // namespace tessarin
