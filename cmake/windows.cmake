@@ -42,7 +42,7 @@ add_executable(desktop_keeper WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/desktop_keep
 target_compile_options(desktop_keeper PRIVATE -municode)
 target_link_options(desktop_keeper PRIVATE -municode ${STATIC_LINK})
 target_link_libraries(desktop_keeper PRIVATE user32 kernel32)
-add_executable(bgwindow ${CMAKE_SOURCE_DIR}/tests/tools/bgwindow.cpp)
+add_executable(bgwindow WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/bgwindow.cpp)
 target_compile_options(bgwindow PRIVATE -municode)
 target_link_options(bgwindow PRIVATE -municode ${STATIC_LINK})
 target_link_libraries(bgwindow PRIVATE tessarin_core ${WIN_LIBS})

@@ -19,8 +19,10 @@
 //                         pid N
 //                         window LEFT TOP RIGHT BOTTOM   (screen coordinates)
 //                         client LEFT TOP RIGHT BOTTOM   (screen coordinates)
-// Colours are COLORREF numbers (0xBBGGRR). Exit code 0, or 1 when the window was not created.
+// Colours are COLORREF numbers (0xBBGGRR). Exit code 0, 1 when the window was not created, 126
+// for bad usage. A GUI program, so that starting it creates no console.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -168,8 +170,11 @@ int showWindow(const wchar_t* settingsFile) {
 }  // namespace
 }  // namespace tessarin
 
-int wmain(int argc, wchar_t** argv) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace tessarin;
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return 126;
     if (argc == 3 && std::wstring(argv[1]) == L"--fatal") {
         String text;
         const char16_t* wide = reinterpret_cast<const char16_t*>(argv[2]);
@@ -183,9 +188,6 @@ int wmain(int argc, wchar_t** argv) {
         showFatalMessageWide(reinterpret_cast<const char16_t*>(argv[2]));
         return 0;
     }
-    if (argc != 2) {
-        fputs("usage: bgwindow.exe SETTINGS_FILE | --fatal TEXT | --fatal-wide TEXT\n", stderr);
-        return 126;
-    }
+    if (argc != 2) return 126;
     return showWindow(argv[1]);
 }
