@@ -59,7 +59,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})
 
 # The portable tests run again here, against the real Windows conversions and comparisons.
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp
-  ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/wine/*.rc ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
 add_executable(wine_tests ${WINE_TEST_SOURCES})
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
 target_link_libraries(wine_tests PRIVATE tessarin_build_lib tessarin_core gtest gtest_main ${WIN_LIBS})
