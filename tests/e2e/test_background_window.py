@@ -77,9 +77,9 @@ class BackgroundWindow(unittest.TestCase):
     def tearDownClass(cls):
         cls.display.close()
 
-    def show(self, **fields):
-        """Starts the window with the given settings; returns (process, client rectangle, final
-        screenshot). The window is closed at the end of the test."""
+    def start(self, **fields):
+        """Starts the window with the given settings; returns the process and the status the
+        tool reports once the window is painted. The window is closed at the end of the test."""
         status = self.folder / ("status-%d.txt" % time.monotonic_ns())
         fields.setdefault("TaskbarText", TASKBAR_TEXT)
         fields["StatusFile"] = wh.windows_path(status)
@@ -94,6 +94,11 @@ class BackgroundWindow(unittest.TestCase):
             time.sleep(0.05)
         values = {line.split()[0]: [int(v) for v in line.split()[1:]]
                   for line in status.read_text().splitlines()}
+        return process, values
+
+    def show(self, **fields):
+        """Starts the window; returns (process, client rectangle, settled screenshot)."""
+        process, values = self.start(**fields)
         client = Rect(*values["client"])
         return process, client, self.settled(client)
 
@@ -195,6 +200,27 @@ class BackgroundWindow(unittest.TestCase):
                     k = min(area.width // width, area.height // height)
                     placed = centred(area, k * width, k * height)
                 self.check_picture(shot, client, placed)
+
+    def test_title_too_wide_is_shrunk_to_fit(self):
+        _, client, shot = self.show(
+            DisplayTitle="A Title Far Too Long For Any Window At This Size " * 2,
+            TitleColor=colorref(YELLOW), TitleSize="4.0", TitlePosition=1,
+            TopColor=colorref(TOP), BottomColor=colorref(BOTTOM))
+        title = self.pixels_of(shot, client, YELLOW, step=1)
+        self.assertGreater(len(title), 50)
+        margin = client.width // 200
+        self.assertGreaterEqual(min(x for x, _ in title), client.left + margin)
+        self.assertLess(max(x for x, _ in title), client.right - margin)
+        self.assertGreater(max(x for x, _ in title), client.left + client.width * 3 // 4)
+
+    def test_maximized_and_minimized(self):
+        colours = dict(TopColor=colorref(TOP), BottomColor=colorref(BOTTOM))
+        _, values = self.start(Maximized=1, **colours)
+        self.assertEqual(values["state"], [1, 0])
+        _, values = self.start(Minimized=1, **colours)
+        self.assertEqual(values["state"], [0, 1])
+        _, values = self.start(**colours)
+        self.assertEqual(values["state"], [0, 0])
 
     def check_picture(self, shot, client, placed):
         inside = 3

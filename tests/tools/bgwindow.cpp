@@ -19,6 +19,7 @@
 //                         pid N
 //                         window LEFT TOP RIGHT BOTTOM   (screen coordinates)
 //                         client LEFT TOP RIGHT BOTTOM   (screen coordinates)
+//                         state ZOOMED ICONIC            (1 or 0 each)
 // Colours are COLORREF numbers (0xBBGGRR). Exit code 0, 1 when the window was not created, 126
 // for bad usage. A GUI program, so that starting it creates no console.
 #include <windows.h>
@@ -142,8 +143,9 @@ void writeStatus(const String& path, HWND window) {
     partial.appendWide(u".part");
     FILE* f = _wfopen(reinterpret_cast<const wchar_t*>(partial.w_str()), L"w");
     if (!f) return;
-    fprintf(f, "pid %lu\nwindow %ld %ld %ld %ld\nclient %ld %ld %ld %ld\n", GetCurrentProcessId(),
-            w.left, w.top, w.right, w.bottom, c.left, c.top, c.right, c.bottom);
+    fprintf(f, "pid %lu\nwindow %ld %ld %ld %ld\nclient %ld %ld %ld %ld\nstate %d %d\n",
+            GetCurrentProcessId(), w.left, w.top, w.right, w.bottom, c.left, c.top, c.right,
+            c.bottom, IsZoomed(window) ? 1 : 0, IsIconic(window) ? 1 : 0);
     fclose(f);
     MoveFileExW(reinterpret_cast<const wchar_t*>(partial.w_str()),
                 reinterpret_cast<const wchar_t*>(path.w_str()), MOVEFILE_REPLACE_EXISTING);
