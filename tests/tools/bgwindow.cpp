@@ -23,7 +23,6 @@
 // Colours are COLORREF numbers (0xBBGGRR). Exit code 0, 1 when the window was not created, 126
 // for bad usage. A GUI program, so that starting it creates no console.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -174,9 +173,8 @@ int showWindow(const wchar_t* settingsFile) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace tessarin;
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv) return 126;
+    int argc = __argc;
+    wchar_t** argv = __wargv;
     if (argc == 3 && std::wstring(argv[1]) == L"--fatal") {
         String text;
         const char16_t* wide = reinterpret_cast<const char16_t*>(argv[2]);
