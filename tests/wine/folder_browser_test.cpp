@@ -35,7 +35,7 @@ BOOL CALLBACK onWindow(HWND window, LPARAM context) {
 // the dialog never become usable, the operator ends the dialog's message loop with WM_QUIT
 // after 30 seconds, so that a failure cannot hang the test run.
 class DialogOperator {
-public:
+  public:
     explicit DialogOperator(int button)
         : owner_(GetCurrentThreadId()), thread_([this, button] { run(button); }) {}
     ~DialogOperator() {
@@ -44,7 +44,7 @@ public:
     }
     bool pressed() const { return pressed_; }
 
-private:
+  private:
     void run(int button) {
         for (int waited = 0; waited < 30000 && !done_; waited += 50) {
             Search search{GetCurrentProcessId(), nullptr};
