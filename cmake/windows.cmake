@@ -47,6 +47,10 @@ add_executable(desktop_keeper WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/desktop_keep
 target_compile_options(desktop_keeper PRIVATE -municode)
 target_link_options(desktop_keeper PRIVATE -municode ${STATIC_LINK})
 target_link_libraries(desktop_keeper PRIVATE user32 kernel32)
+add_executable(bgwindow WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/bgwindow.cpp)
+target_compile_options(bgwindow PRIVATE -municode)
+target_link_options(bgwindow PRIVATE -municode ${STATIC_LINK})
+target_link_libraries(bgwindow PRIVATE tessarin_core ${WIN_LIBS})
 
 # GoogleTest from the Debian sources, built with the cross compiler.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
@@ -60,7 +64,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})
 
 # The portable tests run again here, against the real Windows conversions and comparisons.
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp
-  ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/wine/*.rc ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
 add_executable(wine_tests ${WINE_TEST_SOURCES})
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
 target_link_libraries(wine_tests PRIVATE tessarin_build_lib tessarin_core gtest gtest_main ${WIN_LIBS})

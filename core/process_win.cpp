@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "core/dialog.h"
 #include "core/handle_win.h"
 #include "core/process.h"
 
@@ -46,10 +47,7 @@ bool initializeOle() { return SUCCEEDED(OleInitialize(nullptr)); }
 void uninitializeOle() { OleUninitialize(); }
 
 void dispatchPendingMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    while (pumpOneMessage(nullptr)) {
     }
 }
 

@@ -1,0 +1,248 @@
+"""The background window under Wine, judged from real screenshots of the Xvfb display: the
+gradient from top to bottom, the title and copyright where their positions put them, the
+picture where each stretch mode puts it, and the taskbar text as the window's caption."""
+import pathlib
+import struct
+import tempfile
+import time
+import unittest
+
+import winehelper as wh
+import xscreen
+
+TOP = (200, 30, 30)
+BOTTOM = (20, 40, 220)
+YELLOW = (255, 255, 0)
+CYAN = (0, 255, 255)
+MAGENTA = (255, 0, 255)
+GREEN = (0, 255, 0)
+PICTURE_SIZE = (50, 30)  # upper half magenta, lower half green
+TASKBAR_TEXT = "Tessarin Übung Setup"
+
+
+def colorref(rgb):
+    r, g, b = rgb
+    return "0x%06X" % (b << 16 | g << 8 | r)
+
+
+def write_bitmap(path, width, height, upper, lower):
+    """A 24-bit bitmap file; rows are stored bottom-up."""
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for stored in range(height):
+        r, g, b = upper if height - 1 - stored < height // 2 else lower
+        rows.append(bytes([b, g, r]) * width + b"\0" * (stride - width * 3))
+    pixels = b"".join(rows)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 0, 0, 0, 0)
+    head = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
+    pathlib.Path(path).write_bytes(head + info + pixels)
+
+
+def close(a, b, tolerance=3):
+    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
+
+
+class Rect:
+    def __init__(self, left, top, right, bottom):
+        self.left, self.top, self.right, self.bottom = left, top, right, bottom
+
+    width = property(lambda self: self.right - self.left)
+    height = property(lambda self: self.bottom - self.top)
+
+    def __repr__(self):
+        return "Rect(%d, %d, %d, %d)" % (self.left, self.top, self.right, self.bottom)
+
+
+def centred(area, width, height):
+    left = area.left + (area.width - width) // 2
+    top = area.top + (area.height - height) // 2
+    return Rect(left, top, left + width, top + height)
+
+
+def fit(area, width, height):
+    if area.width * height <= area.height * width:
+        return centred(area, area.width, area.width * height // width)
+    return centred(area, area.height * width // height, area.height)
+
+
+class BackgroundWindow(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = pathlib.Path(tempfile.mkdtemp(prefix="tessarin-bg-"))
+        cls.picture = cls.folder / "picture.bmp"
+        write_bitmap(cls.picture, *PICTURE_SIZE, MAGENTA, GREEN)
+        cls.display = xscreen.Display(wh.ENV["DISPLAY"])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.display.close()
+
+    def start(self, **fields):
+        """Starts the window with the given settings; returns the process and the status the
+        tool reports once the window is painted. The window is closed at the end of the test."""
+        status = self.folder / ("status-%d.txt" % time.monotonic_ns())
+        fields.setdefault("TaskbarText", TASKBAR_TEXT)
+        fields["StatusFile"] = wh.windows_path(status)
+        settings = self.folder / "settings.txt"
+        settings.write_text("".join("%s=%s\n" % kv for kv in fields.items()), encoding="utf-8")
+        process = wh.Process('"%s" "%s"' % (wh.windows_path(wh.BUILD / "bgwindow.exe"),
+                                            wh.windows_path(settings)))
+        self.addCleanup(self.close_window, process)
+        deadline = time.monotonic() + 30
+        while not status.exists():
+            self.assertLess(time.monotonic(), deadline, "the window never reported itself")
+            time.sleep(0.05)
+        values = {line.split()[0]: [int(v) for v in line.split()[1:]]
+                  for line in status.read_text().splitlines()}
+        return process, values
+
+    def show(self, **fields):
+        """Starts the window; returns (process, client rectangle, settled screenshot)."""
+        process, values = self.start(**fields)
+        client = Rect(*values["client"])
+        return process, client, self.settled(client)
+
+    def settled(self, client):
+        """The client area once two screenshots in a row agree (the X server may show the
+        window's surface a moment after it was painted)."""
+        deadline = time.monotonic() + 20
+        previous = None
+        while True:
+            shot = self.display.grab(client.left, client.top, client.width, client.height)
+            if previous is not None and shot.same_as(previous):
+                return shot
+            self.assertLess(time.monotonic(), deadline, "the screen never settled")
+            previous = shot
+            time.sleep(0.2)
+
+    def close_window(self, process):
+        wh.probe("--pid", str(process.pid), "--close", "--wait-gone-ms", "10000")
+        self.assertEqual(process.wait(), 0)
+
+    def pixels_of(self, shot, client, colour, step=2):
+        """Screen points of the given colour, sampled on a grid."""
+        return [(x, y) for y in range(client.top, client.bottom, step)
+                for x in range(client.left, client.right, step) if shot.pixel(x, y) == colour]
+
+    def test_gradient_title_copyright_and_caption(self):
+        process, client, shot = self.show(
+            DisplayTitle="Tessarin Test Title", TitleColor=colorref(YELLOW), TitleSize="1.0",
+            TitleFont="Tahoma", TitlePosition=3, TitleShadow=100, TopColor=colorref(TOP),
+            BottomColor=colorref(BOTTOM), CopyrightPos=4, CopyrightColor=colorref(CYAN),
+            CopyrightSize="1.0", CopyrightText="Copyright Test", CopyrightFont="Tahoma")
+        middle = client.left + client.width // 2
+        self.assertTrue(close(shot.pixel(middle, client.top), TOP), shot.pixel(middle, client.top))
+        self.assertTrue(close(shot.pixel(middle, client.bottom - 1), BOTTOM, 6),
+                        shot.pixel(middle, client.bottom - 1))
+        column = [shot.pixel(middle, y) for y in range(client.top, client.bottom, 16)]
+        self.assertEqual([c[0] for c in column], sorted((c[0] for c in column), reverse=True))
+        self.assertEqual([c[2] for c in column], sorted(c[2] for c in column))
+
+        title = self.pixels_of(shot, client, YELLOW)
+        self.assertGreater(len(title), 50, "no title painted")
+        self.assertGreater(min(x for x, _ in title), client.left + client.width // 2)
+        self.assertGreater(max(x for x, _ in title), client.right - client.width // 20)
+        self.assertLess(max(y for _, y in title), client.top + client.height // 10)
+        # The shadow: black pixels among the title's, below and right of its strokes.
+        shadow = [(x + dx, y + dy) for x, y in title for dx, dy in ((2, 2), (3, 3))
+                  if x + dx < client.right and y + dy < client.bottom
+                  and shot.pixel(x + dx, y + dy) == (0, 0, 0)]
+        self.assertTrue(shadow, "no shadow painted")
+
+        copyright = self.pixels_of(shot, client, CYAN)
+        self.assertGreater(len(copyright), 20, "no copyright line painted")
+        self.assertLess(max(x for x, _ in copyright), client.left + client.width // 2)
+        self.assertGreater(min(y for _, y in copyright), client.bottom - client.height // 10)
+        low_black = [p for p in self.pixels_of(shot, client, (0, 0, 0))
+                     if p[1] > client.bottom - client.height // 10]
+        self.assertEqual(low_black, [], "the copyright line has a shadow")
+
+        window = wh.read_window(process.pid)
+        self.assertEqual(window["class"], "SEA Window Class")
+        self.assertEqual(window["caption"], TASKBAR_TEXT)
+
+    def test_same_colours_no_size_no_position_paint_a_plain_window(self):
+        colour = (40, 120, 60)
+        _, client, shot = self.show(
+            DisplayTitle="Not Shown", TitleColor=colorref(YELLOW), TitleSize="1.0",
+            TitlePosition=0, TopColor=colorref(colour), BottomColor=colorref(colour),
+            PictureFile=wh.windows_path(self.picture), BitmapSize=0, StretchMode=0)
+        for y in range(client.top, client.bottom, 7):
+            for x in range(client.left, client.right, 11):
+                self.assertEqual(shot.pixel(x, y), colour, (x, y))
+
+    def test_default_title_when_the_title_is_blank(self):
+        _, client, shot = self.show(
+            DisplayTitle="   ", DefaultTitle="Message Zero", TitleColor=colorref(YELLOW),
+            TitleSize="1.0", TitlePosition=4, TopColor=colorref(TOP),
+            BottomColor=colorref(BOTTOM))
+        title = self.pixels_of(shot, client, YELLOW)
+        self.assertGreater(len(title), 50, "the default title was not painted")
+        self.assertLess(max(x for x, _ in title), client.left + client.width // 2)
+        self.assertGreater(min(y for _, y in title), client.bottom - client.height // 8)
+
+    def test_picture_placement_for_each_stretch_mode(self):
+        width, height = PICTURE_SIZE
+        for mode in (0, 1, 2, 3):
+            with self.subTest(mode=mode):
+                _, client, shot = self.show(
+                    TopColor=colorref(TOP), BottomColor=colorref(BOTTOM),
+                    PictureFile=wh.windows_path(self.picture), BitmapSize=50, StretchMode=mode)
+                if mode == 3:
+                    self.check_tiles(shot, client)
+                    continue
+                area = centred(client, client.width * 50 // 100, client.height * 50 // 100)
+                if mode == 0:
+                    placed = area
+                elif mode == 1:
+                    placed = fit(area, width, height)
+                else:
+                    k = min(area.width // width, area.height // height)
+                    placed = centred(area, k * width, k * height)
+                self.check_picture(shot, client, placed)
+
+    def test_title_too_wide_is_shrunk_to_fit(self):
+        _, client, shot = self.show(
+            DisplayTitle="A Title Far Too Long For Any Window At This Size " * 2,
+            TitleColor=colorref(YELLOW), TitleSize="4.0", TitlePosition=1,
+            TopColor=colorref(TOP), BottomColor=colorref(BOTTOM))
+        title = self.pixels_of(shot, client, YELLOW, step=1)
+        self.assertGreater(len(title), 50)
+        margin = client.width // 200
+        self.assertGreaterEqual(min(x for x, _ in title), client.left + margin)
+        self.assertLess(max(x for x, _ in title), client.right - margin)
+        self.assertGreater(max(x for x, _ in title), client.left + client.width * 3 // 4)
+
+    def test_maximized_and_minimized(self):
+        colours = dict(TopColor=colorref(TOP), BottomColor=colorref(BOTTOM))
+        _, values = self.start(Maximized=1, **colours)
+        self.assertEqual(values["state"], [1, 0])
+        _, values = self.start(Minimized=1, **colours)
+        self.assertEqual(values["state"], [0, 1])
+        _, values = self.start(**colours)
+        self.assertEqual(values["state"], [0, 0])
+
+    def check_picture(self, shot, client, placed):
+        inside = 3
+        self.assertEqual(shot.pixel(placed.left + inside, placed.top + inside), MAGENTA, placed)
+        self.assertEqual(shot.pixel(placed.right - 1 - inside, placed.top + inside), MAGENTA)
+        self.assertEqual(shot.pixel(placed.left + inside, placed.bottom - 1 - inside), GREEN)
+        self.assertEqual(shot.pixel(placed.right - 1 - inside, placed.bottom - 1 - inside), GREEN)
+        mid_y = (placed.top + placed.bottom) // 2
+        mid_x = (placed.left + placed.right) // 2
+        for x, y in ((placed.left - 2, mid_y), (placed.right + 1, mid_y),
+                     (mid_x, placed.top - 2), (mid_x, placed.bottom + 1)):
+            self.assertNotIn(shot.pixel(x, y), (MAGENTA, GREEN), ("outside", x, y, placed))
+
+    def check_tiles(self, shot, client):
+        width, height = PICTURE_SIZE
+        for row in range(0, client.height // height):
+            for column in range(0, client.width // width, 5):
+                x, y = client.left + column * width, client.top + row * height
+                self.assertEqual(shot.pixel(x + 2, y + 2), MAGENTA, (column, row))
+                self.assertEqual(shot.pixel(x + width - 3, y + height - 3), GREEN, (column, row))
+        self.assertIn(shot.pixel(client.right - 1, client.bottom - 1), (MAGENTA, GREEN))
+
+
+if __name__ == "__main__":
+    unittest.main()
