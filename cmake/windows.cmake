@@ -50,7 +50,7 @@ target_link_libraries(desktop_keeper PRIVATE user32 kernel32)
 add_executable(bgwindow WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/bgwindow.cpp)
 target_compile_options(bgwindow PRIVATE -municode)
 target_link_options(bgwindow PRIVATE -municode ${STATIC_LINK})
-target_link_libraries(bgwindow PRIVATE tessarin_core ${WIN_LIBS})
+target_link_libraries(bgwindow PRIVATE tessarin_build_lib tessarin_core ${WIN_LIBS})
 
 # GoogleTest from the Debian sources, built with the cross compiler.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

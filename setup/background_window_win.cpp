@@ -284,9 +284,14 @@ void* backgroundWindow() {
     return state().window;
 }
 
+// The settings may have changed since the window was made (the script's picture and colours
+// are read after the window is created), so the picture is taken again.
 void redrawBackgroundWindow() {
-    if (state().window)
-        RedrawWindow(state().window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    if (!state().window) return;
+    BackgroundWindowSettings& settings = backgroundWindowSettings();
+    if (settings.TopColor == settings.BottomColor) settings.MonoColor = true;
+    state().picture = loadPicture(settings.Picture);
+    RedrawWindow(state().window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
 void destroyBackgroundWindow() {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "core/convert.h"
+#include "core/dialog.h"
 #include "core/fatal.h"
 #include "core/memory.h"
 #include "core/program_label.h"
@@ -39,6 +40,7 @@ void startUp(HINSTANCE instance) {
     state.programLabel = String(kProgramLabel);
     state.programLabelWide = String(kProgramLabelWide);
     setProgramLabel(state.programLabelWide);
+    initializeDialogFramework(state.programLabel, state.programLabelWide);
     installCrashFilter();
     state.oleInitialized = initializeOle();
     enablePrivilege(u"SeTakeOwnershipPrivilege");

@@ -1,6 +1,7 @@
 #include "core/convert.h"
 #include "core/process.h"
 #include "core/ui.h"
+#include "setup/background_window.h"
 #include "setup/setup_state.h"
 
 namespace tessarin {
@@ -18,8 +19,9 @@ Payload& setupPayload() {
 namespace {
 
 void runExitSteps() {
-    // The installation log's temporary working file and the background window are closed
-    // here first, once the pre-install steps and the background window exist.
+    // The installation log's temporary working file is closed here first, once the log
+    // exists.
+    destroyBackgroundWindow();
     dispatchPendingMessages();
     // The notification worker is stopped here once notifications exist.
     SetupState& state = setupState();

@@ -67,6 +67,7 @@ void LoadInstallScript(Payload& payload) {
     source.scriptCheck = payload.header.ScriptCheck;
     source.productFlags2 = payload.header.ProductFlags2;
     ReadInstallScript(source, env, installScript());
+    refreshBackgroundWindow();
 }
 
 }  // namespace tessarin

@@ -9,6 +9,8 @@ namespace tessarin {
 // Creates and shows the background window (minimized on request) and gives it the program's
 // large and small icons.
 void createBackgroundWindow(bool minimized);
+// Applies the appearance read since the window was created (nothing when there is none).
+void refreshBackgroundWindow();
 
 // Initialises the socket library and looks up the local host's name.
 void startNetworking();

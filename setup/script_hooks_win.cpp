@@ -1,9 +1,37 @@
 #include "setup/script_hooks.h"
 
-namespace tessarin {
+#include "setup/background_settings.h"
+#include "setup/background_window.h"
+#include "setup/install_script.h"
+#include "setup/setup_state.h"
 
-// Filled in by the background window module.
-void createBackgroundWindow(bool) {}
+namespace tessarin {
+namespace {
+
+String messageZero() { return Message(0); }
+
+void takeSettingsFromScript() {
+    BackgroundWindowSettings& settings = backgroundWindowSettings();
+    backgroundSettingsFromScript(installScript(), settings);
+    settings.icons = setupState().icons;
+    settings.defaultTitle = messageZero;
+}
+
+}  // namespace
+
+// The window is created after the script's first fields; the rest of its appearance (colours,
+// picture, copyright, the texts of message 0) is read afterwards and applied by
+// refreshBackgroundWindow.
+void createBackgroundWindow(bool minimized) {
+    takeSettingsFromScript();
+    CreateBackgroundWindow(minimized);
+}
+
+void refreshBackgroundWindow() {
+    if (!backgroundWindow()) return;
+    takeSettingsFromScript();
+    redrawBackgroundWindow();
+}
 
 // Filled in by the networking module.
 void startNetworking() {}

@@ -2,6 +2,7 @@
 gradient from top to bottom, the title and copyright where their positions put them, the
 picture where each stretch mode puts it, and the taskbar text as the window's caption."""
 import pathlib
+import shutil
 import struct
 import tempfile
 import time
@@ -221,6 +222,41 @@ class BackgroundWindow(unittest.TestCase):
         self.assertEqual(values["state"], [0, 1])
         _, values = self.start(**colours)
         self.assertEqual(values["state"], [0, 0])
+
+    def test_window_from_the_demo_installers_script(self):
+        # The demo product's manifest, built into an installer, read back through the
+        # installer's own script reader: colours, title and picture come from the script.
+        demo = wh.SOURCE / "examples" / "demo"
+        manifest = (demo / "setup.toml").read_text(encoding="utf-8")
+        self.assertIn("stretch-mode = 1\n", manifest)
+        top, bottom, white = (0x1F, 0x3F, 0x7F), (0x05, 0x07, 0x0F), (255, 255, 255)
+        for mode in (1, 2):
+            with self.subTest(mode=mode):
+                folder = self.folder / ("demo-%d" % mode)
+                shutil.copytree(demo, folder, dirs_exist_ok=True)
+                (folder / "setup.toml").write_text(
+                    manifest.replace("stretch-mode = 1\n", "stretch-mode = %d\n" % mode),
+                    encoding="utf-8")
+                installer = folder / "setup.exe"
+                result = wh.tessarin_build(folder / "setup.toml", "--stub",
+                                           wh.BUILD / "tessarin-setup.exe", "-o", installer)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                _, client, shot = self.show(Installer=wh.windows_path(installer))
+                self.assertEqual(shot.pixel(client.left + 1, client.top), top)
+                self.assertTrue(close(shot.pixel(client.left + 1, client.bottom - 1), bottom, 4))
+                title = self.pixels_of(shot, client, white, step=1)
+                self.assertGreater(len(title), 50, "the title was not painted")
+                middle = sum(x for x, _ in title) / len(title)
+                self.assertLess(abs(middle - (client.left + client.right) / 2), client.width / 10)
+                self.assertLess(max(y for _, y in title), client.top + client.height // 4)
+                area = centred(client, client.width * 40 // 100, client.height * 40 // 100)
+                if mode == 1:
+                    placed = fit(area, 96, 64)
+                else:
+                    k = min(area.width // 96, area.height // 64)
+                    self.assertGreater(k, 1)
+                    placed = centred(area, k * 96, k * 64)
+                self.check_picture(shot, client, placed)
 
     def check_picture(self, shot, client, placed):
         inside = 3

@@ -15,6 +15,8 @@
 //   PictureFile=PATH    a bitmap file whose bytes are the picture
 //   DefaultTitle=TEXT   what message 0 would be
 //   Minimized=1         create the window minimized
+//   Installer=PATH      take every setting from the install script of a built installer, as
+//                       the installer itself does (later lines may still override)
 //   StatusFile=PATH     written once the window has been painted:
 //                         pid N
 //                         window LEFT TOP RIGHT BOTTOM   (screen coordinates)
@@ -32,7 +34,11 @@
 #include "core/dialog.h"
 #include "core/process.h"
 #include "core/ui.h"
+#include "setup/background_settings.h"
 #include "setup/background_window.h"
+#include "setup/payload_reader.h"
+#include "setup/payload_section.h"
+#include "tools/build/script_dump.h"
 
 namespace tessarin {
 namespace {
@@ -62,6 +68,25 @@ String readFile(const wchar_t* path) {
 
 uint32_t number(const std::string& v) {
     return static_cast<uint32_t>(strtoul(v.c_str(), nullptr, 0));
+}
+
+// The settings an installer's script gives, read by the installer's own script reader.
+bool settingsFromInstaller(const String& path, BackgroundWindowSettings& s) {
+    String bytes = readFile(reinterpret_cast<const wchar_t*>(path.w_str()));
+    size_t length = static_cast<size_t>(bytes.length());
+    SetupSection section = locateSetupSection(bytes.bytes(), length);
+    if (!section.found || section.errorCode || section.rawOffset >= length) return false;
+    size_t size = length - section.rawOffset < section.rawSize ? length - section.rawOffset
+                                                                 : section.rawSize;
+    PayloadHeader header;
+    String script;
+    if (!openPayload(bytes.bytes() + section.rawOffset, size, header, script).ok()) return false;
+    static InstallScript read;
+    if (build::readScriptForDump(script, header.ScriptCheck, header.ProductFlags2, read) != 0)
+        return false;
+    backgroundSettingsFromScript(read, s);
+    g_defaultTitle = read.message(0);
+    return true;
 }
 
 struct ToolOptions {
@@ -114,6 +139,8 @@ void apply(const std::string& name, const std::string& value, BackgroundWindowSe
         s.Picture = readFile(reinterpret_cast<const wchar_t*>(fromUtf8(value).w_str()));
     else if (name == "StatusFile")
         options.statusFile = fromUtf8(value);
+    else if (name == "Installer" && !settingsFromInstaller(fromUtf8(value), s))
+        ExitProcess(2);
 }
 
 void readSettings(const wchar_t* path, BackgroundWindowSettings& s, ToolOptions& options) {
