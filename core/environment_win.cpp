@@ -6,8 +6,12 @@
 namespace tessarin {
 namespace {
 
-const wchar_t* win(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
-wchar_t* win(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
+const wchar_t* win(const char16_t* s) {
+    return reinterpret_cast<const wchar_t*>(s);
+}
+wchar_t* win(char16_t* s) {
+    return reinterpret_cast<wchar_t*>(s);
+}
 
 }  // namespace
 

@@ -7,9 +7,15 @@
 namespace tessarin {
 namespace {
 
-bool isWorkstation(const OsRecord& os) { return os.productType == kProductWorkstation; }
-bool hasSuite(const OsRecord& os, uint16_t bit) { return (os.suiteMask & bit) != 0; }
-bool hasMetric(const OsRecord& os, uint8_t bit) { return (os.metrics & bit) != 0; }
+bool isWorkstation(const OsRecord& os) {
+    return os.productType == kProductWorkstation;
+}
+bool hasSuite(const OsRecord& os, uint16_t bit) {
+    return (os.suiteMask & bit) != 0;
+}
+bool hasMetric(const OsRecord& os, uint8_t bit) {
+    return (os.metrics & bit) != 0;
+}
 
 void appendWindows9xName(String& name, const OsRecord& os, bool full) {
     if (os.major != 4) {
@@ -30,10 +36,14 @@ void appendNt5Name(String& name, const OsRecord& os, bool full) {
         case 0:
             name.append("2000");
             if (!full) return;
-            if (isWorkstation(os)) name.append(" Professional");
-            else if (hasSuite(os, kSuiteEnterprise)) name.append(" Advanced Server");
-            else if (hasSuite(os, kSuiteDatacenter)) name.append(" Datacenter Server");
-            else name.append(" Server");
+            if (isWorkstation(os))
+                name.append(" Professional");
+            else if (hasSuite(os, kSuiteEnterprise))
+                name.append(" Advanced Server");
+            else if (hasSuite(os, kSuiteDatacenter))
+                name.append(" Datacenter Server");
+            else
+                name.append(" Server");
             return;
         case 1:
             name.append("XP");
@@ -53,7 +63,7 @@ void appendNt5Name(String& name, const OsRecord& os, bool full) {
                 name.append("2003");
             } else {
                 name.append(hasSuite(os, kSuiteStorageServer) ? "Storage Server 2003"
-                                                               : "Server 2003");
+                                                              : "Server 2003");
                 if (hasMetric(os, kMetricServerR2)) name.append(" R2");
                 if (hasSuite(os, kSuiteEnterprise)) name.append(" Enterprise");
                 if (hasSuite(os, kSuiteDatacenter)) name.append(" Datacenter");
@@ -61,7 +71,9 @@ void appendNt5Name(String& name, const OsRecord& os, bool full) {
                 if (hasSuite(os, kSuiteComputeServer)) name.append(" Compute Cluster");
             }
             return;
-        default: formatAppend(name, "NT 5.%u", os.minor); return;
+        default:
+            formatAppend(name, "NT 5.%u", os.minor);
+            return;
     }
 }
 
@@ -69,8 +81,10 @@ void appendNt5Name(String& name, const OsRecord& os, bool full) {
 // kind (the edition suffix says it otherwise).
 void appendOldServerSuite(String& name, const OsRecord& os) {
     if (os.productKind != 0) return;
-    if (hasSuite(os, kSuiteDatacenter)) name.append(" Datacenter");
-    else if (hasSuite(os, kSuiteEnterprise)) name.append(" Enterprise");
+    if (hasSuite(os, kSuiteDatacenter))
+        name.append(" Datacenter");
+    else if (hasSuite(os, kSuiteEnterprise))
+        name.append(" Enterprise");
 }
 
 void appendNt6Name(String& name, const OsRecord& os, bool full) {
@@ -94,15 +108,23 @@ void appendNt6Name(String& name, const OsRecord& os, bool full) {
                 if (full) appendOldServerSuite(name, os);
             }
             return;
-        case 2: name.append(workstation ? "8" : (full ? "Server 2012" : "2012")); return;
-        case 3:
-            if (full) name.append(workstation ? "8.1" : "Server 2012 R2");
-            else name.append(workstation ? "8" : "2012");
+        case 2:
+            name.append(workstation ? "8" : (full ? "Server 2012" : "2012"));
             return;
-        case 4: name.append(full ? "10 alpha" : "10"); return;
+        case 3:
+            if (full)
+                name.append(workstation ? "8.1" : "Server 2012 R2");
+            else
+                name.append(workstation ? "8" : "2012");
+            return;
+        case 4:
+            name.append(full ? "10 alpha" : "10");
+            return;
         default:
-            if (full) formatAppend(name, "NT 6.%u", os.minor);
-            else name.append("NT6");
+            if (full)
+                formatAppend(name, "NT 6.%u", os.minor);
+            else
+                name.append("NT6");
             return;
     }
 }
@@ -111,9 +133,12 @@ void appendNtName(String& name, const OsRecord& os, bool full) {
     if (os.major == 5) return appendNt5Name(name, os, full);
     if (os.major == 6) return appendNt6Name(name, os, full);
     if (os.major == 10 && os.minor == 0) {
-        if (isWorkstation(os)) name.append("10");
-        else if (os.build > 17732) name.append(full ? "Server 2019" : "2019");
-        else name.append(full ? "Server 2016" : "2016");
+        if (isWorkstation(os))
+            name.append("10");
+        else if (os.build > 17732)
+            name.append(full ? "Server 2019" : "2019");
+        else
+            name.append(full ? "Server 2016" : "2016");
         return;
     }
     formatAppend(name, "NT %u.%u", os.major, os.minor);
@@ -121,9 +146,15 @@ void appendNtName(String& name, const OsRecord& os, bool full) {
 
 void appendVersionName(String& name, const OsRecord& os, bool full) {
     switch (os.platform) {
-        case kPlatformWin32s: formatAppend(name, "%u.%u", os.major, os.minor); return;
-        case kPlatformWindows9x: appendWindows9xName(name, os, full); return;
-        default: appendNtName(name, os, full); return;
+        case kPlatformWin32s:
+            formatAppend(name, "%u.%u", os.major, os.minor);
+            return;
+        case kPlatformWindows9x:
+            appendWindows9xName(name, os, full);
+            return;
+        default:
+            appendNtName(name, os, full);
+            return;
     }
 }
 
@@ -140,58 +171,109 @@ void appendServicePack(String& name, const OsRecord& os) {
 
 const char* editionName(uint32_t kind) {
     switch (kind) {
-        case 1: return " Ultimate";
-        case 2: return " Home Basic";
-        case 3: return " Home Premium";
+        case 1:
+            return " Ultimate";
+        case 2:
+            return " Home Basic";
+        case 3:
+            return " Home Premium";
         case 4:
-        case 10: return " Enterprise";
-        case 5: return " Home Basic N";
-        case 6: return " Business";
-        case 7: return " Server Standard";
-        case 8: return " Datacenter";
-        case 9: return " Small Business Server";
-        case 11: return " Starter";
-        case 12: return " Datacenter (core)";
-        case 13: return " Server Standard (core)";
-        case 14: return " Enterprise (core)";
-        case 15: return " Enterprise for Itanium";
-        case 16: return " Business N";
-        case 17: return " Web Server";
-        case 18: return " Cluster Server";
-        case 20: return " Storage Server Express";
-        case 21: return " Storage Server Standard";
-        case 22: return " Storage Server Workgroup";
-        case 23: return " Storage Server Enterprise";
-        case 24: return " for Windows Essential Server Solutions";
-        case 25: return " Small Business Server Premium";
-        case 26: return " Home Premium N";
-        case 27: return " Enterprise N";
-        case 28: return " Ultimate N";
-        case 29: return " Web Server (core)";
-        case 30: return " Essential Business Server Management Server";
-        case 31: return " Essential Business Server Security Server";
-        case 32: return " Essential Business Server Messaging Server";
-        case 33: return " Server Foundation";
-        case 35: return " for Windows Essential Server Solutions (without Hyper-V)";
-        case 36: return " Server Standard (without Hyper-V)";
-        case 37: return " Server Datacenter (without Hyper-V)";
-        case 38: return " Server Enterprise (without Hyper-V)";
-        case 39: return " Server Datacenter (without Hyper-V) (core)";
-        case 40: return " Server Standard (without Hyper-V) (core)";
-        case 41: return " Server Enterprise (without Hyper-V) (core)";
-        case 42: return " Hyper-V Server";
-        case 43: return " Storage Server Express (core)";
-        case 44: return " Storage Server Standard (core)";
-        case 45: return " Storage Server Workgroup (core)";
-        case 46: return " Storage Server Enterprise (core)";
-        case 47: return " Starter N";
-        case 48: return " Professional";
-        case 49: return " Professional N";
-        case 56: return " MultiPoint Server";
-        case 57: return " MultiPoint Server (core)";
-        case 63: return " Small Business Server Premium (core)";
-        case 64: return " Cluster Server (without Hyper-V)";
-        default: return "";
+        case 10:
+            return " Enterprise";
+        case 5:
+            return " Home Basic N";
+        case 6:
+            return " Business";
+        case 7:
+            return " Server Standard";
+        case 8:
+            return " Datacenter";
+        case 9:
+            return " Small Business Server";
+        case 11:
+            return " Starter";
+        case 12:
+            return " Datacenter (core)";
+        case 13:
+            return " Server Standard (core)";
+        case 14:
+            return " Enterprise (core)";
+        case 15:
+            return " Enterprise for Itanium";
+        case 16:
+            return " Business N";
+        case 17:
+            return " Web Server";
+        case 18:
+            return " Cluster Server";
+        case 20:
+            return " Storage Server Express";
+        case 21:
+            return " Storage Server Standard";
+        case 22:
+            return " Storage Server Workgroup";
+        case 23:
+            return " Storage Server Enterprise";
+        case 24:
+            return " for Windows Essential Server Solutions";
+        case 25:
+            return " Small Business Server Premium";
+        case 26:
+            return " Home Premium N";
+        case 27:
+            return " Enterprise N";
+        case 28:
+            return " Ultimate N";
+        case 29:
+            return " Web Server (core)";
+        case 30:
+            return " Essential Business Server Management Server";
+        case 31:
+            return " Essential Business Server Security Server";
+        case 32:
+            return " Essential Business Server Messaging Server";
+        case 33:
+            return " Server Foundation";
+        case 35:
+            return " for Windows Essential Server Solutions (without Hyper-V)";
+        case 36:
+            return " Server Standard (without Hyper-V)";
+        case 37:
+            return " Server Datacenter (without Hyper-V)";
+        case 38:
+            return " Server Enterprise (without Hyper-V)";
+        case 39:
+            return " Server Datacenter (without Hyper-V) (core)";
+        case 40:
+            return " Server Standard (without Hyper-V) (core)";
+        case 41:
+            return " Server Enterprise (without Hyper-V) (core)";
+        case 42:
+            return " Hyper-V Server";
+        case 43:
+            return " Storage Server Express (core)";
+        case 44:
+            return " Storage Server Standard (core)";
+        case 45:
+            return " Storage Server Workgroup (core)";
+        case 46:
+            return " Storage Server Enterprise (core)";
+        case 47:
+            return " Starter N";
+        case 48:
+            return " Professional";
+        case 49:
+            return " Professional N";
+        case 56:
+            return " MultiPoint Server";
+        case 57:
+            return " MultiPoint Server (core)";
+        case 63:
+            return " Small Business Server Premium (core)";
+        case 64:
+            return " Cluster Server (without Hyper-V)";
+        default:
+            return "";
     }
 }
 
@@ -211,9 +293,10 @@ String osName(const OsRecord& os, uint32_t options) {
         if (os.is64Bit) name.append(" x64");
     }
     if (!(options & kOsNameNoServicePack)) appendServicePack(name, os);
-    bool ntWorkstation10 = os.platform == kPlatformNt && os.major == 10 && os.minor == 0 &&
-                           isWorkstation(os);
-    if (ntWorkstation10 && !os.releaseNumber.empty()) name.appendAll({" ", os.releaseNumber.c_str()});
+    bool ntWorkstation10 =
+        os.platform == kPlatformNt && os.major == 10 && os.minor == 0 && isWorkstation(os);
+    if (ntWorkstation10 && !os.releaseNumber.empty())
+        name.appendAll({" ", os.releaseNumber.c_str()});
     name.trim(" \t\r\n");
     return name;
 }
@@ -229,12 +312,18 @@ int osCodeNumber(const OsRecord& os) {
     }
     if (os.major == 6) {
         switch (os.minor) {
-            case 0: return workstation ? 30 : 32;
-            case 1: return workstation ? 36 : 34;
-            case 2: return workstation ? 40 : 42;
-            case 3: return workstation ? 44 : 46;
-            case 4: return 48;
-            default: return 0;
+            case 0:
+                return workstation ? 30 : 32;
+            case 1:
+                return workstation ? 36 : 34;
+            case 2:
+                return workstation ? 40 : 42;
+            case 3:
+                return workstation ? 44 : 46;
+            case 4:
+                return 48;
+            default:
+                return 0;
         }
     }
     if (os.major == 10 && os.minor == 0) {

@@ -53,9 +53,9 @@ struct OsRecord {
     uint32_t productKind = 0;  // GetProductInfo, asked only above major version 5
     uint16_t processorArchitecture = 0;
     bool is64Bit = false;
-    uint8_t metrics = 0;       // OsMetric bits
-    String wineVersion;        // 8-bit; empty when not running under Wine
-    String releaseNumber;      // 8-bit "ReleaseId" of the system, empty when there is none
+    uint8_t metrics = 0;   // OsMetric bits
+    String wineVersion;    // 8-bit; empty when not running under Wine
+    String releaseNumber;  // 8-bit "ReleaseId" of the system, empty when there is none
 };
 
 // Filled on first use, then the same record for the rest of the run.
@@ -73,7 +73,9 @@ inline constexpr uint32_t kOsNameShort = 0x4;
 
 // The system's display name, 8-bit (the service-pack text in the system ANSI code page).
 String osName(const OsRecord& os, uint32_t options);
-inline String osName(uint32_t options) { return osName(osRecord(), options); }
+inline String osName(uint32_t options) {
+    return osName(osRecord(), options);
+}
 
 // The edition suffix of a product kind (" Professional" for 48), empty for unknown kinds.
 const char* editionName(uint32_t productKind);

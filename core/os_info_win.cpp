@@ -71,8 +71,8 @@ OsRecord readOsRecord() {
     if (os.major > 5) {
         auto getProductInfo = lookUp<GetProductInfoFunction>(L"kernel32.dll", "GetProductInfo");
         DWORD kind = 0;
-        if (getProductInfo && getProductInfo(os.major, os.minor, os.servicePackMajor,
-                                             os.servicePackMinor, &kind)) {
+        if (getProductInfo &&
+            getProductInfo(os.major, os.minor, os.servicePackMajor, os.servicePackMinor, &kind)) {
             os.productKind = kind;
         }
     }
@@ -80,8 +80,10 @@ OsRecord readOsRecord() {
         auto nativeInfo =
             lookUp<GetNativeSystemInfoFunction>(L"kernel32.dll", "GetNativeSystemInfo");
         SYSTEM_INFO info{};
-        if (nativeInfo) nativeInfo(&info);
-        else GetSystemInfo(&info);
+        if (nativeInfo)
+            nativeInfo(&info);
+        else
+            GetSystemInfo(&info);
         os.processorArchitecture = info.wProcessorArchitecture;
         os.is64Bit = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64 ||
                      info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
@@ -102,12 +104,18 @@ const OsRecord& osRecord() {
     return record;
 }
 
-bool isNtFamily() { return osRecord().platform == kPlatformNt; }
-bool isNtAboveXp() { return isNtFamily() && osRecord().major > 5; }
+bool isNtFamily() {
+    return osRecord().platform == kPlatformNt;
+}
+bool isNtAboveXp() {
+    return isNtFamily() && osRecord().major > 5;
+}
 bool isWindows9598() {
     const OsRecord& os = osRecord();
     return os.platform == kPlatformWindows9x && os.major == 4 && (os.minor == 0 || os.minor == 10);
 }
-bool is64BitWindows() { return osRecord().is64Bit; }
+bool is64BitWindows() {
+    return osRecord().is64Bit;
+}
 
 }  // namespace tessarin

@@ -14,6 +14,8 @@ void setProgramLabel(const String& wide) {
     if (!wide.empty()) label() = wide;
 }
 
-const String& programLabelWide() { return label(); }
+const String& programLabelWide() {
+    return label();
+}
 
 }  // namespace tessarin

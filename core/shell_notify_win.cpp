@@ -1,7 +1,7 @@
 // Shell change notifications; SHChangeNotify is looked up once, so systems without it skip
 // them.
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "core/convert.h"
 #include "core/shell_notify.h"
@@ -37,8 +37,8 @@ void notifyFolderUpdated(const String& path) {
 }
 
 void notifyDesktopUpdated(bool allUsers) {
-    notifyFolderUpdated(specialFolder(allUsers ? SpecialFolder::DesktopAllUsers
-                                               : SpecialFolder::Desktop));
+    notifyFolderUpdated(
+        specialFolder(allUsers ? SpecialFolder::DesktopAllUsers : SpecialFolder::Desktop));
 }
 
 }  // namespace tessarin

@@ -7,17 +7,17 @@ namespace tessarin {
 namespace {
 
 enum class SourceKind {
-    ShellFolder,      // a CSIDL number
+    ShellFolder,  // a CSIDL number
     KnownFolder,
     ShellFoldersUser,     // "Shell Folders" value in HKEY_CURRENT_USER
     ShellFoldersMachine,  // "Shell Folders" value in HKEY_LOCAL_MACHINE
     CurrentVersion,       // value under CurrentVersion in HKEY_LOCAL_MACHINE
     Environment,
-    OtherFolder,          // another folder of this table
-    OtherFolderJoined,    // another folder joined with a name
-    WindowsJoined,        // the Windows folder joined with a name
-    WithoutX86,           // another folder with its first " (x86)" removed
-    StartupParent,        // HKLM "Common Startup" with `number` last components removed
+    OtherFolder,        // another folder of this table
+    OtherFolderJoined,  // another folder joined with a name
+    WindowsJoined,      // the Windows folder joined with a name
+    WithoutX86,         // another folder with its first " (x86)" removed
+    StartupParent,      // HKLM "Common Startup" with `number` last components removed
     DevicePathValue,
     WebRootValue,
     WebRootParent,
@@ -32,8 +32,12 @@ struct Source {
     SpecialFolder other = SpecialFolder::ProgramFiles;
 };
 
-constexpr Source csidl(int n) { return {SourceKind::ShellFolder, n}; }
-constexpr Source known(const KnownFolderId& id) { return {SourceKind::KnownFolder, 0, &id}; }
+constexpr Source csidl(int n) {
+    return {SourceKind::ShellFolder, n};
+}
+constexpr Source known(const KnownFolderId& id) {
+    return {SourceKind::KnownFolder, 0, &id};
+}
 constexpr Source userValue(const char16_t* name) {
     return {SourceKind::ShellFoldersUser, 0, nullptr, name};
 }
@@ -46,7 +50,9 @@ constexpr Source currentVersion(const char16_t* name) {
 constexpr Source environment(const char16_t* name) {
     return {SourceKind::Environment, 0, nullptr, name};
 }
-constexpr Source folder(SpecialFolder f) { return {SourceKind::OtherFolder, 0, nullptr, nullptr, f}; }
+constexpr Source folder(SpecialFolder f) {
+    return {SourceKind::OtherFolder, 0, nullptr, nullptr, f};
+}
 constexpr Source joined(SpecialFolder f, const char16_t* name) {
     return {SourceKind::OtherFolderJoined, 0, nullptr, name, f};
 }
@@ -56,8 +62,12 @@ constexpr Source windowsJoined(const char16_t* name) {
 constexpr Source withoutX86(SpecialFolder f) {
     return {SourceKind::WithoutX86, 0, nullptr, nullptr, f};
 }
-constexpr Source startupParent(int components) { return {SourceKind::StartupParent, components}; }
-constexpr Source fixed(const char16_t* text) { return {SourceKind::Fixed, 0, nullptr, text}; }
+constexpr Source startupParent(int components) {
+    return {SourceKind::StartupParent, components};
+}
+constexpr Source fixed(const char16_t* text) {
+    return {SourceKind::Fixed, 0, nullptr, text};
+}
 
 constexpr KnownFolderId kProgramFilesId{
     0x905E63B6, 0xC1BF, 0x494E, {0xB2, 0x9C, 0x65, 0xB7, 0x32, 0xD3, 0xD2, 0x1A}};
@@ -108,10 +118,12 @@ SourceList sourcesOf(SpecialFolder f) {
                     withoutX86(F::CommonFiles32)};
         case F::AppDataAllUsers:
             return {csidl(35), machineValue(u"Common AppData"), folder(F::CommonFiles)};
-        case F::AppData: return {csidl(26), userValue(u"AppData"), folder(F::CommonFiles)};
+        case F::AppData:
+            return {csidl(26), userValue(u"AppData"), folder(F::CommonFiles)};
         case F::DesktopAllUsers:
             return {csidl(25), machineValue(u"Common Desktop"), folder(F::Desktop)};
-        case F::Desktop: return {csidl(16), userValue(u"Desktop"), windowsJoined(u"Desktop")};
+        case F::Desktop:
+            return {csidl(16), userValue(u"Desktop"), windowsJoined(u"Desktop")};
         case F::DocumentsAllUsers:
             return {csidl(46), machineValue(u"Common Documents"), folder(F::Documents)};
         case F::Documents:
@@ -120,7 +132,8 @@ SourceList sourcesOf(SpecialFolder f) {
             return {csidl(31), machineValue(u"Common Favorites"), folder(F::Favorites)};
         case F::Favorites:
             return {csidl(6), userValue(u"Favorites"), windowsJoined(u"Favorites")};
-        case F::Fonts: return {csidl(20), userValue(u"Fonts"), windowsJoined(u"Fonts")};
+        case F::Fonts:
+            return {csidl(20), userValue(u"Fonts"), windowsJoined(u"Fonts")};
         case F::StartMenuAllUsers:
             return {csidl(22), machineValue(u"Common Start Menu"), startupParent(2),
                     folder(F::StartMenu)};
@@ -137,11 +150,14 @@ SourceList sourcesOf(SpecialFolder f) {
             return {csidl(7), userValue(u"Startup"), joined(F::ProgramsMenu, u"StartUp")};
         case F::DevicePath:
             return {{SourceKind::DevicePathValue}, windowsJoined(u"INF")};
-        case F::Media: return {currentVersion(u"MediaPath"), windowsJoined(u"Media")};
+        case F::Media:
+            return {currentVersion(u"MediaPath"), windowsJoined(u"Media")};
         case F::WebRoot:
             return {{SourceKind::WebRootValue}, fixed(u"c:\\Inetpub\\wwwroot")};
-        case F::WebServer: return {{SourceKind::WebRootParent}};
-        case F::System32Bit: return {csidl(41)};
+        case F::WebServer:
+            return {{SourceKind::WebRootParent}};
+        case F::System32Bit:
+            return {csidl(41)};
     }
     return {};
 }
@@ -174,8 +190,8 @@ bool equalsNoCaseAt(const String& s, int32_t pos, const char16_t* what) {
 
 // "DevicePath" may list several folders; the first one counts, with the system root filled in.
 String devicePath(const FolderSources& sources) {
-    String path = sources.registryText(RegistryRootKind::LocalMachine, kCurrentVersionKey,
-                                       u"DevicePath");
+    String path =
+        sources.registryText(RegistryRootKind::LocalMachine, kCurrentVersionKey, u"DevicePath");
     int semicolon = findWide(path, u";");
     if (semicolon >= 0) path.setWideLength(semicolon);
     constexpr const char16_t* kRoot = u"%SystemRoot%";
@@ -200,20 +216,24 @@ String webRoot(const FolderSources& sources) {
 
 String fromSource(const Source& s, const FolderSources& sources) {
     switch (s.kind) {
-        case SourceKind::ShellFolder: return sources.shellFolder(s.number);
-        case SourceKind::KnownFolder: return sources.knownFolder(*s.id);
+        case SourceKind::ShellFolder:
+            return sources.shellFolder(s.number);
+        case SourceKind::KnownFolder:
+            return sources.knownFolder(*s.id);
         case SourceKind::ShellFoldersUser:
             return sources.registryText(RegistryRootKind::CurrentUser, kShellFoldersKey, s.text);
         case SourceKind::ShellFoldersMachine:
             return sources.registryText(RegistryRootKind::LocalMachine, kShellFoldersKey, s.text);
         case SourceKind::CurrentVersion:
-            return sources.registryText(RegistryRootKind::LocalMachine, kCurrentVersionKey,
-                                        s.text);
-        case SourceKind::Environment: return sources.environmentVariable(s.text);
-        case SourceKind::OtherFolder: return resolveSpecialFolder(s.other, sources);
+            return sources.registryText(RegistryRootKind::LocalMachine, kCurrentVersionKey, s.text);
+        case SourceKind::Environment:
+            return sources.environmentVariable(s.text);
+        case SourceKind::OtherFolder:
+            return resolveSpecialFolder(s.other, sources);
         case SourceKind::OtherFolderJoined:
             return join(resolveSpecialFolder(s.other, sources), s.text);
-        case SourceKind::WindowsJoined: return join(sources.windowsFolder(), s.text);
+        case SourceKind::WindowsJoined:
+            return join(sources.windowsFolder(), s.text);
         case SourceKind::WithoutX86: {
             String path = resolveSpecialFolder(s.other, sources);
             int at = findWide(path, u" (x86)");
@@ -227,15 +247,18 @@ String fromSource(const Source& s, const FolderSources& sources) {
             removeLastComponents(path, s.number);
             return path;
         }
-        case SourceKind::DevicePathValue: return devicePath(sources);
-        case SourceKind::WebRootValue: return webRoot(sources);
+        case SourceKind::DevicePathValue:
+            return devicePath(sources);
+        case SourceKind::WebRootValue:
+            return webRoot(sources);
         case SourceKind::WebRootParent: {
             String path = resolveSpecialFolder(SpecialFolder::WebRoot, sources);
             removeTrailingBackslash(path);
             removeLastComponents(path, 1);
             return path;
         }
-        case SourceKind::Fixed: return String(s.text);
+        case SourceKind::Fixed:
+            return String(s.text);
     }
     return String();
 }
@@ -281,17 +304,23 @@ int normaliseBitnessSelector(int selector, bool is64BitSystem) {
 
 SpecialFolder programFilesFolderFor(int selector, bool is64BitSystem) {
     switch (normaliseBitnessSelector(selector, is64BitSystem)) {
-        case kBitnessSelector32: return SpecialFolder::ProgramFiles32;
-        case kBitnessSelector64: return SpecialFolder::ProgramFiles64;
-        default: return SpecialFolder::ProgramFiles;
+        case kBitnessSelector32:
+            return SpecialFolder::ProgramFiles32;
+        case kBitnessSelector64:
+            return SpecialFolder::ProgramFiles64;
+        default:
+            return SpecialFolder::ProgramFiles;
     }
 }
 
 SpecialFolder commonFilesFolderFor(int selector, bool is64BitSystem) {
     switch (normaliseBitnessSelector(selector, is64BitSystem)) {
-        case kBitnessSelector32: return SpecialFolder::CommonFiles32;
-        case kBitnessSelector64: return SpecialFolder::CommonFiles64;
-        default: return SpecialFolder::CommonFiles;
+        case kBitnessSelector32:
+            return SpecialFolder::CommonFiles32;
+        case kBitnessSelector64:
+            return SpecialFolder::CommonFiles64;
+        default:
+            return SpecialFolder::CommonFiles;
     }
 }
 

@@ -14,7 +14,7 @@
 namespace tessarin {
 
 enum class SpecialFolder {
-    ProgramFiles,        // the folder the process sees by default
+    ProgramFiles,  // the folder the process sees by default
     ProgramFiles32,
     ProgramFiles64,
     CommonFiles,
@@ -55,9 +55,9 @@ enum class RegistryRootKind { LocalMachine, CurrentUser };
 // The system's answers to each kind of source; each gives the empty text when it has none.
 // Texts are UTF-16.
 class FolderSources {
-public:
+  public:
     virtual ~FolderSources() = default;
-    virtual String shellFolder(int csidl) const = 0;               // SHGetSpecialFolderPathW
+    virtual String shellFolder(int csidl) const = 0;                // SHGetSpecialFolderPathW
     virtual String knownFolder(const KnownFolderId& id) const = 0;  // SHGetKnownFolderPath
     virtual String registryText(RegistryRootKind root, const char16_t* key,
                                 const char16_t* value) const = 0;

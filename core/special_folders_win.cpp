@@ -1,6 +1,6 @@
 // The running system's answers to the special-folder sources.
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "core/environment.h"
 #include "core/os_info.h"
@@ -33,7 +33,7 @@ const ShellFunctions& shellFunctions() {
 }
 
 class SystemFolderSources : public FolderSources {
-public:
+  public:
     String shellFolder(int csidl) const override {
         auto f = shellFunctions().specialFolderPath;
         wchar_t buffer[MAX_PATH + 1] = {};

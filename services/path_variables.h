@@ -11,20 +11,62 @@ namespace tessarin {
 
 // In the order in which they are replaced.
 enum class PathVariable {
-    AppDataAllDir, AppDataDir, Bits, BootDrive, CommonDir, CommonDir32, CommonDir64,
-    DesktopAllDir, DesktopDir, DesktopShortcuts, DeviceDir, DocumentAllDir, DocumentDir,
-    FavoritesAllDir, FavoritesDir, FontDir, Inetpub, InstallDir, InstallDrive, InstallerDir,
-    InstallerDrive, InstallerFilename, InstallerFilepath, MediaDir, OldVersion, OldVersionMajor,
-    OldVersionMinor, Portable, ProductName, CompanyName, ProgramsDir, ProgramsDir32,
-    ProgramsDir64, SharedDir, SMProgramsAllDir, SMProgramsDir, StartMenuAllDir, StartMenuChosen,
-    StartMenuDir, StartupAllDir, StartupDir, SystemDir, Temp, UninstallDir, Version, WinDir, OS,
-    OSMajor, OSMinor, OSName,
+    AppDataAllDir,
+    AppDataDir,
+    Bits,
+    BootDrive,
+    CommonDir,
+    CommonDir32,
+    CommonDir64,
+    DesktopAllDir,
+    DesktopDir,
+    DesktopShortcuts,
+    DeviceDir,
+    DocumentAllDir,
+    DocumentDir,
+    FavoritesAllDir,
+    FavoritesDir,
+    FontDir,
+    Inetpub,
+    InstallDir,
+    InstallDrive,
+    InstallerDir,
+    InstallerDrive,
+    InstallerFilename,
+    InstallerFilepath,
+    MediaDir,
+    OldVersion,
+    OldVersionMajor,
+    OldVersionMinor,
+    Portable,
+    ProductName,
+    CompanyName,
+    ProgramsDir,
+    ProgramsDir32,
+    ProgramsDir64,
+    SharedDir,
+    SMProgramsAllDir,
+    SMProgramsDir,
+    StartMenuAllDir,
+    StartMenuChosen,
+    StartMenuDir,
+    StartupAllDir,
+    StartupDir,
+    SystemDir,
+    Temp,
+    UninstallDir,
+    Version,
+    WinDir,
+    OS,
+    OSMajor,
+    OSMinor,
+    OSName,
 };
 
 struct PathVariableName {
     const char16_t* name;  // with its percent signs
     PathVariable variable;
-    bool exactCase;        // matched only as written
+    bool exactCase;  // matched only as written
 };
 
 // The table, in replacement order.
@@ -32,7 +74,7 @@ const PathVariableName* pathVariableNames(int* count);
 
 // Where the values come from. Values are UTF-16 and asked only for names that occur.
 class PathVariableValues {
-public:
+  public:
     virtual ~PathVariableValues() = default;
     virtual String value(PathVariable variable) const = 0;
     // The system's environment expansion; false leaves the text as it is.

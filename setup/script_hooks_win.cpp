@@ -1,14 +1,15 @@
-#include "setup/script_hooks.h"
-
 #include "setup/background_settings.h"
 #include "setup/background_window.h"
 #include "setup/install_script.h"
+#include "setup/script_hooks.h"
 #include "setup/setup_state.h"
 
 namespace tessarin {
 namespace {
 
-String messageZero() { return Message(0); }
+String messageZero() {
+    return Message(0);
+}
 
 void takeSettingsFromScript() {
     BackgroundWindowSettings& settings = backgroundWindowSettings();

@@ -12,7 +12,8 @@
 // "tessarin-setup.exe" beside this program.
 //
 // Without a manifest the script is given as the bytes of a finished install script; the flags
-// that the script itself carries (compressed blocks, image check, external data) must be given to match it.
+// that the script itself carries (compressed blocks, image check, external data) must be given to
+// match it.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,20 +45,22 @@ std::vector<uint8_t> readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw std::runtime_error(path + ": cannot open for writing");
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error(path + ": write failed");
 }
 
 int usage(const char* error) {
-    std::fprintf(stderr,
-                 "tessarin-build: %s\n"
-                 "usage: tessarin-build MANIFEST.toml -o OUT.exe [--stub STUB.exe]\n"
-                 "       tessarin-build --stub STUB.exe --script SCRIPT [--file PATH[=NAME]]... -o OUT.exe\n"
-                 "                      [--block-size N] [--cipher] [--key HEX16] [--external-data]\n"
-                 "                      [--image-check] [--stored-blocks] [--cut-section]\n"
-                 "       tessarin-build --dump INSTALLER.exe\n"
-                 "       tessarin-build --uninstaller-image INSTALLER.exe OUT.exe\n",
-                 error);
+    std::fprintf(
+        stderr,
+        "tessarin-build: %s\n"
+        "usage: tessarin-build MANIFEST.toml -o OUT.exe [--stub STUB.exe]\n"
+        "       tessarin-build --stub STUB.exe --script SCRIPT [--file PATH[=NAME]]... -o OUT.exe\n"
+        "                      [--block-size N] [--cipher] [--key HEX16] [--external-data]\n"
+        "                      [--image-check] [--stored-blocks] [--cut-section]\n"
+        "       tessarin-build --dump INSTALLER.exe\n"
+        "       tessarin-build --uninstaller-image INSTALLER.exe OUT.exe\n",
+        error);
     return 2;
 }
 
@@ -76,7 +79,8 @@ std::array<uint8_t, 8> parseKey(const std::string& hex) {
 FileEntry fileEntry(const std::string& argument) {
     size_t eq = argument.find('=');
     std::string path = argument.substr(0, eq);
-    std::string name = eq == std::string::npos ? path.substr(path.find_last_of('/') + 1) : argument.substr(eq + 1);
+    std::string name =
+        eq == std::string::npos ? path.substr(path.find_last_of('/') + 1) : argument.substr(eq + 1);
     if (name.empty()) throw std::runtime_error("--file " + argument + ": empty name");
     std::vector<uint8_t> bytes = readFile(path);
     FileEntry f;
@@ -127,33 +131,48 @@ int run(int argc, char** argv) {
             writeFile(out, tessarin::build::uninstallerImage(readFile(in)));
             return 0;
         }
-        if (a == "--stub") stub = value(i);
-        else if (a == "--script") script = value(i);
-        else if (a == "--file") spec.files.push_back(fileEntry(value(i)));
-        else if (a == "-o" || a == "--output") output = value(i);
+        if (a == "--stub")
+            stub = value(i);
+        else if (a == "--script")
+            script = value(i);
+        else if (a == "--file")
+            spec.files.push_back(fileEntry(value(i)));
+        else if (a == "-o" || a == "--output")
+            output = value(i);
         else if (a == "--block-size") {
             long long n = std::stoll(value(i));
-            if (n < 16 || n > (1 << 30)) throw std::runtime_error("--block-size: 16 to 1073741824 bytes");
+            if (n < 16 || n > (1 << 30))
+                throw std::runtime_error("--block-size: 16 to 1073741824 bytes");
             spec.blockSize = static_cast<size_t>(n);
-        } else if (a == "--cipher") spec.encipher = true;
+        } else if (a == "--cipher")
+            spec.encipher = true;
         else if (a == "--key") {
             spec.key = parseKey(value(i));
             spec.encipher = true;
-        } else if (a == "--external-data") spec.externalData = true;
-        else if (a == "--image-check") spec.checkImage = true;
-        else if (a == "--stored-blocks") spec.compressBlocks = false;
-        else if (a == "--cut-section") spec.productFlags2 |= 0x20;
-        else if (!a.empty() && a[0] != '-' && manifest.empty()) manifest = a;
-        else return usage(("unknown option " + a).c_str());
+        } else if (a == "--external-data")
+            spec.externalData = true;
+        else if (a == "--image-check")
+            spec.checkImage = true;
+        else if (a == "--stored-blocks")
+            spec.compressBlocks = false;
+        else if (a == "--cut-section")
+            spec.productFlags2 |= 0x20;
+        else if (!a.empty() && a[0] != '-' && manifest.empty())
+            manifest = a;
+        else
+            return usage(("unknown option " + a).c_str());
     }
     if (!manifest.empty()) {
         if (output.empty()) return usage("-o is required");
-        if (!script.empty() || !spec.files.empty()) return usage("a manifest replaces --script and --file");
+        if (!script.empty() || !spec.files.empty())
+            return usage("a manifest replaces --script and --file");
         return buildFromManifest(manifest, stub, output, argv[0]);
     }
-    if (stub.empty() || script.empty() || output.empty()) return usage("--stub, --script and -o are required");
+    if (stub.empty() || script.empty() || output.empty())
+        return usage("--stub, --script and -o are required");
     std::vector<uint8_t> scriptBytes = readFile(script);
-    spec.script.assign(reinterpret_cast<const char*>(scriptBytes.data()), static_cast<int32_t>(scriptBytes.size()));
+    spec.script.assign(reinterpret_cast<const char*>(scriptBytes.data()),
+                       static_cast<int32_t>(scriptBytes.size()));
     writeFile(output, tessarin::build::buildInstaller(readFile(stub), spec));
     return 0;
 }

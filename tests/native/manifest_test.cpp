@@ -1,6 +1,8 @@
 // The build tool's manifest: a publisher's TOML file becomes an install script that the
 // installer's own reader takes back field by field, and the file records of the payload; bad
 // manifests are refused with the file, the key and the reason.
+#include "tools/build/manifest.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,7 +13,6 @@
 #include "script_sample.h"
 #include "setup/script_reader.h"
 #include "tools/build/default_messages.h"
-#include "tools/build/manifest.h"
 #include "tools/build/script_writer.h"
 
 namespace tessarin {
@@ -29,7 +30,7 @@ std::string utf8(const String& wide) {
 
 // A product folder in the temporary folder, removed afterwards.
 class ProductFolder {
-public:
+  public:
     ProductFolder() {
         root_ = fs::temp_directory_path() /
                 ("tessarin-manifest-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
@@ -50,7 +51,7 @@ public:
     }
     const fs::path& root() const { return root_; }
 
-private:
+  private:
     fs::path root_;
 };
 
@@ -232,7 +233,7 @@ TEST(Manifest, FileSetsBecomeRecordsWithKindTargetAndOptions) {
     const build::FileEntry& exe = m.payload.files[1];
     EXPECT_STREQ(exe.name.c_str(), "|bin\\d\xC3\xA9mo.exe");
     EXPECT_EQ(exe.kind, 0);
-    EXPECT_EQ(exe.options, 0x2);  // Start-menu shortcut, overwrite mode 0
+    EXPECT_EQ(exe.options, 0x2);                     // Start-menu shortcut, overwrite mode 0
     EXPECT_STREQ(exe.label.c_str(), "d\xC3\xA9mo");  // shortcut name from the file name
     EXPECT_STREQ(exe.data.c_str(), "MZ demo");
     EXPECT_EQ(exe.attributes, -1);
@@ -269,7 +270,8 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
     } cases[] = {
         {"typo", "[product]\nname = \"X\"\nnmae = \"Y\"\n", "product.nmae: unknown key"},
         {"unknown table", "[produtc]\nname = \"X\"\n", "produtc: unknown key"},
-        {"wrong type", "[product]\nname = 5\n", "product.name: expected a string, found an integer"},
+        {"wrong type", "[product]\nname = 5\n",
+         "product.name: expected a string, found an integer"},
         {"missing name", "[product]\ncompany = \"C\"\n", "product.name: missing (required)"},
         {"bad choice", "[product]\nname = \"X\"\nbitness = \"128-bit\"\n",
          "product.bitness: unknown value \"128-bit\" (expected \"any\", \"64-bit\", \"32-bit\")"},
@@ -289,7 +291,8 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
          "options.single-instnace: unknown key"},
         {"option type", "[product]\nname = \"X\"\n[options]\nlog = \"yes\"\n",
          "options.log: expected true or false, found a string"},
-        {"message number", "[product]\nname = \"X\"\n[[languages]]\nname = \"E\"\nmessages = { x = \"a\" }\n",
+        {"message number",
+         "[product]\nname = \"X\"\n[[languages]]\nname = \"E\"\nmessages = { x = \"a\" }\n",
          "languages[0].messages.x: expected a message number 0 to 9999"},
         {"not western", "[product]\nname = \"X\"\nversion = \"1.0 \xCE\xB1\"\n",
          "product.version: holds characters outside the Western (1252) code page"},
@@ -329,12 +332,12 @@ TEST(Manifest, GlobsMatchWithinAndAcrossFolders) {
         const char* path;
         bool match;
     } cases[] = {
-        {"**", "a/b/c.txt", true},     {"*.txt", "c.txt", true},
-        {"*.txt", "a/c.txt", false},   {"**/*.txt", "c.txt", true},
-        {"**/*.txt", "a/b/c.txt", true}, {"a/**/c.txt", "a/c.txt", true},
+        {"**", "a/b/c.txt", true},        {"*.txt", "c.txt", true},
+        {"*.txt", "a/c.txt", false},      {"**/*.txt", "c.txt", true},
+        {"**/*.txt", "a/b/c.txt", true},  {"a/**/c.txt", "a/c.txt", true},
         {"a/*/c.txt", "a/b/c.txt", true}, {"a/*/c.txt", "a/b/d/c.txt", false},
-        {"?.txt", "c.txt", true},      {"?.txt", "cc.txt", false},
-        {"docs/*", "docs/x", true},    {"docs/*", "docs", false},
+        {"?.txt", "c.txt", true},         {"?.txt", "cc.txt", false},
+        {"docs/*", "docs/x", true},       {"docs/*", "docs", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(build::globMatch(c.pattern, c.path), c.match) << c.pattern << " " << c.path;

@@ -1,7 +1,7 @@
 // System names and code numbers made from recorded version records.
-#include <gtest/gtest.h>
-
 #include "core/os_info.h"
+
+#include <gtest/gtest.h>
 
 namespace tessarin {
 namespace {
@@ -56,10 +56,10 @@ const Recorded kSystems[] = {
      "Windows XP Professional x64 Service Pack 2", "XP", 24},
     {"Server 2003 R2", 2, 5, 2, 3790, S, kSuiteEnterprise, 0, false, kMetricServerR2, u"", "",
      "Windows Server 2003 R2 Enterprise", "2003", 26},
-    {"Server 2003", 2, 5, 2, 3790, S, kSuiteBlade, 0, false, 0, u"", "",
-     "Windows Server 2003 Web", "2003", 22},
-    {"Home Server", 2, 5, 2, 3790, S, kSuiteHomeServer, 0, false, 0, u"", "",
-     "Windows Home Server", "Home Server", 28},
+    {"Server 2003", 2, 5, 2, 3790, S, kSuiteBlade, 0, false, 0, u"", "", "Windows Server 2003 Web",
+     "2003", 22},
+    {"Home Server", 2, 5, 2, 3790, S, kSuiteHomeServer, 0, false, 0, u"", "", "Windows Home Server",
+     "Home Server", 28},
     {"Vista", 2, 6, 0, 6002, W, 0, 3, false, 0, u"Service Pack 2", "",
      "Windows Vista Home Premium Service Pack 2", "Vista", 30},
     {"Server 2008", 2, 6, 0, 6001, S, kSuiteEnterprise, 0, true, 0, u"", "",
@@ -80,8 +80,8 @@ const Recorded kSystems[] = {
      "Windows Server 2016 Server Standard x64", "2016", 50},
     {"Server 2016 last build", 2, 10, 0, 17732, S, 0, 0, true, 0, u"", "",
      "Windows Server 2016 x64", "2016", 50},
-    {"Server 2019", 2, 10, 0, 17733, S, 0, 0, true, 0, u"", "", "Windows Server 2019 x64",
-     "2019", 52},
+    {"Server 2019", 2, 10, 0, 17733, S, 0, 0, true, 0, u"", "", "Windows Server 2019 x64", "2019",
+     52},
     {"unknown NT 6", 2, 6, 9, 1, W, 0, 0, false, 0, u"", "", "Windows NT 6.9", "NT6", 0},
     {"unknown NT", 2, 11, 2, 1, W, 0, 0, false, 0, u"", "", "Windows NT 11.2", "NT 11.2", 0},
     {"Win32s", 0, 3, 11, 1, W, 0, 0, false, 0, u"", "", "Windows 3.11", "3.11", 0},
@@ -106,8 +106,7 @@ TEST(OsName, OptionsLeaveOutServicePackAndEdition) {
 TEST(OsName, WineNamesItselfFirstButNotInTheShortForm) {
     OsRecord os = record(kSystems[19]);  // Windows 10 Professional x64 2009
     os.wineVersion = "8.0.2";
-    EXPECT_STREQ(osName(os, 0).c_str(),
-                 "WINE 8.0.2 reporting as Windows 10 Professional x64 2009");
+    EXPECT_STREQ(osName(os, 0).c_str(), "WINE 8.0.2 reporting as Windows 10 Professional x64 2009");
     EXPECT_STREQ(osName(os, kOsNameShort).c_str(), "10");
 }
 

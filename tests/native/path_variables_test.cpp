@@ -1,12 +1,13 @@
 // Replacement of path variables: order, letter case, values that hold other names, and the
 // environment expansion that follows.
+#include "services/path_variables.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
 #include "core/convert.h"
-#include "services/path_variables.h"
 
 namespace tessarin {
 namespace {
@@ -24,7 +25,7 @@ std::string utf8(const String& w) {
 }
 
 class FakeValues : public PathVariableValues {
-public:
+  public:
     std::map<PathVariable, std::string> values;
     std::map<std::string, std::string> environment;
     mutable int asked = 0;
@@ -39,7 +40,8 @@ public:
         std::string t = utf8(text);
         for (const auto& [name, value] : environment) {
             std::string key = "%" + name + "%";
-            for (size_t at; (at = t.find(key)) != std::string::npos;) t.replace(at, key.size(), value);
+            for (size_t at; (at = t.find(key)) != std::string::npos;)
+                t.replace(at, key.size(), value);
         }
         text = wide(t.c_str());
         return true;
@@ -115,8 +117,8 @@ TEST(PathVariables, DriveFormAndVersionParts) {
         const char* version;
         const char* major;
         const char* minor;
-    } cases[] = {{"3.14.15", "3", "14"}, {"7", "7", ""}, {"", "", ""}, {"2.", "2", ""},
-                 {".5", "", "5"}};
+    } cases[] = {
+        {"3.14.15", "3", "14"}, {"7", "7", ""}, {"", "", ""}, {"2.", "2", ""}, {".5", "", "5"}};
     for (const Case& c : cases) {
         EXPECT_EQ(utf8(versionPart(wide(c.version), 0)), c.major) << c.version;
         EXPECT_EQ(utf8(versionPart(wide(c.version), 1)), c.minor) << c.version;

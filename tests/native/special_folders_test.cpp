@@ -1,12 +1,13 @@
 // The order in which each special folder's sources are tried, on a system whose answers the
 // test chooses.
+#include "core/special_folders.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
 #include "core/convert.h"
-#include "core/special_folders.h"
 
 namespace tessarin {
 namespace {
@@ -26,11 +27,13 @@ String wide(const std::string& text) {
 // Answers come from maps keyed by a readable source name: "csidl:38", "known:905E63B6",
 // "HKLM:Common Startup", "HKCU:Desktop", "CV:ProgramFilesDir", "env:ProgramW6432".
 class FakeSources : public FolderSources {
-public:
+  public:
     std::map<std::string, std::string> answers;
     std::string windows = "C:\\windows";
 
-    String shellFolder(int csidl) const override { return answer("csidl:" + std::to_string(csidl)); }
+    String shellFolder(int csidl) const override {
+        return answer("csidl:" + std::to_string(csidl));
+    }
     String knownFolder(const KnownFolderId& id) const override {
         char key[32];
         snprintf(key, sizeof key, "known:%08X", id.data1);
@@ -56,7 +59,7 @@ public:
     }
     String windowsFolder() const override { return wide(windows); }
 
-private:
+  private:
     String answer(const std::string& key) const {
         auto it = answers.find(key);
         return it == answers.end() ? String() : wide(it->second);
@@ -151,8 +154,8 @@ TEST(SpecialFolders, BitnessSelectorsAreNormalisedForTheSystem) {
         bool is64;
         SpecialFolder folder;
     } cases[] = {
-        {1, false, SpecialFolder::ProgramFiles}, {2, false, SpecialFolder::ProgramFiles},
-        {4, false, SpecialFolder::ProgramFiles}, {1, true, SpecialFolder::ProgramFiles},
+        {1, false, SpecialFolder::ProgramFiles},  {2, false, SpecialFolder::ProgramFiles},
+        {4, false, SpecialFolder::ProgramFiles},  {1, true, SpecialFolder::ProgramFiles},
         {2, true, SpecialFolder::ProgramFiles64}, {3, true, SpecialFolder::ProgramFiles},
         {4, true, SpecialFolder::ProgramFiles64},
     };

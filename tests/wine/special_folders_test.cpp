@@ -1,15 +1,15 @@
 // Special folders, OS facts and path variables in the test prefix: a 64-bit Wine prefix in
 // which this 32-bit program runs under WOW64.
-#include <windows.h>
+#include "core/special_folders.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
 #include "core/convert.h"
 #include "core/environment.h"
 #include "core/os_info.h"
-#include "core/special_folders.h"
 #include "services/path_variables.h"
 #include "setup/install_script.h"
 
@@ -56,9 +56,8 @@ TEST(WineSystem, OsRecordAndNameTellWineAndItsVersion) {
     EXPECT_EQ(os.platform, kPlatformNt);
     EXPECT_TRUE(os.is64Bit) << "the test prefix is 64-bit";
     std::string name = osName(0).c_str();
-    EXPECT_EQ(name.rfind(std::string("WINE ") + os.wineVersion.c_str() + " reporting as Windows ",
-                         0),
-              0u)
+    EXPECT_EQ(
+        name.rfind(std::string("WINE ") + os.wineVersion.c_str() + " reporting as Windows ", 0), 0u)
         << name;
     EXPECT_NE(name.find(" x64"), std::string::npos) << name;
     std::string shortName = osName(kOsNameShort).c_str();
@@ -76,7 +75,8 @@ TEST(WineSystem, ProgramFilesFoldersFollowTheBitness) {
     EXPECT_EQ(lower(utf8(p32)), "c:\\program files (x86)");
     EXPECT_EQ(utf8(native), utf8(p64));
     EXPECT_EQ(utf8(seen), utf8(p32)) << "a 32-bit process sees the x86 folder by default";
-    EXPECT_EQ(lower(utf8(commonFilesFolder(kBitnessSelector64))), "c:\\program files\\common files");
+    EXPECT_EQ(lower(utf8(commonFilesFolder(kBitnessSelector64))),
+              "c:\\program files\\common files");
     EXPECT_EQ(lower(utf8(commonFilesFolder(kBitnessSelector32))),
               "c:\\program files (x86)\\common files");
     for (const String* p : {&p32, &p64}) EXPECT_TRUE(isFolder(*p)) << utf8(*p);
@@ -174,7 +174,7 @@ TEST(WineSystem, PathVariablesExpandToThePrefixsFolders) {
         const char* code;
         const char* name;
     } known[] = {{"5.1", "20", "XP"}, {"6.0", "30", "Vista"}, {"6.1", "36", "7"},
-                 {"6.2", "40", "8"}, {"6.3", "44", "8"}, {"10.0", "48", "10"}};
+                 {"6.2", "40", "8"},  {"6.3", "44", "8"},     {"10.0", "48", "10"}};
     EXPECT_EQ(expanded("%OSMajor%.%OSMinor%"), version);
     bool found = false;
     for (const Known& k : known) {

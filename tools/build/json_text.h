@@ -28,7 +28,9 @@ inline std::string jsonString(const char* s, size_t n) {
     return out + "\"";
 }
 
-inline std::string jsonString(const String& s) { return jsonString(s.c_str(), static_cast<size_t>(s.length())); }
+inline std::string jsonString(const String& s) {
+    return jsonString(s.c_str(), static_cast<size_t>(s.length()));
+}
 
 inline std::string jsonWide(const String& wide) {
     String utf8;

@@ -42,7 +42,8 @@ void readProduct(Section s, InstallScript& script, PayloadSpec& payload) {
     script.ProductIcon = s.fileBytes("icon");
     script.ShortcutMode = s.flag("all-users", false) ? 1 : 0;
     script.ExtraSpace = s.integer("extra-space", 0, 0, INT64_MAX);
-    script.ExcludedSystems = static_cast<int32_t>(s.integer("excluded-systems", 0, INT32_MIN, INT32_MAX));
+    script.ExcludedSystems =
+        static_cast<int32_t>(s.integer("excluded-systems", 0, INT32_MIN, INT32_MAX));
     script.ExternalData = s.flag("external-data", false) ? 1 : 0;
     payload.externalData = script.ExternalData != 0;
     script.LaunchProgram = s.narrowPath("launch-program");
@@ -60,7 +61,8 @@ void readVersions(Section s, InstallScript& script) {
     script.MustUninstallBelow = s.ansi("must-uninstall-below");
     script.UpgradeWarningBelow = s.ansi("upgrade-warning-below");
     script.NoDowngradeBelow = s.ansi("no-downgrade-below");
-    if (script.NoDowngradeBelow.length() > 255) s.fail("no-downgrade-below", "longer than 255 bytes");
+    if (script.NoDowngradeBelow.length() > 255)
+        s.fail("no-downgrade-below", "longer than 255 bytes");
     s.finish();
 }
 
@@ -68,24 +70,27 @@ void readVersions(Section s, InstallScript& script) {
 
 void readWizard(Section s, InstallScript& script) {
     script.StepDelay = static_cast<uint16_t>(s.integer("step-delay", 0, 0, kMaxStepDelay));
-    script.ProgressPlacement = static_cast<int32_t>(s.integer("progress-placement", 0, INT32_MIN, INT32_MAX));
+    script.ProgressPlacement =
+        static_cast<int32_t>(s.integer("progress-placement", 0, INT32_MIN, INT32_MAX));
     const char* banner = defaultMessage(kBannerTextNumber);
     script.BannerText = s.wide("banner", banner ? banner : "");
     script.GreetingLink = s.wide("greeting-link");
     if (script.GreetingLink.length() > 0xFFFF) s.fail("greeting-link", "longer than 65535 bytes");
     script.GreetingLinkNotify = s.ansi("greeting-link-notify");
-    script.PictureBorder = static_cast<uint8_t>(s.choice(
-        "picture-border", 0, {{"none", 0}, {"sunken", 1}, {"thin", 2}, {"sunken-layout-1", 3}}, 0,
-        255));
+    script.PictureBorder = static_cast<uint8_t>(
+        s.choice("picture-border", 0,
+                 {{"none", 0}, {"sunken", 1}, {"thin", 2}, {"sunken-layout-1", 3}}, 0, 255));
     std::vector<std::string> licenses = s.texts("licenses");
     if (licenses.size() > kMaxLicenseTexts) s.fail("licenses", "at most 20 licence pages");
-    for (const std::string& name : licenses) script.LicenseTexts.append(s.readSource("licenses", name));
+    for (const std::string& name : licenses)
+        script.LicenseTexts.append(s.readSource("licenses", name));
     std::vector<std::string> readmes = s.texts("readmes");
     if (readmes.size() > kMaxReadmeTexts) s.fail("readmes", "at most 20 readme pages");
-    for (const std::string& name : readmes) script.ReadmeTexts.append(s.readSource("readmes", name));
+    for (const std::string& name : readmes)
+        script.ReadmeTexts.append(s.readSource("readmes", name));
     Section layouts = s.table("layouts");
-    const char* pages[kPageLayoutCount] = {"greeting", "language", "license", "readme",
-                                           "folder", "start-menu", "progress", "summary"};
+    const char* pages[kPageLayoutCount] = {"greeting", "language",   "license",  "readme",
+                                           "folder",   "start-menu", "progress", "summary"};
     for (int i = 0; i < kPageLayoutCount; ++i) {
         script.PageLayouts[i] = static_cast<int32_t>(layouts.integer(pages[i], 0, 0, INT32_MAX));
     }
@@ -146,7 +151,8 @@ void readUninstall(Section s, InstallScript& script) {
         v.finish();
         script.UninstallValues.append(value);
     }
-    if (script.UninstallValues.count() > kMaxUninstallValues) s.fail("values", "at most 1000 values");
+    if (script.UninstallValues.count() > kMaxUninstallValues)
+        s.fail("values", "at most 1000 values");
     for (Section e : s.tables("extras")) {
         ConditionalDeletion d;
         d.Path = e.narrowPath("path");
@@ -158,7 +164,8 @@ void readUninstall(Section s, InstallScript& script) {
         e.finish();
         script.UninstallExtras.append(d);
     }
-    if (script.UninstallExtras.count() > kMaxUninstallExtras) s.fail("extras", "at most 1001 entries");
+    if (script.UninstallExtras.count() > kMaxUninstallExtras)
+        s.fail("extras", "at most 1001 entries");
     s.finish();
 }
 
@@ -269,10 +276,11 @@ void readProgramsToClose(Section& root, InstallScript& script) {
         if (p.ClassText.empty() && p.TitleText.empty()) {
             s.fail("window-class", "window-class or window-title is required");
         }
-        if (p.ClassText.equals(kProgramsToCloseEnd)) s.fail("window-class", "is the list's end marker");
+        if (p.ClassText.equals(kProgramsToCloseEnd))
+            s.fail("window-class", "is the list's end marker");
         p.DisplayName = s.ansi("display-name");
-        p.Action = static_cast<uint8_t>(s.choice(
-            "action", 0, {{"close", 0}, {"quit", 1}, {"ask", 2}, {"terminate", 3}}, 0, 3));
+        p.Action = static_cast<uint8_t>(
+            s.choice("action", 0, {{"close", 0}, {"quit", 1}, {"ask", 2}, {"terminate", 3}}, 0, 3));
         bool during = s.flag("during-install", true);
         bool keep = s.flag("during-uninstall", false);
         p.Options = static_cast<uint8_t>((during ? 0x1 : 0) | (keep ? 0x2 : 0));
@@ -288,8 +296,10 @@ void readProgramsToClose(Section& root, InstallScript& script) {
 
 void applyOption(uint64_t& flags, uint32_t& flags2, const NamedOption& o, bool on) {
     bool set = on != o.inverted;
-    if (o.word == OptionWord::ProductFlags) flags = set ? (flags | o.bit) : (flags & ~o.bit);
-    else flags2 = set ? (flags2 | uint32_t(o.bit)) : (flags2 & ~uint32_t(o.bit));
+    if (o.word == OptionWord::ProductFlags)
+        flags = set ? (flags | o.bit) : (flags & ~o.bit);
+    else
+        flags2 = set ? (flags2 | uint32_t(o.bit)) : (flags2 & ~uint32_t(o.bit));
 }
 
 // Defaults a publisher expects from an installer: compressed, with an uninstall entry, the
@@ -297,9 +307,9 @@ void applyOption(uint64_t& flags, uint32_t& flags2, const NamedOption& o, bool o
 void readOptions(Section s, InstallScript& script, PayloadSpec& payload) {
     uint64_t flags = script.ProductFlags;
     uint32_t flags2 = 0;
-    const std::set<std::string> onByDefault = {"compress",       "uninstall-entry", "folder-page",
-                                               "start-menu-page", "progress-window", "background",
-                                               "cut-uninstaller", "log"};
+    const std::set<std::string> onByDefault = {
+        "compress",        "uninstall-entry", "folder-page",     "start-menu-page",
+        "progress-window", "background",      "cut-uninstaller", "log"};
     for (const NamedOption& o : namedOptions()) {
         applyOption(flags, flags2, o, s.flag(o.name, onByDefault.count(o.name) > 0));
     }
@@ -309,11 +319,13 @@ void readOptions(Section s, InstallScript& script, PayloadSpec& payload) {
     payload.level = static_cast<int>(s.integer("compression-level", 9, 1, 9));
     std::string key = s.text("cipher-key");
     if (!key.empty()) {
-        if (key.size() != 16 || key.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        if (key.size() != 16 ||
+            key.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
             s.fail("cipher-key", "expected 16 hexadecimal digits");
         }
         std::array<uint8_t, 8> k{};
-        for (size_t i = 0; i < 8; ++i) k[i] = static_cast<uint8_t>(std::stoul(key.substr(2 * i, 2), nullptr, 16));
+        for (size_t i = 0; i < 8; ++i)
+            k[i] = static_cast<uint8_t>(std::stoul(key.substr(2 * i, 2), nullptr, 16));
         payload.key = k;
         flags2 |= 0x1000;
     }
@@ -348,7 +360,8 @@ void readLanguages(Section& root, InstallScript& script) {
                 if (key.empty() || *end || n < 0 || n >= kMaxMessages) {
                     m.fail(key, "expected a message number 0 to 9999");
                 }
-                if (!v.is_string()) m.fail(key, std::string("expected a string, found ") + Section::typeName(v));
+                if (!v.is_string())
+                    m.fail(key, std::string("expected a string, found ") + Section::typeName(v));
                 l.texts[static_cast<int>(n)] = utf16(v.as_string()->get());
                 m.get(key);
                 highest = std::max(highest, static_cast<int>(n));

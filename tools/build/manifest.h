@@ -18,13 +18,13 @@
 namespace tessarin::build {
 
 class ManifestError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 struct Manifest {
-    InstallScript script;  // the stored fields; the writer serialises them
-    PayloadSpec payload;   // everything but the script bytes
+    InstallScript script;        // the stored fields; the writer serialises them
+    PayloadSpec payload;         // everything but the script bytes
     std::filesystem::path stub;  // "stub" of the manifest, empty when not given
 };
 

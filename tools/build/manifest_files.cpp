@@ -130,12 +130,19 @@ FileEntry recordFor(Section& s, const FileSet& set, const std::string& relative,
 
 FileEntry commonRecord(Section& s) {
     FileEntry f;
-    f.kind = static_cast<int32_t>(s.choice(
-        "kind", 0,
-        {{"install", 0}, {"shared", 1}, {"font", 4}, {"startup", 5}, {"system", 6},
-         {"system-com", 7}, {"system-typelib", 8}, {"versioned", 9}, {"driver", 10}, {"msi", 11},
-         {"applet", 12}},
-        0, 12));
+    f.kind = static_cast<int32_t>(s.choice("kind", 0,
+                                           {{"install", 0},
+                                            {"shared", 1},
+                                            {"font", 4},
+                                            {"startup", 5},
+                                            {"system", 6},
+                                            {"system-com", 7},
+                                            {"system-typelib", 8},
+                                            {"versioned", 9},
+                                            {"driver", 10},
+                                            {"msi", 11},
+                                            {"applet", 12}},
+                                           0, 12));
     if (f.kind == 2 || f.kind == 3) s.fail("kind", "2 and 3 are not file kinds");
     int32_t overwrite = static_cast<int32_t>(s.choice(
         "overwrite", 0,
@@ -185,7 +192,8 @@ std::vector<FileEntry> readFileSets(Section& top) {
         if (set.include.empty()) set.include = {"**"};
         set.exclude = s.texts("exclude");
         set.into = s.text("into");
-        while (!set.into.empty() && (set.into.back() == '/' || set.into.back() == '\\')) set.into.pop_back();
+        while (!set.into.empty() && (set.into.back() == '/' || set.into.back() == '\\'))
+            set.into.pop_back();
         FileEntry common = commonRecord(s);
         s.finish();
         std::vector<std::string> picked = pickFiles(s, set);

@@ -3,6 +3,8 @@
 // unknown key was given.
 #pragma once
 
+#include <toml++/toml.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -12,8 +14,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <toml++/toml.h>
 
 #include "core/convert.h"
 #include "core/platform_text.h"
@@ -37,7 +37,7 @@ inline String utf16(const std::string& utf8) {
 // ---- Sections ------------------------------------------------------------------------
 
 class Section {
-public:
+  public:
     Section(const fs::path& file, std::string path, const toml::table* table)
         : file_(file), path_(std::move(path)), table_(table) {}
 
@@ -69,7 +69,8 @@ public:
     bool flag(const std::string& key, bool fallback) {
         const toml::node* n = get(key);
         if (!n) return fallback;
-        if (!n->is_boolean()) fail(key, std::string("expected true or false, found ") + typeName(*n));
+        if (!n->is_boolean())
+            fail(key, std::string("expected true or false, found ") + typeName(*n));
         return n->as_boolean()->get();
     }
     int64_t integer(const std::string& key, int64_t fallback, int64_t lo, int64_t hi) {
@@ -87,7 +88,8 @@ public:
         const toml::node* n = get(key);
         if (!n) return fallback;
         if (n->is_integer()) return static_cast<double>(n->as_integer()->get());
-        if (!n->is_floating_point()) fail(key, std::string("expected a number, found ") + typeName(*n));
+        if (!n->is_floating_point())
+            fail(key, std::string("expected a number, found ") + typeName(*n));
         return n->as_floating_point()->get();
     }
     // One of the given names, or a number in range for publishers who know the raw value.
@@ -112,7 +114,8 @@ public:
         const toml::node* n = get(key);
         if (!n) return out;
         if (n->is_string()) return {n->as_string()->get()};
-        if (!n->is_array()) fail(key, std::string("expected a list of strings, found ") + typeName(*n));
+        if (!n->is_array())
+            fail(key, std::string("expected a list of strings, found ") + typeName(*n));
         size_t i = 0;
         for (const toml::node& e : *n->as_array()) {
             if (!e.is_string()) {
@@ -202,7 +205,8 @@ public:
     }
     String readAt(const std::string& key, const fs::path& p, const std::string& name) {
         std::error_code ec;
-        if (!fs::is_regular_file(p, ec)) fail(key, "\"" + name + "\" does not exist (" + p.string() + ")");
+        if (!fs::is_regular_file(p, ec))
+            fail(key, "\"" + name + "\" does not exist (" + p.string() + ")");
         std::ifstream in(p, std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), {});
         if (!in.good() && !in.eof()) fail(key, "\"" + name + "\" cannot be read");
@@ -215,7 +219,8 @@ public:
     int32_t colour(const std::string& key, int32_t fallback) {
         const toml::node* n = get(key);
         if (!n) return fallback;
-        if (n->is_integer()) return static_cast<int32_t>(integer(key, fallback, INT32_MIN, INT32_MAX));
+        if (n->is_integer())
+            return static_cast<int32_t>(integer(key, fallback, INT32_MIN, INT32_MAX));
         std::string v = text(key);
         if (v.size() != 7 || v[0] != '#' ||
             v.find_first_not_of("0123456789abcdefABCDEF", 1) != std::string::npos) {
@@ -227,17 +232,24 @@ public:
 
     static const char* typeName(const toml::node& n) {
         switch (n.type()) {
-            case toml::node_type::string: return "a string";
-            case toml::node_type::integer: return "an integer";
-            case toml::node_type::floating_point: return "a number";
-            case toml::node_type::boolean: return "a boolean";
-            case toml::node_type::table: return "a table";
-            case toml::node_type::array: return "a list";
-            default: return "a date or time";
+            case toml::node_type::string:
+                return "a string";
+            case toml::node_type::integer:
+                return "an integer";
+            case toml::node_type::floating_point:
+                return "a number";
+            case toml::node_type::boolean:
+                return "a boolean";
+            case toml::node_type::table:
+                return "a table";
+            case toml::node_type::array:
+                return "a list";
+            default:
+                return "a date or time";
         }
     }
 
-private:
+  private:
     fs::path file_;
     std::string path_;
     const toml::table* table_;

@@ -4,10 +4,10 @@
 #include <stdexcept>
 
 #include "core/convert.h"
-#include "tools/build/json_text.h"
-#include "tools/build/script_dump.h"
 #include "setup/payload_reader.h"
 #include "setup/payload_section.h"
+#include "tools/build/json_text.h"
+#include "tools/build/script_dump.h"
 
 namespace tessarin::build {
 namespace {
@@ -30,7 +30,9 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
     PayloadHeader h;
     String script;
     PayloadResult r = openPayload(base, size, h, script);
-    if (r.versionMismatch) throw std::runtime_error("builder version mismatch: " + std::string(h.BuilderVersion.c_str()));
+    if (r.versionMismatch)
+        throw std::runtime_error("builder version mismatch: " +
+                                 std::string(h.BuilderVersion.c_str()));
     if (!r.ok()) corrupt(r.code, "header");
     if (!verifyScriptCheck(h, script)) corrupt(kCodeScriptCheck, "script");
     // A script the installer's reader accepts also says how the data area is laid out; a
@@ -63,35 +65,45 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
             FileRecord f;
             r = data.nextFileRecord(i, f);
             if (!r.ok()) {
-                if (attempt < lastAttempt) { ok = false; break; }
+                if (attempt < lastAttempt) {
+                    ok = false;
+                    break;
+                }
                 corrupt(r.code, "file record");
             }
             records += std::string(i ? "," : "") + "\n    {\"name\":" + jsonPath(f.name) +
-                       ",\"kind\":" + std::to_string(f.kind) + ",\"options\":" + std::to_string(f.options) +
-                       ",\"attributes\":" + std::to_string(f.attributes) + ",\"label\":" + jsonString(f.label) +
-                       ",\"arguments\":" + jsonString(f.arguments) + ",\"target\":" + jsonWide(f.targetPath) +
-                       ",\"auxiliary\":" + jsonString(f.auxiliary) + ",\"size\":" + std::to_string(f.data.length()) +
+                       ",\"kind\":" + std::to_string(f.kind) +
+                       ",\"options\":" + std::to_string(f.options) +
+                       ",\"attributes\":" + std::to_string(f.attributes) +
+                       ",\"label\":" + jsonString(f.label) +
+                       ",\"arguments\":" + jsonString(f.arguments) +
+                       ",\"target\":" + jsonWide(f.targetPath) +
+                       ",\"auxiliary\":" + jsonString(f.auxiliary) +
+                       ",\"size\":" + std::to_string(f.data.length()) +
                        ",\"checksum\":" + hex32(f.dataCheck) + "}";
         }
         if (ok) break;
     }
-    std::string out = "{\n  \"builderVersion\":" + jsonString(h.BuilderVersion) +
-                      ",\n  \"productFlags2\":" + hex32(h.ProductFlags2) +
-                      ",\n  \"enciphered\":" + ((h.ProductFlags2 & kFlags2Enciphered) ? "true" : "false") +
-                      ",\n  \"scriptPackedSize\":" + std::to_string(h.ScriptPackedSize) +
-                      ",\n  \"scriptSize\":" + std::to_string(script.length()) +
-                      ",\n  \"scriptCheck\":" + hex32(h.ScriptCheck) + ",\n  \"imageCheck\":" + hex32(h.ImageCheck) +
-                      ",\n  \"dataOffset\":" + std::to_string(h.dataOffset) + ",\n  \"dataEnd\":" + std::to_string(h.DataEnd) +
-                      ",\n  \"dataSize\":" + std::to_string(h.DataSize) + ",\n  \"dataCheck\":" + hex32(h.DataCheck) +
-                      ",\n  \"externalData\":" + (external ? "true" : "false") +
-                      ",\n  \"compressedBlocks\":" + (compressedBlocks ? "true" : "false") +
-                      ",\n  \"section\":{\"rawOffset\":" + std::to_string(section.rawOffset) +
-                      ",\"rawSize\":" + std::to_string(section.rawSize) + ",\"virtualAddress\":" +
-                      std::to_string(section.virtualAddress) + "}" +
-                      ",\n  \"scriptReadCode\":" + std::to_string(scriptCode) +
-                      ",\n  \"script\":" + scriptText +
-                      ",\n  \"fileCount\":" + std::to_string(h.FileCount) + ",\n  \"files\":[" + records +
-                      (records.empty() ? "]" : "\n  ]") + "\n}\n";
+    std::string out =
+        "{\n  \"builderVersion\":" + jsonString(h.BuilderVersion) +
+        ",\n  \"productFlags2\":" + hex32(h.ProductFlags2) +
+        ",\n  \"enciphered\":" + ((h.ProductFlags2 & kFlags2Enciphered) ? "true" : "false") +
+        ",\n  \"scriptPackedSize\":" + std::to_string(h.ScriptPackedSize) +
+        ",\n  \"scriptSize\":" + std::to_string(script.length()) +
+        ",\n  \"scriptCheck\":" + hex32(h.ScriptCheck) +
+        ",\n  \"imageCheck\":" + hex32(h.ImageCheck) +
+        ",\n  \"dataOffset\":" + std::to_string(h.dataOffset) +
+        ",\n  \"dataEnd\":" + std::to_string(h.DataEnd) +
+        ",\n  \"dataSize\":" + std::to_string(h.DataSize) +
+        ",\n  \"dataCheck\":" + hex32(h.DataCheck) +
+        ",\n  \"externalData\":" + (external ? "true" : "false") +
+        ",\n  \"compressedBlocks\":" + (compressedBlocks ? "true" : "false") +
+        ",\n  \"section\":{\"rawOffset\":" + std::to_string(section.rawOffset) +
+        ",\"rawSize\":" + std::to_string(section.rawSize) +
+        ",\"virtualAddress\":" + std::to_string(section.virtualAddress) + "}" +
+        ",\n  \"scriptReadCode\":" + std::to_string(scriptCode) + ",\n  \"script\":" + scriptText +
+        ",\n  \"fileCount\":" + std::to_string(h.FileCount) + ",\n  \"files\":[" + records +
+        (records.empty() ? "]" : "\n  ]") + "\n}\n";
     return out;
 }
 

@@ -11,7 +11,7 @@ namespace {
 // The system as the dump presents it: folders are shown by the variables that stand for them
 // and nothing is done to the machine.
 class DumpEnvironment final : public ScriptEnvironment {
-public:
+  public:
     DumpEnvironment() {
         os_.major = 10;
         os_.platform = kPlatformNt;
@@ -38,7 +38,7 @@ public:
     void prepareUninstallerImage(const InstallScript&) override {}
     void raiseCorruption(int) override {}
 
-private:
+  private:
     OsRecord os_;
 };
 
@@ -55,7 +55,7 @@ std::string number(double v) {
 }
 
 class Object {
-public:
+  public:
     Object& field(const char* name, const std::string& json) {
         text_ += (text_.empty() ? "{" : ",") + std::string("\n    \"") + name + "\":" + json;
         return *this;
@@ -67,7 +67,7 @@ public:
     Object& size(const char* name, const String& v) { return integer(name, v.length()); }
     std::string done() const { return text_.empty() ? "{}" : text_ + "\n  }"; }
 
-private:
+  private:
     std::string text_;
 };
 
