@@ -4,6 +4,7 @@ one connection, the root window's pixels read with GetImage. No X libraries or t
 import os
 import socket
 import struct
+import zlib
 
 
 class Screenshot:
@@ -26,6 +27,23 @@ class Screenshot:
 
     def same_as(self, other):
         return self._data == other._data
+
+    def save_png(self, path):
+        """Writes the screenshot as an 8-bit RGB PNG file."""
+        rows = bytearray()
+        for y in range(self.top, self.top + self.height):
+            rows.append(0)  # no filter
+            for x in range(self.left, self.left + self.width):
+                rows.extend(self.pixel(x, y))
+
+        def chunk(kind, body):
+            return (struct.pack(">I", len(body)) + kind + body +
+                    struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+        header = struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)
+        with open(path, "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+                    chunk(b"IDAT", zlib.compress(bytes(rows), 6)) + chunk(b"IEND", b""))
 
 
 def _channel(value, mask):
