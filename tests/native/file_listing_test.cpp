@@ -9,21 +9,13 @@
 #include <vector>
 
 #include "core/convert.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-std::string narrow(const String& wide) {
-    String t;
-    wideToPath(wide.w_str(), wide.wideLength(), t);
-    return t.c_str();
-}
-
-String wide(const std::string& s) {
-    String w;
-    pathToWide(s.c_str(), kWholeLength, w);
-    return w;
-}
+using testing::fromPathForm;
+using testing::pathForm;
 
 class ScriptedSystem : public FileSpecificationSystem {
   public:
@@ -35,23 +27,25 @@ class ScriptedSystem : public FileSpecificationSystem {
 
     bool folderExists(const String& path) override {
         for (const std::string& f : folders)
-            if (f == narrow(path)) return true;
+            if (f == pathForm(path)) return true;
         return false;
     }
     int64_t list(const String& pattern, uint32_t options, Vector<ListedFile>& found,
                  const std::atomic<bool>*) override {
-        std::string p = narrow(pattern);
+        std::string p = pathForm(pattern);
         listed.push_back({p, options});
         if (p == abortPattern) return kListAborted;
         int64_t total = 0;
         for (const auto& [path, size] : answers[p]) {
-            found.append({wide(path), size});
+            found.append({fromPathForm(path), size});
             total += size;
         }
         return total;
     }
-    String longName(const String& path) override { return wide("LONG:" + narrow(path)); }
-    String shortName(const String& path) override { return wide("SHORT:" + narrow(path)); }
+    String longName(const String& path) override { return fromPathForm("LONG:" + pathForm(path)); }
+    String shortName(const String& path) override {
+        return fromPathForm("SHORT:" + pathForm(path));
+    }
 };
 
 struct Result {
@@ -65,10 +59,10 @@ Result expand(ScriptedSystem& system, const std::string& text, uint32_t options,
     Array<String> output;
     String messages;
     Result r;
-    r.problems = expandFileSpecificationWith(system, wide(text), output, options,
-                                             wide(defaultFolder), &messages, extras);
-    for (int32_t i = 0; i < output.count(); ++i) r.paths.push_back(narrow(output[i]));
-    r.messages = narrow(messages);
+    r.problems = expandFileSpecificationWith(system, fromPathForm(text), output, options,
+                                             fromPathForm(defaultFolder), &messages, extras);
+    for (int32_t i = 0; i < output.count(); ++i) r.paths.push_back(pathForm(output[i]));
+    r.messages = pathForm(messages);
     return r;
 }
 
@@ -190,11 +184,11 @@ TEST(FileSpecification, EmptyTextsCommentsAndTheSink) {
     String messages(u"old\r\n");
     expandFileSpecificationWith(fs, String(u"C:\\x"), output, kListAppend, String(), &messages);
     EXPECT_EQ(output.count(), 2);
-    EXPECT_EQ(narrow(messages), "old\r\n");
+    EXPECT_EQ(pathForm(messages), "old\r\n");
     expandFileSpecificationWith(fs, String(u"C:\\none"), output, kExpandClearMessages, String(),
                                 &messages);
     EXPECT_EQ(output.count(), 0);
-    EXPECT_EQ(narrow(messages), "The file \"C:\\none\" does not exist.\r\n");
+    EXPECT_EQ(pathForm(messages), "The file \"C:\\none\" does not exist.\r\n");
 }
 
 TEST(FileSpecification, SortingNameFormsAndTheCallback) {
@@ -204,7 +198,7 @@ TEST(FileSpecification, SortingNameFormsAndTheCallback) {
     FileSpecificationExtras extras;
     extras.context = &seen;
     extras.found = [](void* context, const String& path) {
-        static_cast<std::vector<std::string>*>(context)->push_back(narrow(path));
+        static_cast<std::vector<std::string>*>(context)->push_back(pathForm(path));
     };
     Result r = expand(fs, "C:\\t\\*", kExpandSortByPath, "", &extras);
     EXPECT_EQ(r.paths, (std::vector<std::string>{"C:\\t\\A", "C:\\t\\b", "C:\\t\\sub\\z"}));

@@ -12,21 +12,18 @@
 #include "core/convert.h"
 #include "script_sample.h"
 #include "setup/script_reader.h"
+#include "test_text.h"
 #include "tools/build/default_messages.h"
 #include "tools/build/script_writer.h"
 
 namespace tessarin {
 namespace {
 
+using testing::utf8;
+
 namespace fs = std::filesystem;
 using build::ManifestError;
 using testing::FakeScriptEnvironment;
-
-std::string utf8(const String& wide) {
-    String t;
-    toNarrow(wide.w_str(), wide.wideLength(), t, 65001);
-    return t.c_str();
-}
 
 // A product folder in the temporary folder, removed afterwards.
 class ProductFolder {

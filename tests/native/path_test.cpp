@@ -5,15 +5,12 @@
 #include <string>
 
 #include "core/convert.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-std::string narrow(const String& wide) {
-    String t;
-    wideToPath(wide.w_str(), wide.wideLength(), t);
-    return t.c_str();
-}
+using testing::pathForm;
 
 struct SplitCase {
     const char16_t* path;
@@ -40,10 +37,10 @@ TEST(Path, SplitsAtTheLastSeparatorBeforeTheFirstSemicolon) {
     };
     for (const SplitCase& c : cases) {
         String path(c.path);
-        SCOPED_TRACE(narrow(path));
+        SCOPED_TRACE(pathForm(path));
         EXPECT_EQ(lastSeparator(path), c.separator);
-        EXPECT_EQ(narrow(parentFolder(path)), narrow(String(c.parent)));
-        EXPECT_EQ(narrow(fileName(path)), narrow(String(c.name)));
+        EXPECT_EQ(pathForm(parentFolder(path)), pathForm(String(c.parent)));
+        EXPECT_EQ(pathForm(fileName(path)), pathForm(String(c.name)));
     }
 }
 
@@ -57,7 +54,7 @@ TEST(Path, JoinPutsExactlyOneBackslashBetween) {
         {u"C:\\a", u"", u"C:\\a\\"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(narrow(joinPath(String(c[0]), String(c[1]))), narrow(String(c[2])));
+        EXPECT_EQ(pathForm(joinPath(String(c[0]), String(c[1]))), pathForm(String(c[2])));
     }
 }
 
@@ -70,7 +67,7 @@ TEST(Path, ChangeExtensionTouchesOnlyTheFileName) {
         {u"a.tar.gz", u"zip", u"a.tar.zip"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(narrow(changeExtension(String(c[0]), String(c[1]))), narrow(String(c[2])));
+        EXPECT_EQ(pathForm(changeExtension(String(c[0]), String(c[1]))), pathForm(String(c[2])));
     }
 }
 
@@ -120,7 +117,7 @@ TEST(Path, Validation) {
     };
     for (const ValidityCase& c : cases) {
         EXPECT_EQ(validPath(String(c.path), c.options), c.valid)
-            << narrow(String(c.path)) << " options " << std::hex << c.options;
+            << pathForm(String(c.path)) << " options " << std::hex << c.options;
     }
 }
 
@@ -151,10 +148,10 @@ TEST(Path, AbsolutePaths) {
 
 TEST(Path, ListingFilterAndShellFiles) {
     for (const char16_t* name : {u"a.txt", u"...", u".hidden", u"a b"})
-        EXPECT_TRUE(isListableEntryName(name)) << narrow(String(name));
+        EXPECT_TRUE(isListableEntryName(name)) << pathForm(String(name));
     for (const char16_t* name :
          {u"", u".", u"..", u"a/b", u"a\"b", u"a<b", u"a>b", u"a|b", u"a*", u"a?", u"a;b"})
-        EXPECT_FALSE(isListableEntryName(name)) << narrow(String(name));
+        EXPECT_FALSE(isListableEntryName(name)) << pathForm(String(name));
     EXPECT_FALSE(isListableEntryName(nullptr));
 
     EXPECT_TRUE(isShellFolderFile(u"Thumbs.db"));

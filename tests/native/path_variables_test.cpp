@@ -8,21 +8,13 @@
 #include <string>
 
 #include "core/convert.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-String wide(const char* utf8) {
-    String w;
-    toWide(utf8, kWholeLength, w, 65001);
-    return w;
-}
-
-std::string utf8(const String& w) {
-    String t;
-    toNarrow(w.w_str(), w.wideLength(), t, 65001);
-    return t.c_str();
-}
+using testing::fromUtf8;
+using testing::utf8;
 
 class FakeValues : public PathVariableValues {
   public:
@@ -33,7 +25,7 @@ class FakeValues : public PathVariableValues {
     String value(PathVariable v) const override {
         ++asked;
         auto it = values.find(v);
-        return it == values.end() ? String() : wide(it->second.c_str());
+        return it == values.end() ? String() : fromUtf8(it->second.c_str());
     }
     // A small stand-in for the system's expansion: known %NAME% are replaced, others kept.
     bool expandEnvironment(String& text) const override {
@@ -43,13 +35,13 @@ class FakeValues : public PathVariableValues {
             for (size_t at; (at = t.find(key)) != std::string::npos;)
                 t.replace(at, key.size(), value);
         }
-        text = wide(t.c_str());
+        text = fromUtf8(t.c_str());
         return true;
     }
 };
 
 std::string expand(const char* text, const FakeValues& values) {
-    String s = wide(text);
+    String s = fromUtf8(text);
     expandPathVariables(s, values);
     return utf8(s);
 }
@@ -110,8 +102,8 @@ TEST(PathVariables, TableIsInReplacementOrderWithPercentSigns) {
 }
 
 TEST(PathVariables, DriveFormAndVersionParts) {
-    EXPECT_EQ(utf8(driveForm(wide("d:\\x"))), "d:");
-    EXPECT_EQ(utf8(driveForm(wide("\\\\server\\share"))), "");
+    EXPECT_EQ(utf8(driveForm(fromUtf8("d:\\x"))), "d:");
+    EXPECT_EQ(utf8(driveForm(fromUtf8("\\\\server\\share"))), "");
     EXPECT_EQ(utf8(driveForm(String())), "");
     struct Case {
         const char* version;
@@ -120,8 +112,8 @@ TEST(PathVariables, DriveFormAndVersionParts) {
     } cases[] = {
         {"3.14.15", "3", "14"}, {"7", "7", ""}, {"", "", ""}, {"2.", "2", ""}, {".5", "", "5"}};
     for (const Case& c : cases) {
-        EXPECT_EQ(utf8(versionPart(wide(c.version), 0)), c.major) << c.version;
-        EXPECT_EQ(utf8(versionPart(wide(c.version), 1)), c.minor) << c.version;
+        EXPECT_EQ(utf8(versionPart(fromUtf8(c.version), 0)), c.major) << c.version;
+        EXPECT_EQ(utf8(versionPart(fromUtf8(c.version), 1)), c.minor) << c.version;
     }
 }
 

@@ -8,21 +8,13 @@
 #include <string>
 
 #include "core/convert.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-std::string utf8(const String& wide) {
-    String t;
-    toNarrow(wide.w_str(), wide.wideLength(), t, 65001);
-    return t.c_str();
-}
-
-String wide(const std::string& text) {
-    String w;
-    toWide(text.c_str(), static_cast<int32_t>(text.size()), w, 65001);
-    return w;
-}
+using testing::fromUtf8;
+using testing::utf8;
 
 // Answers come from maps keyed by a readable source name: "csidl:38", "known:905E63B6",
 // "HKLM:Common Startup", "HKCU:Desktop", "CV:ProgramFilesDir", "env:ProgramW6432".
@@ -55,14 +47,14 @@ class FakeSources : public FolderSources {
         std::string t = utf8(text);
         size_t at = t.find("%SystemRoot%");
         if (at != std::string::npos) t.replace(at, 12, windows);
-        return wide(t);
+        return fromUtf8(t);
     }
-    String windowsFolder() const override { return wide(windows); }
+    String windowsFolder() const override { return fromUtf8(windows); }
 
   private:
     String answer(const std::string& key) const {
         auto it = answers.find(key);
-        return it == answers.end() ? String() : wide(it->second);
+        return it == answers.end() ? String() : fromUtf8(it->second);
     }
 };
 

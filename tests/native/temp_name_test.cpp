@@ -6,15 +6,12 @@
 #include <string>
 
 #include "core/convert.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-std::string narrow(const String& wide) {
-    String t;
-    wideToPath(wide.w_str(), wide.wideLength(), t);
-    return t.c_str();
-}
+using testing::pathForm;
 
 // A file system where the first `taken` names asked about exist.
 class CountingSystem : public TempNameSystem {
@@ -22,12 +19,12 @@ class CountingSystem : public TempNameSystem {
     explicit CountingSystem(int taken, bool rootTempWorks = true)
         : taken_(taken), rootTempWorks_(rootTempWorks) {}
     bool nameTaken(const String& path) override {
-        asked.push_back(narrow(path));
+        asked.push_back(pathForm(path));
         return static_cast<int>(asked.size()) <= taken_;
     }
     String temporaryFolder() override { return String(u"T:\\tmp"); }
     bool createFolder(const String& path) override {
-        created.push_back(narrow(path));
+        created.push_back(pathForm(path));
         return rootTempWorks_;
     }
     std::vector<std::string> asked;
@@ -41,11 +38,11 @@ class CountingSystem : public TempNameSystem {
 TEST(TempName, GeneratedNamesUseTheGeneratorAndTheExtension) {
     CountingSystem system(0);
     String name = generatedTempName(system, String(u"D:\\work"), String(u".log"), 0);
-    EXPECT_TRUE(std::regex_match(narrow(name), std::regex(R"(D:\\work\\OQT[ 0-9A-F]{4}\.log)")))
-        << narrow(name);
+    EXPECT_TRUE(std::regex_match(pathForm(name), std::regex(R"(D:\\work\\OQT[ 0-9A-F]{4}\.log)")))
+        << pathForm(name);
     name = generatedTempName(system, String(u"D:\\work"), String(), 0);
-    EXPECT_TRUE(std::regex_match(narrow(name), std::regex(R"(D:\\work\\OQT[ 0-9A-F]{4}\.tmp)")))
-        << narrow(name);
+    EXPECT_TRUE(std::regex_match(pathForm(name), std::regex(R"(D:\\work\\OQT[ 0-9A-F]{4}\.tmp)")))
+        << pathForm(name);
 }
 
 TEST(TempName, MovesToTheTemporaryFolderAndThenToRootTemp) {
@@ -56,7 +53,7 @@ TEST(TempName, MovesToTheTemporaryFolderAndThenToRootTemp) {
     EXPECT_EQ(system.asked[199].rfind("T:\\tmp\\", 0), 0u);  // the 200th attempt
     EXPECT_EQ(system.asked[298].rfind("T:\\tmp\\", 0), 0u);
     EXPECT_EQ(system.asked[299].rfind("c:\\temp\\", 0), 0u);  // the 300th
-    EXPECT_EQ(narrow(name), system.asked.back());
+    EXPECT_EQ(pathForm(name), system.asked.back());
     EXPECT_EQ(system.created, std::vector<std::string>{"c:\\temp"});
 }
 
@@ -69,13 +66,13 @@ TEST(TempName, KeepFolderOptionAndExhaustion) {
 
     CountingSystem noRootTemp(310, false);
     String name = generatedTempName(noRootTemp, String(u"D:\\w"), String(), 0);
-    EXPECT_EQ(narrow(name).rfind("T:\\tmp\\", 0), 0u);  // c:\temp could not be made
+    EXPECT_EQ(pathForm(name).rfind("T:\\tmp\\", 0), 0u);  // c:\temp could not be made
 }
 
 TEST(TempName, OneLeadingDotIsDropped) {
-    EXPECT_EQ(narrow(tempNameExtension(String(u".log"))), "log");
-    EXPECT_EQ(narrow(tempNameExtension(String(u"..log"))), ".log");
-    EXPECT_EQ(narrow(tempNameExtension(String(u"log"))), "log");
+    EXPECT_EQ(pathForm(tempNameExtension(String(u".log"))), "log");
+    EXPECT_EQ(pathForm(tempNameExtension(String(u"..log"))), ".log");
+    EXPECT_EQ(pathForm(tempNameExtension(String(u"log"))), "log");
 }
 
 }  // namespace

@@ -14,14 +14,14 @@
 #include "core/system_error.h"
 #include "fatal_capture.h"
 #include "held_file.h"
+#include "scratch_folder.h"
 
 namespace tessarin {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const wchar_t* w(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
+using testing::w;
 using testing::HeldFile;
 
 // ---- Fixture -----------------------------------------------------------------------------
@@ -32,26 +32,6 @@ std::u16string tempPath() {
     return std::u16string(reinterpret_cast<char16_t*>(buffer), n);
 }
 
-void removeTree(const std::u16string& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(w(folder + u"\\*"), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::u16string leaf(reinterpret_cast<char16_t*>(found.cFileName));
-            if (leaf == u"." || leaf == u"..") continue;
-            std::u16string path = folder + u"\\" + leaf;
-            SetFileAttributesW(w(path), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(path);
-            } else {
-                DeleteFileW(w(path));
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(w(folder));
-}
-
 std::string narrowPath(const std::u16string& wide) {
     String narrow;
     wideToPath(wide.c_str(), static_cast<int32_t>(wide.size()), narrow);
@@ -60,37 +40,16 @@ std::string narrowPath(const std::u16string& wide) {
 
 class FileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = tempPath() + u"tessarin_file_" +
-                  reinterpret_cast<const char16_t*>(std::to_wstring(GetCurrentProcessId()).c_str());
-        removeTree(folder_);
-        ASSERT_TRUE(CreateDirectoryW(w(folder_), nullptr));
-    }
-    void TearDown() override { removeTree(folder_); }
+    void SetUp() override { ASSERT_TRUE(testing::present(folder_)); }
 
-    std::u16string path(const std::u16string& leaf) const { return folder_ + u"\\" + leaf; }
-
+    std::u16string path(const std::u16string& leaf) const { return scratch_ / leaf; }
     static void put(const std::u16string& file, const std::string& data) {
-        HANDLE h = CreateFileW(w(file), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        DWORD done = 0;
-        WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
-        CloseHandle(h);
+        ASSERT_TRUE(testing::put(file, data));
     }
+    static std::string get(const std::u16string& file) { return testing::get(file); }
 
-    static std::string get(const std::u16string& file) {
-        HANDLE h = CreateFileW(w(file), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return "<missing>";
-        std::string data(GetFileSize(h, nullptr), '\0');
-        DWORD done = 0;
-        ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
-        CloseHandle(h);
-        return data;
-    }
-
-    std::u16string folder_;
+    testing::ScratchFolder scratch_{u"tessarin_file_"};
+    const std::u16string& folder_ = scratch_.path();
 };
 
 std::string text(const String& s) {

@@ -12,21 +12,13 @@
 #include "core/os_info.h"
 #include "services/path_variables.h"
 #include "setup/install_script.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-std::string utf8(const String& w) {
-    String t;
-    toNarrow(w.w_str(), w.wideLength(), t, CP_UTF8);
-    return t.c_str();
-}
-
-String wide(const char* text) {
-    String w;
-    toWide(text, kWholeLength, w, CP_UTF8);
-    return w;
-}
+using testing::fromUtf8;
+using testing::utf8;
 
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -40,12 +32,12 @@ bool isFolder(const String& path) {
 
 std::string variable(const char* name) {
     String v;
-    environmentVariable(wide(name).w_str(), v);
+    environmentVariable(fromUtf8(name).w_str(), v);
     return utf8(v);
 }
 
 std::string expanded(const char* text) {
-    String s = wide(text);
+    String s = fromUtf8(text);
     expandPathVariables(s);
     return utf8(s);
 }
@@ -133,10 +125,10 @@ TEST(WineSystem, EnvironmentVariablesAndTheirLimit) {
 TEST(WineSystem, PathVariablesExpandToThePrefixsFolders) {
     InstallScript& script = installScript();
     InstallScript saved = script;
-    script.InstallDir = wide("D:\\Apps\\Demo");
-    script.ProductName = wide("Demo");
-    script.OldVersion = wide("2.5.1");
-    script.ProductStartMenu = wide("Demo Tools");
+    script.InstallDir = fromUtf8("D:\\Apps\\Demo");
+    script.ProductName = fromUtf8("Demo");
+    script.OldVersion = fromUtf8("2.5.1");
+    script.ProductStartMenu = fromUtf8("Demo Tools");
     script.ShortcutMode = 0;
 
     script.Bitness = 1;

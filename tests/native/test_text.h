@@ -1,0 +1,33 @@
+// Text forms for tests: UTF-16 Strings to and from UTF-8, and to and from the narrow path form.
+#pragma once
+
+#include <string>
+
+#include "core/convert.h"
+#include "core/string.h"
+
+namespace tessarin::testing {
+
+inline std::string utf8(const String& wide) {
+    String t;
+    toNarrow(wide.w_str(), wide.wideLength(), t, 65001);
+    return std::string(t.c_str(), static_cast<size_t>(t.length()));
+}
+
+inline String fromUtf8(const std::string& text) {
+    String w;
+    toWide(text.c_str(), static_cast<int32_t>(text.size()), w, 65001);
+    return w;
+}
+
+inline std::string pathForm(const String& wide) {
+    return pathText(wide).c_str();
+}
+
+inline String fromPathForm(const std::string& narrow) {
+    String w;
+    pathToWide(narrow.c_str(), kWholeLength, w);
+    return w;
+}
+
+}  // namespace tessarin::testing
