@@ -3,6 +3,8 @@
 
 #include <initializer_list>
 
+#include "core/path.h"
+
 namespace tessarin {
 namespace {
 
@@ -166,10 +168,22 @@ constexpr const char16_t* kShellFoldersKey =
     u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr const char16_t* kCurrentVersionKey = u"Software\\Microsoft\\Windows\\CurrentVersion";
 
-String join(String path, const char16_t* name) {
-    if (path.empty()) return path;
-    if (path.getWide(path.wideLength() - 1) != u'\\') path.appendWideChar(u'\\');
-    path.appendWide(name);
+// A source built on a folder that has no answer has none either.
+String join(const String& folder, const char16_t* name) {
+    return folder.empty() ? folder : joinPath(folder, String(name));
+}
+
+// Keeps the backslash of a bare root ("C:\").
+void removeTrailingBackslash(String& path) {
+    int32_t n = path.wideLength();
+    if (n == 0 || path.getWide(n - 1) != u'\\') return;
+    if (n == 3 && path.getWide(1) == u':') return;
+    path.setWideLength(n - 1);
+}
+
+String ancestor(String path, int levels) {
+    removeTrailingBackslash(path);
+    for (int i = 0; i < levels && !path.empty(); ++i) path = parentFolder(path);
     return path;
 }
 
@@ -241,21 +255,16 @@ String fromSource(const Source& s, const FolderSources& sources) {
             return path;
         }
         case SourceKind::StartupParent: {
-            String path = sources.registryText(RegistryRootKind::LocalMachine, kShellFoldersKey,
-                                               u"Common Startup");
-            removeTrailingBackslash(path);
-            removeLastComponents(path, s.number);
-            return path;
+            return ancestor(sources.registryText(RegistryRootKind::LocalMachine, kShellFoldersKey,
+                                                 u"Common Startup"),
+                            s.number);
         }
         case SourceKind::DevicePathValue:
             return devicePath(sources);
         case SourceKind::WebRootValue:
             return webRoot(sources);
         case SourceKind::WebRootParent: {
-            String path = resolveSpecialFolder(SpecialFolder::WebRoot, sources);
-            removeTrailingBackslash(path);
-            removeLastComponents(path, 1);
-            return path;
+            return ancestor(resolveSpecialFolder(SpecialFolder::WebRoot, sources), 1);
         }
         case SourceKind::Fixed:
             return String(s.text);
@@ -264,26 +273,6 @@ String fromSource(const Source& s, const FolderSources& sources) {
 }
 
 }  // namespace
-
-void removeTrailingBackslash(String& path) {
-    int32_t n = path.wideLength();
-    if (n == 0 || path.getWide(n - 1) != u'\\') return;
-    if (n == 3 && path.getWide(1) == u':') return;  // "C:\"
-    path.setWideLength(n - 1);
-}
-
-void removeLastComponents(String& path, int count) {
-    for (int i = 0; i < count; ++i) {
-        int32_t n = path.wideLength();
-        int32_t cut = n - 1;
-        while (cut >= 0 && path.getWide(cut) != u'\\') --cut;
-        if (cut < 0) {
-            path.clear();
-            return;
-        }
-        path.setWideLength(cut);
-    }
-}
 
 String resolveSpecialFolder(SpecialFolder folder, const FolderSources& sources) {
     for (const Source& s : sourcesOf(folder)) {

@@ -85,10 +85,6 @@ int normaliseBitnessSelector(int selector, bool is64BitSystem);
 SpecialFolder programFilesFolderFor(int selector, bool is64BitSystem);
 SpecialFolder commonFilesFolderFor(int selector, bool is64BitSystem);
 
-// Text helpers shared with the resolvers.
-void removeTrailingBackslash(String& path);  // keeps the backslash of a bare root "C:\"
-void removeLastComponents(String& path, int count);
-
 // Folders and facts of the running system (Windows only), UTF-16 unless noted.
 String windowsFolder();
 String systemFolder();

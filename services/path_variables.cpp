@@ -1,6 +1,8 @@
 // The path-variable table and the replacement pass.
 #include "services/path_variables.h"
 
+#include <string>
+
 namespace tessarin {
 namespace {
 
@@ -59,23 +61,13 @@ const PathVariableName kNames[] = {
     {u"%OSName%", V::OSName, false},
 };
 
-bool sameLetterNoCase(char16_t a, char16_t b) {
-    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a + 32);
-    if (b >= u'A' && b <= u'Z') b = static_cast<char16_t>(b + 32);
-    return a == b;
-}
-
 bool occursIn(const String& text, const PathVariableName& n) {
     const char16_t* t = text.w_str();
-    int32_t length = text.wideLength();
-    int32_t nameLength = static_cast<int32_t>(wideTextLength(n.name));
-    for (int32_t i = 0; i + nameLength <= length; ++i) {
-        int32_t k = 0;
-        while (k < nameLength &&
-               (n.exactCase ? t[i + k] == n.name[k] : sameLetterNoCase(t[i + k], n.name[k]))) {
-            ++k;
-        }
-        if (k == nameLength) return true;
+    size_t length = wideTextLength(n.name);
+    for (int32_t i = 0; i + static_cast<int32_t>(length) <= text.wideLength(); ++i) {
+        bool same = n.exactCase ? std::char_traits<char16_t>::compare(t + i, n.name, length) == 0
+                                : compareNoCaseWidePrefix(t + i, n.name, length) == 0;
+        if (same) return true;
     }
     return false;
 }
