@@ -244,6 +244,126 @@ TEST(Manifest, FileSetsBecomeRecordsWithKindTargetAndOptions) {
     EXPECT_STREQ(font.label.c_str(), "Demo Sans");
 }
 
+// The areas the rich manifest leaves out, each value distinct so that a field mixed up with
+// its neighbour shows.
+TEST(Manifest, RemainingAreasReachTheirOwnFields) {
+    ProductFolder p;
+    p.write("f/a.txt", "a");
+    p.write("README.txt", "read me");
+    p.write("merge.reg", "REGEDIT4");
+    p.write("folder.ico", "icon");
+    build::Manifest m = build::readManifest(p.manifest(R"toml(
+firewall = ["rule one", "rule two"]
+[product]
+name = "Areas"
+shared-base = "common-files-64"
+portable-shared-subfolder = "shared"
+readme-file = "%InstallDir%\\README.txt"
+finish-document = "%InstallDir%\\done.txt"
+add-to-path = "bin"
+password = "secret"
+automatic = "off"
+[versions]
+upgrade-warning-below = "3.0"
+[wizard]
+readmes = ["README.txt"]
+greeting-link = "https://example.com/hello"
+greeting-link-notify = "https://example.com/clicked"
+picture-border = "thin"
+step-delay = 250
+[uninstall]
+support-offer = "mailto:help@example.com"
+extras = [ { path = "%InstallDir%\\*.log", kind = 2, value = "1.0", flags = 1 } ]
+[batches]
+pre-install = "b1"
+exit = "b3"
+uninstall-1 = "u1"
+uninstall-2 = "u2"
+upgrade = "up"
+reinstall = "re"
+[registry]
+entries = ["\\HKLM\\Software\\Areas", "x"]
+merge-file = "merge.reg"
+[notifications]
+launch = "n-launch"
+install-start = "n-start"
+fresh-install = "n-fresh"
+upgrade = "n-up"
+downgrade = "n-down"
+reinstall = "n-re"
+uninstall = "n-un"
+[prerequisite]
+registry-value = "\\HKLM\\Software\\Base\\Version"
+name = "Base"
+minimum-version = "2.0"
+[desktop]
+folder = "Areas Tools"
+folder-icon = "folder.ico"
+[taskbar]
+pin-command = "%InstallDir%\\a.txt"
+pin-name = "Pinned"
+[[associations]]
+extension = ".area"
+label = "AreaFile"
+description = "Area document"
+command = "%InstallDir%\\a.exe \"%1\""
+[[files]]
+source = "f"
+)toml"));
+    InstallScript s = roundTrip(m);
+    EXPECT_EQ(s.SharedBase, 3);
+    EXPECT_EQ(utf8(s.PortableSharedSubdir), "shared");
+    EXPECT_EQ(utf8(s.ReadmeFile), "%InstallDir%\\README.txt");
+    EXPECT_EQ(utf8(s.FinishDocument), "%InstallDir%\\done.txt");
+    EXPECT_EQ(utf8(s.AddToPathSubfolder), "bin");
+    EXPECT_EQ(utf8(s.Password), "secret");
+    EXPECT_EQ(s.AutomaticModeByte, 2);
+    EXPECT_STREQ(s.UpgradeWarningBelow.c_str(), "3.0");
+    ASSERT_EQ(s.ReadmeTexts.count(), 1);
+    EXPECT_STREQ(s.ReadmeTexts[0].c_str(), "read me");
+    EXPECT_EQ(utf8(s.GreetingLink), "https://example.com/hello");
+    EXPECT_STREQ(s.GreetingLinkNotify.c_str(), "https://example.com/clicked");
+    EXPECT_EQ(s.PictureBorder, 2);
+    EXPECT_EQ(s.StepDelay, 250);
+    EXPECT_STREQ(s.SupportOffer.c_str(), "mailto:help@example.com");
+    ASSERT_EQ(s.UninstallExtras.count(), 1);
+    EXPECT_STREQ(s.UninstallExtras[0].Path.c_str(), "%InstallDir%\\*.log");
+    EXPECT_EQ(s.UninstallExtras[0].Kind, 2);
+    EXPECT_STREQ(s.UninstallExtras[0].Value.c_str(), "1.0");
+    EXPECT_EQ(s.UninstallExtras[0].Flags, 1);
+    const char* batches[] = {s.PreInstallBatch.c_str(), s.PostInstallBatch.c_str(),
+                             s.ExitBatch.c_str(),       s.UninstallBatch1.c_str(),
+                             s.UninstallBatch2.c_str(), s.UpgradeBatch.c_str(),
+                             s.ReinstallBatch.c_str()};
+    const char* expectedBatches[] = {"b1", "", "b3", "u1", "u2", "up", "re"};
+    for (int i = 0; i < 7; ++i) EXPECT_STREQ(batches[i], expectedBatches[i]) << i;
+    EXPECT_STREQ(s.RegistryTable.c_str(), "\\HKLM\\Software\\Areas\r\nx\r\n");
+    EXPECT_STREQ(s.RegistryMergeText.c_str(), "REGEDIT4");
+    EXPECT_STREQ(s.FirewallText.c_str(), "rule one\r\nrule two\r\n");
+    const char* notifications[] = {s.NotifyLaunch.c_str(),       s.NotifyInstallStart.c_str(),
+                                   s.NotifyFreshInstall.c_str(), s.NotifyUpgrade.c_str(),
+                                   s.NotifyDowngrade.c_str(),    s.NotifyReinstall.c_str(),
+                                   s.NotifyURL.c_str()};
+    const char* expectedNotifications[] = {"n-launch", "n-start", "n-fresh", "n-up",
+                                           "n-down",   "n-re",    "n-un"};
+    for (int i = 0; i < 7; ++i) EXPECT_STREQ(notifications[i], expectedNotifications[i]) << i;
+    EXPECT_TRUE(s.ProductFlags & 0x10000);  // a prerequisite is named
+    EXPECT_STREQ(s.PrerequisiteKey.c_str(), "\\HKLM\\Software\\Base\\Version");
+    EXPECT_STREQ(s.PrerequisiteName.c_str(), "Base");
+    EXPECT_STREQ(s.PrerequisiteVersion.c_str(), "2.0");
+    EXPECT_EQ(utf8(s.DesktopFolder), "Areas Tools");
+    EXPECT_STREQ(s.DesktopFolderIcon.c_str(), "icon");
+    EXPECT_EQ(utf8(s.PinCommand), "%InstallDir%\\a.txt");
+    EXPECT_EQ(utf8(s.PinName), "Pinned");
+    ASSERT_EQ(s.FileAssociations.count(), 1);
+    const ScriptAssociation& a = s.FileAssociations[0];
+    EXPECT_STREQ(a.Extension.c_str(), ".area");
+    EXPECT_STREQ(a.Label.c_str(), "AreaFile");
+    EXPECT_STREQ(a.Description.c_str(), "Area document");
+    EXPECT_STREQ(a.Verb.c_str(), "open");
+    EXPECT_STREQ(a.Command.c_str(), "%InstallDir%\\a.exe \"%1\"");
+}
+
 TEST(Manifest, SingleLanguageWithoutOverridesTakesTheEnglishDefaults) {
     ProductFolder p;
     p.write("f/a.txt", "a");
