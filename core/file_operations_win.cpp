@@ -10,6 +10,7 @@
 #include "core/file_system_win.h"
 #include "core/handle_win.h"
 #include "core/path.h"
+#include "core/system_function_win.h"
 #include "core/wininit.h"
 
 namespace tessarin {
@@ -26,12 +27,8 @@ constexpr UINT kRecycleFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO |
 using MoveFileExFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
 
 MoveFileExFunction systemMoveFileEx() {
-    static const MoveFileExFunction function = [] {
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        return kernel ? reinterpret_cast<MoveFileExFunction>(
-                            reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExW")))
-                      : nullptr;
-    }();
+    static const MoveFileExFunction function =
+        systemFunction<MoveFileExFunction>(L"kernel32.dll", "MoveFileExW");
     return function;
 }
 
@@ -119,12 +116,10 @@ struct SecurityCalls {
 const SecurityCalls& securityCalls() {
     static const SecurityCalls calls = [] {
         SecurityCalls c;
-        HMODULE advapi = LoadLibraryW(L"advapi32.dll");
-        if (advapi == nullptr) return c;
-        c.get = reinterpret_cast<GetNamedSecurityInfoFunction>(
-            reinterpret_cast<void*>(GetProcAddress(advapi, "GetNamedSecurityInfoW")));
-        c.set = reinterpret_cast<SetNamedSecurityInfoFunction>(
-            reinterpret_cast<void*>(GetProcAddress(advapi, "SetNamedSecurityInfoW")));
+        c.get =
+            systemFunction<GetNamedSecurityInfoFunction>(L"advapi32.dll", "GetNamedSecurityInfoW");
+        c.set =
+            systemFunction<SetNamedSecurityInfoFunction>(L"advapi32.dll", "SetNamedSecurityInfoW");
         return c;
     }();
     return calls;

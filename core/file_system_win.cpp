@@ -11,6 +11,7 @@
 #include "core/file_system.h"
 #include "core/handle_win.h"
 #include "core/path.h"
+#include "core/system_function_win.h"
 
 namespace tessarin {
 
@@ -181,12 +182,8 @@ uint32_t kindOfDriveType(UINT type) {
 using DiskFreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
 DiskFreeSpaceEx diskFreeSpaceEx() {
-    static const DiskFreeSpaceEx function = [] {
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        return kernel ? reinterpret_cast<DiskFreeSpaceEx>(
-                            reinterpret_cast<void*>(GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
-                      : nullptr;
-    }();
+    static const DiskFreeSpaceEx function =
+        systemFunction<DiskFreeSpaceEx>(L"kernel32.dll", "GetDiskFreeSpaceExA");
     return function;
 }
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "core/gradient.h"
+#include "core/system_function_win.h"
 
 namespace tessarin {
 namespace {
@@ -9,12 +10,8 @@ using GradientFillFunction = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG,
 
 // msimg32 is not on every old system; it is loaded on first use and kept for the process.
 GradientFillFunction gradientFillFunction() {
-    static const GradientFillFunction function = [] {
-        HMODULE library = LoadLibraryW(L"msimg32.dll");
-        if (!library) return GradientFillFunction(nullptr);
-        return reinterpret_cast<GradientFillFunction>(
-            reinterpret_cast<void*>(GetProcAddress(library, "GradientFill")));
-    }();
+    static const GradientFillFunction function =
+        systemFunction<GradientFillFunction>(L"msimg32.dll", "GradientFill");
     return function;
 }
 

@@ -4,6 +4,7 @@
 #include "core/convert.h"
 #include "core/os_info.h"
 #include "core/registry.h"
+#include "core/system_function_win.h"
 
 namespace tessarin {
 namespace {
@@ -13,17 +14,11 @@ using GetProductInfoFunction = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, DWORD*)
 using GetNativeSystemInfoFunction = void(WINAPI*)(SYSTEM_INFO*);
 using WineGetVersionFunction = const char*(CDECL*)();
 
-template <typename F>
-F lookUp(const wchar_t* module, const char* name) {
-    HMODULE m = GetModuleHandleW(module);
-    return m ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name))) : nullptr;
-}
-
 // RtlGetVersion tells the truth where GetVersionEx is subject to the compatibility shims.
 OSVERSIONINFOEXW systemVersion() {
     OSVERSIONINFOEXW v{};
     v.dwOSVersionInfoSize = sizeof v;
-    auto rtlGetVersion = lookUp<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
+    auto rtlGetVersion = systemFunction<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
     if (rtlGetVersion && rtlGetVersion(&v) == 0) return v;
     v = OSVERSIONINFOEXW{};
     v.dwOSVersionInfoSize = sizeof v;
@@ -69,7 +64,8 @@ OsRecord readOsRecord() {
     os.suiteMask = v.wSuiteMask;
     os.productType = v.wProductType;
     if (os.major > 5) {
-        auto getProductInfo = lookUp<GetProductInfoFunction>(L"kernel32.dll", "GetProductInfo");
+        auto getProductInfo =
+            systemFunction<GetProductInfoFunction>(L"kernel32.dll", "GetProductInfo");
         DWORD kind = 0;
         if (getProductInfo &&
             getProductInfo(os.major, os.minor, os.servicePackMajor, os.servicePackMinor, &kind)) {
@@ -78,7 +74,7 @@ OsRecord readOsRecord() {
     }
     if (os.major > 4) {
         auto nativeInfo =
-            lookUp<GetNativeSystemInfoFunction>(L"kernel32.dll", "GetNativeSystemInfo");
+            systemFunction<GetNativeSystemInfoFunction>(L"kernel32.dll", "GetNativeSystemInfo");
         SYSTEM_INFO info{};
         if (nativeInfo)
             nativeInfo(&info);
@@ -89,7 +85,8 @@ OsRecord readOsRecord() {
                      info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
     }
     os.metrics = systemMetrics();
-    if (auto wineGetVersion = lookUp<WineGetVersionFunction>(L"ntdll.dll", "wine_get_version")) {
+    if (auto wineGetVersion =
+            systemFunction<WineGetVersionFunction>(L"ntdll.dll", "wine_get_version")) {
         os.wineVersion = wineGetVersion();
     }
     if (os.platform == kPlatformNt && os.major >= 10) os.releaseNumber = releaseNumber();

@@ -10,6 +10,7 @@
 #include "core/program_label.h"
 #include "core/registry.h"
 #include "core/system_error.h"
+#include "core/system_function_win.h"
 #include "core/ui.h"
 
 namespace tessarin {
@@ -35,15 +36,6 @@ const wchar_t* win(const String& s) {
 }
 REGSAM viewOf(uint32_t view) {
     return view & kRegViewMask;
-}
-
-// Looks a function up once in a system library; null where this Windows version lacks it.
-template <typename Function>
-Function systemFunction(const wchar_t* library, const char* name) {
-    HMODULE module = GetModuleHandleW(library);
-    if (module == nullptr) module = LoadLibraryW(library);
-    FARPROC found = module != nullptr ? GetProcAddress(module, name) : nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
 }
 
 // The "Registry Error" box for kRegShowError, with the system's text for the last error. The
@@ -365,7 +357,9 @@ bool takeData(DWORD type, String& data, bool wide, uint32_t options, RegistryVal
     return true;
 }
 
-String programTitle() { return programLabelWide(); }
+String programTitle() {
+    return programLabelWide();
+}
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "core/convert.h"
 #include "core/shell_notify.h"
 #include "core/special_folders.h"
+#include "core/system_function_win.h"
 
 namespace tessarin {
 namespace {
@@ -13,12 +14,8 @@ namespace {
 using ChangeNotifyFunction = void(WINAPI*)(LONG, UINT, LPCVOID, LPCVOID);
 
 ChangeNotifyFunction changeNotify() {
-    static const ChangeNotifyFunction function = [] {
-        HMODULE shell = LoadLibraryW(L"shell32.dll");
-        return shell ? reinterpret_cast<ChangeNotifyFunction>(
-                           reinterpret_cast<void*>(GetProcAddress(shell, "SHChangeNotify")))
-                     : nullptr;
-    }();
+    static const ChangeNotifyFunction function =
+        systemFunction<ChangeNotifyFunction>(L"shell32.dll", "SHChangeNotify");
     return function;
 }
 

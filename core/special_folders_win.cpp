@@ -6,6 +6,7 @@
 #include "core/os_info.h"
 #include "core/registry.h"
 #include "core/special_folders.h"
+#include "core/system_function_win.h"
 
 namespace tessarin {
 namespace {
@@ -15,16 +16,10 @@ using GetKnownFolderPathFunction = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, 
 
 // Older systems lack one or both shell functions; their sources are then skipped.
 struct ShellFunctions {
-    ShellFunctions() {
-        HMODULE shell = LoadLibraryW(L"shell32.dll");
-        if (!shell) return;
-        specialFolderPath = reinterpret_cast<GetSpecialFolderPathFunction>(
-            reinterpret_cast<void*>(GetProcAddress(shell, "SHGetSpecialFolderPathW")));
-        knownFolderPath = reinterpret_cast<GetKnownFolderPathFunction>(
-            reinterpret_cast<void*>(GetProcAddress(shell, "SHGetKnownFolderPath")));
-    }
-    GetSpecialFolderPathFunction specialFolderPath = nullptr;
-    GetKnownFolderPathFunction knownFolderPath = nullptr;
+    GetSpecialFolderPathFunction specialFolderPath =
+        systemFunction<GetSpecialFolderPathFunction>(L"shell32.dll", "SHGetSpecialFolderPathW");
+    GetKnownFolderPathFunction knownFolderPath =
+        systemFunction<GetKnownFolderPathFunction>(L"shell32.dll", "SHGetKnownFolderPath");
 };
 
 const ShellFunctions& shellFunctions() {

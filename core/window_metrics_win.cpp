@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "core/dialog.h"
+#include "core/system_function_win.h"
 #include "core/ui.h"
 
 namespace tessarin {
@@ -21,21 +22,15 @@ struct OptionalFunctions {
     DwmGetWindowAttributeFunction dwmGetWindowAttribute = nullptr;
 };
 
-template <typename F>
-F lookUp(HMODULE library, const char* name) {
-    if (!library) return nullptr;
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 const OptionalFunctions& optionalFunctions() {
     static const OptionalFunctions functions = [] {
         OptionalFunctions f;
         f.getDpiForWindow =
-            lookUp<GetDpiForWindowFunction>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+            systemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
         f.getDpiForMonitor =
-            lookUp<GetDpiForMonitorFunction>(LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor");
-        f.dwmGetWindowAttribute = lookUp<DwmGetWindowAttributeFunction>(LoadLibraryW(L"dwmapi.dll"),
-                                                                        "DwmGetWindowAttribute");
+            systemFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
+        f.dwmGetWindowAttribute =
+            systemFunction<DwmGetWindowAttributeFunction>(L"dwmapi.dll", "DwmGetWindowAttribute");
         return f;
     }();
     return functions;

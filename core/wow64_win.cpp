@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "core/system_function_win.h"
 #include "core/wow64.h"
 
 namespace tessarin {
@@ -10,9 +11,7 @@ using RevertCall = BOOL(WINAPI*)(PVOID);
 
 template <class Call>
 Call kernelFunction(const char* name) {
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    return kernel ? reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(kernel, name)))
-                  : nullptr;
+    return systemFunction<Call>(L"kernel32.dll", name);
 }
 
 }  // namespace
