@@ -2,19 +2,9 @@
 #include <windows.h>
 
 #include "core/environment.h"
+#include "core/wide_win.h"
 
 namespace tessarin {
-namespace {
-
-const wchar_t* win(const char16_t* s) {
-    return reinterpret_cast<const wchar_t*>(s);
-}
-wchar_t* win(char16_t* s) {
-    return reinterpret_cast<wchar_t*>(s);
-}
-
-}  // namespace
-
 bool environmentVariable(const char16_t* name, String& value) {
     constexpr DWORD kLimit = 65536;
     value.clear();

@@ -66,7 +66,7 @@ class SystemSpecifications : public FileSpecificationSystem {
 bool DirectorySearch::first(const String& pattern, FileInfoW& entry) {
     close();
     WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW(fs_detail::win(pattern), &found);
+    HANDLE h = FindFirstFileW(win(pattern), &found);
     if (h == INVALID_HANDLE_VALUE) return false;
     handle_ = h;
     fill(found, entry);

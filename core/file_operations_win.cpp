@@ -9,14 +9,15 @@
 #include "core/file_system.h"
 #include "core/file_system_win.h"
 #include "core/handle_win.h"
+#include "core/os_info.h"
 #include "core/path.h"
+#include "core/special_folders.h"
 #include "core/system_function_win.h"
 #include "core/wininit.h"
 
 namespace tessarin {
 
 using fs_detail::LastErrorKeeper;
-using fs_detail::win;
 
 namespace {
 
@@ -48,7 +49,7 @@ RebootMoveFunction rebootMove() {
 // "wininit.ini" is only worth writing where a wininit.exe of the old kind will read it: in
 // the Windows folder (the one in the system folder of current systems is unrelated).
 bool wininitProcessorPresent() {
-    String windows = fs_detail::windowsFolder();
+    String windows = windowsFolder();
     return !windows.empty() && fileExists(joinPath(windows, String(u"wininit.exe")));
 }
 
@@ -61,7 +62,7 @@ bool scheduleInWininit(const String& target, const String& source) {
 
 bool scheduleDeletion(const String& path) {
     RebootMoveFunction move = rebootMove();
-    if (!fs_detail::isNtFamily() || move == nullptr) return scheduleInWininit(String(u"NUL"), path);
+    if (!isNtFamily() || move == nullptr) return scheduleInWininit(String(u"NUL"), path);
     if (move(path.w_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
     LastErrorKeeper keep;
     if (!wininitProcessorPresent()) return false;
@@ -71,7 +72,7 @@ bool scheduleDeletion(const String& path) {
 // Success leaves ERROR_BUSY: the caller's sign that the move waits for the restart.
 bool scheduleMove(const String& source, const String& target) {
     RebootMoveFunction move = rebootMove();
-    if (fs_detail::isNtFamily() && move != nullptr) {
+    if (isNtFamily() && move != nullptr) {
         if (move(source.w_str(), target.w_str(),
                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
             SetLastError(ERROR_BUSY);

@@ -11,23 +11,14 @@
 #include "core/file_system.h"
 #include "core/handle_win.h"
 #include "core/path.h"
+#include "core/special_folders.h"
 #include "core/system_function_win.h"
 
 namespace tessarin {
 
 using fs_detail::LastErrorKeeper;
-using fs_detail::win;
 
 namespace fs_detail {
-
-String windowsFolder() {
-    wchar_t buffer[MAX_PATH];
-    UINT n = GetWindowsDirectoryW(buffer, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return String();
-    String folder(reinterpret_cast<const char16_t*>(buffer), static_cast<int32_t>(n));
-    if (folder.wideLength() > 3) folder.removeBackWideChar(u'\\');
-    return folder;
-}
 
 String ansiText(const String& path) {
     String narrow;
@@ -55,7 +46,7 @@ String computeTemporaryFolder() {
         dropTrailingBackslash(folder);
         if (folderExists(folder)) return folder;
     }
-    String windows = fs_detail::windowsFolder();
+    String windows = windowsFolder();
     if (!windows.empty()) {
         String folder = joinPath(windows, String(u"temp"));
         if (folderExists(folder)) return folder;

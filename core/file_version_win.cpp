@@ -25,10 +25,10 @@ const void* queryValue(const std::vector<uint8_t>& block, const char16_t* subBlo
 
 String fileVersionText(const String& path, bool comparable) {
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(fs_detail::win(path), &ignored);
+    DWORD size = GetFileVersionInfoSizeW(win(path), &ignored);
     if (size == 0) return String();
     std::vector<uint8_t> block(size);
-    if (!GetFileVersionInfoW(fs_detail::win(path), 0, size, block.data())) return String();
+    if (!GetFileVersionInfoW(win(path), 0, size, block.data())) return String();
     UINT length = 0;
     const void* translation = queryValue(block, u"\\VarFileInfo\\Translation", length);
     if (translation == nullptr || length < 2 * sizeof(WORD)) return String();

@@ -11,6 +11,7 @@
 #include "core/format.h"
 #include "core/path.h"
 #include "core/system_error.h"
+#include "core/wide_win.h"
 
 namespace tessarin {
 namespace {
@@ -21,8 +22,9 @@ constexpr DWORD kRetryOncePauseMs = 150;
 constexpr int32_t kWritePiece = 1 << 20;
 constexpr int32_t kCopyBlock = 4096;
 
-HANDLE handleOf(void* h) { return static_cast<HANDLE>(h); }
-const wchar_t* win(const String& s) { return reinterpret_cast<const wchar_t*>(s.w_str()); }
+HANDLE handleOf(void* h) {
+    return static_cast<HANDLE>(h);
+}
 
 // ---- Names -------------------------------------------------------------------------------
 
@@ -41,12 +43,24 @@ bool isNewTempKind(uint32_t kind) {
 // The UTF-16 file name the name kind makes of the given name.
 bool buildName(const String& given, uint32_t kind, String& name) {
     switch (kind) {
-        case kFileNewTemp: name = temporaryFileName(); break;
-        case kFileNewTempInFolder: name = temporaryFileName(given); break;
-        case kFileInTempFolder: name = joinPath(temporaryFolder(), given); break;
-        case kFileNewTempBeside: name = temporaryFileName(folderOf(given)); break;
-        case kFileNewTempWithExtension: name = temporaryFileName(String(), given); break;
-        default: name = given; break;
+        case kFileNewTemp:
+            name = temporaryFileName();
+            break;
+        case kFileNewTempInFolder:
+            name = temporaryFileName(given);
+            break;
+        case kFileInTempFolder:
+            name = joinPath(temporaryFolder(), given);
+            break;
+        case kFileNewTempBeside:
+            name = temporaryFileName(folderOf(given));
+            break;
+        case kFileNewTempWithExtension:
+            name = temporaryFileName(String(), given);
+            break;
+        default:
+            name = given;
+            break;
     }
     return !name.empty();
 }
@@ -82,10 +96,14 @@ DWORD sharingFor(uint32_t flags, DWORD access) {
 
 DWORD creationFor(uint32_t flags) {
     switch (flags & kFileCreationMask) {
-        case kFileOpenExisting: return OPEN_EXISTING;
-        case kFileCreateNew: return CREATE_NEW;
-        case kFileCreateAlways: return CREATE_ALWAYS;
-        default: return OPEN_ALWAYS;
+        case kFileOpenExisting:
+            return OPEN_EXISTING;
+        case kFileCreateNew:
+            return CREATE_NEW;
+        case kFileCreateAlways:
+            return CREATE_ALWAYS;
+        default:
+            return OPEN_ALWAYS;
     }
 }
 
@@ -112,28 +130,38 @@ bool hasReadOnlyAttribute(const String& name) {
 
 int classifyOpenError(DWORD error, const String& name, bool wantedWrite) {
     switch (error) {
-        case ERROR_FILE_NOT_FOUND: return kFileErrorNotFound;
+        case ERROR_FILE_NOT_FOUND:
+            return kFileErrorNotFound;
         case ERROR_PATH_NOT_FOUND:
             return driveMissing(name) ? kFileErrorNoDrive : kFileErrorNoDirectory;
-        case ERROR_INVALID_DRIVE: return kFileErrorNoDrive;
-        case ERROR_TOO_MANY_OPEN_FILES: return kFileErrorTooManyOpen;
+        case ERROR_INVALID_DRIVE:
+            return kFileErrorNoDrive;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return kFileErrorTooManyOpen;
         case ERROR_ACCESS_DENIED:
             return wantedWrite && hasReadOnlyAttribute(name) ? kFileErrorReadOnly
                                                              : kFileErrorAccessDenied;
-        case ERROR_NOT_READY: return kFileErrorNotReady;
-        case ERROR_SHARING_VIOLATION: return kFileErrorLocked;
+        case ERROR_NOT_READY:
+            return kFileErrorNotReady;
+        case ERROR_SHARING_VIOLATION:
+            return kFileErrorLocked;
         case ERROR_REM_NOT_LIST:
         case ERROR_BAD_NETPATH:
         case ERROR_NETNAME_DELETED:
         case ERROR_NETWORK_ACCESS_DENIED:
         case ERROR_BAD_NET_NAME:
-        case ERROR_NO_NET_OR_BAD_PATH: return kFileErrorNetworkPath;
+        case ERROR_NO_NET_OR_BAD_PATH:
+            return kFileErrorNetworkPath;
         case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return kFileErrorExists;
+        case ERROR_ALREADY_EXISTS:
+            return kFileErrorExists;
         case ERROR_INVALID_NAME:
-        case ERROR_BAD_PATHNAME: return kFileErrorInvalidName;
-        case ERROR_INVALID_PARAMETER: return kFileErrorInvalidParameter;
-        default: return kFileErrorUnknown;
+        case ERROR_BAD_PATHNAME:
+            return kFileErrorInvalidName;
+        case ERROR_INVALID_PARAMETER:
+            return kFileErrorInvalidParameter;
+        default:
+            return kFileErrorUnknown;
     }
 }
 
@@ -198,8 +226,8 @@ int File::attemptOpen(uint32_t flags, uint32_t attributes) {
     DWORD share = sharingFor(flags, access);
     DWORD creation = creationFor(flags);
     for (int retries = 0;; ++retries) {
-        HANDLE h = CreateFileW(win(wideName_), access, share, nullptr, creation, attributes,
-                               nullptr);
+        HANDLE h =
+            CreateFileW(win(wideName_), access, share, nullptr, creation, attributes, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             handle_ = h;
             readable_ = (access & GENERIC_READ) != 0;
@@ -275,9 +303,9 @@ bool File::loadImage() {
     }
     DWORD got = 0;
     if (!seekHandle(0, FILE_BEGIN)) return false;
-    if (total > 0 && (!ReadFile(handleOf(handle_), image.data(), static_cast<DWORD>(total), &got,
-                                nullptr) ||
-                      got != total)) {
+    if (total > 0 &&
+        (!ReadFile(handleOf(handle_), image.data(), static_cast<DWORD>(total), &got, nullptr) ||
+         got != total)) {
         return false;
     }
     if (!seekHandle(start, FILE_BEGIN)) return false;
@@ -338,9 +366,13 @@ bool File::checkAccess(bool allowed, const char* deniedText) {
     return true;
 }
 
-bool File::canRead() { return checkAccess(readable_, "Read access denied"); }
+bool File::canRead() {
+    return checkAccess(readable_, "Read access denied");
+}
 
-bool File::canWrite() { return checkAccess(writable_, "Write access denied"); }
+bool File::canWrite() {
+    return checkAccess(writable_, "Write access denied");
+}
 
 bool File::read(void* buffer, int32_t n) {
     if (n == 0) return true;
@@ -377,8 +409,8 @@ int32_t File::readSome(void* buffer, int32_t n) {
     }
     if (!canRead()) return 0;
     if (memory_) {
-        int32_t available = static_cast<int32_t>(
-            std::clamp<int64_t>(image_.length() - imagePosition_, 0, n));
+        int32_t available =
+            static_cast<int32_t>(std::clamp<int64_t>(image_.length() - imagePosition_, 0, n));
         return readFromImage(buffer, available) ? available : 0;
     }
     DWORD got = 0;
@@ -389,7 +421,9 @@ int32_t File::readSome(void* buffer, int32_t n) {
     return static_cast<int32_t>(got);
 }
 
-bool File::readAll(String& target) { return readRange(target, 0, size32()); }
+bool File::readAll(String& target) {
+    return readRange(target, 0, size32());
+}
 
 bool File::readRange(String& target, int64_t offset, int32_t n) {
     int64_t total = size();
@@ -479,9 +513,15 @@ bool File::seekTo(int64_t offset, uint32_t method) {
     return true;
 }
 
-bool File::seek(int64_t offset) { return seekTo(offset, FILE_BEGIN); }
-bool File::seekRelative(int64_t delta) { return seekTo(delta, FILE_CURRENT); }
-bool File::seekFromEnd(int64_t offset) { return seekTo(offset, FILE_END); }
+bool File::seek(int64_t offset) {
+    return seekTo(offset, FILE_BEGIN);
+}
+bool File::seekRelative(int64_t delta) {
+    return seekTo(delta, FILE_CURRENT);
+}
+bool File::seekFromEnd(int64_t offset) {
+    return seekTo(offset, FILE_END);
+}
 
 int64_t File::position() {
     if (memory_) return imagePosition_;
@@ -489,7 +529,9 @@ int64_t File::position() {
     return seekHandle(0, FILE_CURRENT, &at) ? at : -1;
 }
 
-int32_t File::position32() { return narrowed(position()); }
+int32_t File::position32() {
+    return narrowed(position());
+}
 
 int64_t File::size() {
     if (memory_) return image_.length();
@@ -498,7 +540,9 @@ int64_t File::size() {
     return seekHandle(at, FILE_BEGIN) ? end : -1;
 }
 
-int32_t File::size32() { return narrowed(size()); }
+int32_t File::size32() {
+    return narrowed(size());
+}
 
 bool File::atEnd() {
     int64_t at = position();
@@ -523,11 +567,17 @@ bool File::setTime(const uint64_t* creation, const uint64_t* access, const uint6
                        access ? &times[1] : nullptr, write ? &times[2] : nullptr) != 0;
 }
 
-bool File::setCreationTime(uint64_t time) { return setTime(&time, nullptr, nullptr); }
-bool File::setLastAccessTime(uint64_t time) { return setTime(nullptr, &time, nullptr); }
+bool File::setCreationTime(uint64_t time) {
+    return setTime(&time, nullptr, nullptr);
+}
+bool File::setLastAccessTime(uint64_t time) {
+    return setTime(nullptr, &time, nullptr);
+}
 
 // Pending writes would otherwise stamp the file again after the time was set.
-bool File::setLastWriteTime(uint64_t time) { return flush() && setTime(nullptr, nullptr, &time); }
+bool File::setLastWriteTime(uint64_t time) {
+    return flush() && setTime(nullptr, nullptr, &time);
+}
 
 bool File::flush() {
     if (!isOpen()) {

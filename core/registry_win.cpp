@@ -12,6 +12,7 @@
 #include "core/system_error.h"
 #include "core/system_function_win.h"
 #include "core/ui.h"
+#include "core/wide_win.h"
 
 namespace tessarin {
 
@@ -27,12 +28,6 @@ HKEY hkey(void* key) {
 }
 HKEY rootKey(RegistryRoot root) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
-}
-const wchar_t* win(const char16_t* s) {
-    return reinterpret_cast<const wchar_t*>(s);
-}
-const wchar_t* win(const String& s) {
-    return win(s.w_str());
 }
 REGSAM viewOf(uint32_t view) {
     return view & kRegViewMask;

@@ -86,7 +86,7 @@ SpecialFolder programFilesFolderFor(int selector, bool is64BitSystem);
 SpecialFolder commonFilesFolderFor(int selector, bool is64BitSystem);
 
 // Folders and facts of the running system (Windows only), UTF-16 unless noted.
-String windowsFolder();
+String windowsFolder();  // without a trailing backslash
 String systemFolder();
 String systemFolder32();
 char bootDriveLetter();  // upper case; 'C' when the system does not say

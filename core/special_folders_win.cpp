@@ -79,7 +79,9 @@ String windowsFolder() {
     wchar_t buffer[MAX_PATH + 1] = {};
     UINT n = GetWindowsDirectoryW(buffer, MAX_PATH);
     if (n == 0 || n > MAX_PATH) return String();
-    return String(reinterpret_cast<const char16_t*>(buffer));
+    String folder(reinterpret_cast<const char16_t*>(buffer));
+    if (folder.wideLength() > 3) folder.removeBackWideChar(u'\\');
+    return folder;
 }
 
 String systemFolder() {
