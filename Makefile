@@ -12,7 +12,8 @@ FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 15
 SCRIPT_FUZZ_SECONDS ?= 10
 
-.PHONY: all deps native cross test test-native test-wine test-fuzz fuzz bench demo clean
+.PHONY: all deps native cross test test-native test-wine test-fuzz fuzz bench demo clean format \
+	format-check
 
 all: native cross
 
@@ -32,7 +33,7 @@ native: $(NATIVE)/build.ninja
 cross: $(CROSS)/build.ninja
 	@cmake --build $(CROSS) -j $(JOBS)
 
-test: deps all
+test: deps format-check all
 	@$(MAKE) --no-print-directory test-native test-fuzz test-wine
 
 $(FUZZ)/build.ninja:
@@ -76,3 +77,14 @@ demo: deps all
 
 clean:
 	rm -rf $(BUILD)
+
+# Every C++ source follows the checked-in .clang-format; `make test` fails on drift.
+FORMAT_SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+format:
+	@clang-format -i $(FORMAT_SOURCES)
+
+format-check:
+	@mkdir -p $(BUILD)
+	@clang-format --dry-run --Werror $(FORMAT_SOURCES) 2>$(BUILD)/format.log || { \
+	    grep -E '^[^ ].*: (warning|error):' $(BUILD)/format.log | cut -d: -f1 | sort -u | \
+	    sed 's/^/not formatted: /'; echo "run 'make format'"; exit 1; }

@@ -5,18 +5,34 @@ namespace {
 
 CharClassCallback g_callback = nullptr;
 
-bool inRange(uint32_t c, uint32_t lo, uint32_t hi) { return c >= lo && c <= hi; }
+bool inRange(uint32_t c, uint32_t lo, uint32_t hi) {
+    return c >= lo && c <= hi;
+}
 
-bool hooked(uint32_t c) { return g_callback != nullptr && c < 65536; }
+bool hooked(uint32_t c) {
+    return g_callback != nullptr && c < 65536;
+}
 
 }  // namespace
 
-bool isDigit(uint32_t c) { return inRange(c, '0', '9'); }
-bool isHexDigit(uint32_t c) { return isDigit(c) || inRange(c, 'A', 'F') || inRange(c, 'a', 'f'); }
-bool isAsciiAlnum(uint32_t c) { return isDigit(c) || inRange(c, 'A', 'Z') || inRange(c, 'a', 'z'); }
-bool isIdentifierChar(uint32_t c) { return c == '_' || isDigit(c) || isLetter(c); }
-bool isWhiteSpace(uint32_t c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
-bool isLineBreak(uint32_t c) { return c == '\n' || c == '\r'; }
+bool isDigit(uint32_t c) {
+    return inRange(c, '0', '9');
+}
+bool isHexDigit(uint32_t c) {
+    return isDigit(c) || inRange(c, 'A', 'F') || inRange(c, 'a', 'f');
+}
+bool isAsciiAlnum(uint32_t c) {
+    return isDigit(c) || inRange(c, 'A', 'Z') || inRange(c, 'a', 'z');
+}
+bool isIdentifierChar(uint32_t c) {
+    return c == '_' || isDigit(c) || isLetter(c);
+}
+bool isWhiteSpace(uint32_t c) {
+    return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
+bool isLineBreak(uint32_t c) {
+    return c == '\n' || c == '\r';
+}
 
 bool isCombiningMark(uint32_t c) {
     return inRange(c, 768, 879) || inRange(c, 6832, 6911) || inRange(c, 7616, 7679) ||
@@ -52,9 +68,15 @@ uint32_t toUpper(uint32_t c) {
     return c;
 }
 
-uint32_t toLowerAscii(uint32_t c) { return inRange(c, 'A', 'Z') ? c + 32 : c; }
-uint32_t toUpperAscii(uint32_t c) { return inRange(c, 'a', 'z') ? c - 32 : c; }
+uint32_t toLowerAscii(uint32_t c) {
+    return inRange(c, 'A', 'Z') ? c + 32 : c;
+}
+uint32_t toUpperAscii(uint32_t c) {
+    return inRange(c, 'a', 'z') ? c - 32 : c;
+}
 
-void setCharClassCallback(CharClassCallback callback) { g_callback = callback; }
+void setCharClassCallback(CharClassCallback callback) {
+    g_callback = callback;
+}
 
 }  // namespace tessarin

@@ -41,7 +41,7 @@ struct TypeName<unsigned> {
 
 template <typename T>
 class Vector {
-public:
+  public:
     int32_t count() const { return static_cast<int32_t>(items_.size()); }
     bool empty() const { return items_.empty(); }
     T& operator[](int32_t i) {
@@ -69,7 +69,7 @@ public:
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
 
-private:
+  private:
     void check(int32_t i) const {
         if (i < 0 || i >= count()) vectorIndexError(TypeName<T>::value, i, count());
     }
@@ -78,7 +78,7 @@ private:
 
 template <typename T>
 class Array {
-public:
+  public:
     Array() = default;
     Array(const Array& other) { copyFrom(other); }
     Array& operator=(const Array& other) {
@@ -201,19 +201,21 @@ public:
             int32_t keep = n < count_ ? n : count_;
             int32_t newStart = n / 4;
             if (keep > 0)
-                std::memcpy(&block[newStart], &block_[start_], sizeof(T*) * static_cast<size_t>(keep));
+                std::memcpy(&block[newStart], &block_[start_],
+                            sizeof(T*) * static_cast<size_t>(keep));
             delete[] block_;
             block_ = block;
             capacity_ = cap;
             start_ = newStart;
         } else if (start_ + n > capacity_) {
             int32_t newStart = (capacity_ - n) / 2;
-            std::memmove(&block_[newStart], &block_[start_], sizeof(T*) * static_cast<size_t>(count_));
+            std::memmove(&block_[newStart], &block_[start_],
+                         sizeof(T*) * static_cast<size_t>(count_));
             start_ = newStart;
         }
     }
 
-private:
+  private:
     int32_t checked(int32_t i) const {
         if (i < 0 || i >= count_) internalFatalError(kModuleCoreHeader, __LINE__);
         return i;
@@ -257,9 +259,15 @@ private:
 };
 
 // Hashes of List keys: Strings by their bytes, integers and pointers by their value.
-inline uint32_t keyHash(const String& k) { return k.hash(); }
-inline uint32_t keyHash(unsigned k) { return k; }
-inline uint32_t keyHash(int k) { return static_cast<uint32_t>(k); }
+inline uint32_t keyHash(const String& k) {
+    return k.hash();
+}
+inline uint32_t keyHash(unsigned k) {
+    return k;
+}
+inline uint32_t keyHash(int k) {
+    return static_cast<uint32_t>(k);
+}
 inline uint32_t keyHash(const void* k) {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(k));
 }
@@ -281,7 +289,7 @@ inline int32_t bucketCountFor(int32_t expected) {
 
 template <typename V, typename K>
 class List {
-public:
+  public:
     using Entry = Bucket<V, K>;
 
     explicit List(int32_t expected = 0) { init(expected); }
@@ -338,10 +346,14 @@ public:
                 break;
             }
         }
-        if (e->previous) e->previous->next = e->next;
-        else head_ = e->next;
-        if (e->next) e->next->previous = e->previous;
-        else tail_ = e->previous;
+        if (e->previous)
+            e->previous->next = e->next;
+        else
+            head_ = e->next;
+        if (e->next)
+            e->next->previous = e->previous;
+        else
+            tail_ = e->previous;
         --count_;
         delete e;
     }
@@ -392,7 +404,7 @@ public:
         return false;
     }
 
-private:
+  private:
     void link(Entry* e) {
         if (chains_.empty()) chains_.assign(1, {});
         uint32_t b = bucketIndex(e->key);
@@ -400,8 +412,10 @@ private:
         chains_[b].push_back(e);
         e->previous = nullptr;
         e->next = head_;
-        if (head_) head_->previous = e;
-        else tail_ = e;
+        if (head_)
+            head_->previous = e;
+        else
+            tail_ = e;
         head_ = e;
         ++count_;
     }

@@ -124,8 +124,9 @@ void wideToPath(const char16_t* src, int32_t chars, String& target, int codePage
     }
     if (codePage != kCodePageSystem) {
         String narrow, back;
-        if (toNarrow(src, n, narrow, codePage, "?") && toWide(narrow.c_str(), narrow.length(), back, codePage) &&
-            back.wideLength() == n && std::char_traits<char16_t>::compare(back.w_str(), src, static_cast<size_t>(n)) == 0) {
+        if (toNarrow(src, n, narrow, codePage, "?") &&
+            toWide(narrow.c_str(), narrow.length(), back, codePage) && back.wideLength() == n &&
+            std::char_traits<char16_t>::compare(back.w_str(), src, static_cast<size_t>(n)) == 0) {
             target = std::move(narrow);
             return;
         }
@@ -153,9 +154,7 @@ int narrowHex(String& s) {
     if (chars % 2 != 0) return -1;
     std::string bytes;
     const char16_t* w = s.w_str();
-    auto value = [](char16_t c) {
-        return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-    };
+    auto value = [](char16_t c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
     for (int32_t i = 0; i < chars; i += 2) {
         if (!isHexDigit(w[i]) || !isHexDigit(w[i + 1])) return -2;
         bytes.push_back(static_cast<char>(value(w[i]) * 16 + value(w[i + 1])));
@@ -172,7 +171,8 @@ int32_t parseIntImpl(const Ch* text, int32_t n, int32_t& pos) {
     bool negative = false;
     if (text[pos] == Ch('+') || text[pos] == Ch('-')) negative = text[pos++] == Ch('-');
     uint32_t value = 0;
-    while (pos < n && isDigit(text[pos])) value = value * 10 + static_cast<uint32_t>(text[pos++] - Ch('0'));
+    while (pos < n && isDigit(text[pos]))
+        value = value * 10 + static_cast<uint32_t>(text[pos++] - Ch('0'));
     return static_cast<int32_t>(negative ? 0u - value : value);
 }
 
@@ -190,7 +190,8 @@ int64_t parseUnsigned64Wide(const char16_t* text, int32_t chars, int32_t& pos) {
     int32_t n = measureWide(text, chars);
     if (pos < 0 || pos >= n) return -1;
     uint64_t value = 0;
-    while (pos < n && isDigit(text[pos])) value = value * 10 + static_cast<uint64_t>(text[pos++] - u'0');
+    while (pos < n && isDigit(text[pos]))
+        value = value * 10 + static_cast<uint64_t>(text[pos++] - u'0');
     return static_cast<int64_t>(value);
 }
 
@@ -228,7 +229,8 @@ String sizeText(uint64_t bytes) {
     else if ((bytes >> 32) < 256)
         std::snprintf(buf, sizeof buf, "%.2f GB", static_cast<double>(bytes) / (kib * kib * kib));
     else
-        std::snprintf(buf, sizeof buf, "%.2f TB", static_cast<double>(bytes) / (kib * kib * kib * kib));
+        std::snprintf(buf, sizeof buf, "%.2f TB",
+                      static_cast<double>(bytes) / (kib * kib * kib * kib));
     return String(buf);
 }
 

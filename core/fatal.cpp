@@ -46,7 +46,9 @@ void runHooks(const char* text) {
 
 }  // namespace
 
-void setFatalErrorHandler(FatalHandler handler) { g_handler = handler; }
+void setFatalErrorHandler(FatalHandler handler) {
+    g_handler = handler;
+}
 
 void addFatalErrorHook(FatalErrorHook hook, void* context) {
     std::lock_guard<std::mutex> lock(hookLock());
@@ -62,10 +64,13 @@ void fatalError(const char* text) {
 
 void internalFatalError(const char* module, int line) {
     char text[512];
-    std::snprintf(text, sizeof text, "Internal Fatal Error\r\nModule: %s\r\nLine: %d", module, line);
+    std::snprintf(text, sizeof text, "Internal Fatal Error\r\nModule: %s\r\nLine: %d", module,
+                  line);
     fatalError(text);
 }
 
-void resetFatalErrorState() { g_reporting = false; }
+void resetFatalErrorState() {
+    g_reporting = false;
+}
 
 }  // namespace tessarin

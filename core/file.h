@@ -51,28 +51,28 @@ inline constexpr uint32_t kFileCreateAlways = 3;
 inline constexpr uint32_t kFileCreationMask = 3;
 inline constexpr uint32_t kFileNoRead = 0x8;
 inline constexpr uint32_t kFileNoWrite = 0x10;
-inline constexpr uint32_t kFileRequired = 0x20;        // failure raises the fatal error
-inline constexpr uint32_t kFileRetryOnce = 0x40;       // retry once after 150 ms on any error
-inline constexpr uint32_t kFileMemory = 0x80;          // work on an in-memory image
+inline constexpr uint32_t kFileRequired = 0x20;   // failure raises the fatal error
+inline constexpr uint32_t kFileRetryOnce = 0x40;  // retry once after 150 ms on any error
+inline constexpr uint32_t kFileMemory = 0x80;     // work on an in-memory image
 inline constexpr uint32_t kFileShareRead = 0x100;
 inline constexpr uint32_t kFileShareWrite = 0x200;
 inline constexpr uint32_t kFileSeekEnd = 0x400;
 inline constexpr uint32_t kFileCloseAfterOpen = 0x800;
 inline constexpr uint32_t kFileNoSharingRetry = 0x1000;
-inline constexpr uint32_t kFileWideName = 0x2000;      // the name argument is UTF-16
+inline constexpr uint32_t kFileWideName = 0x2000;  // the name argument is UTF-16
 // The top three bits say how the name argument becomes the file name.
 inline constexpr uint32_t kFileNameKindMask = 0xE0000000;
 inline constexpr uint32_t kFileNameAsGiven = 0;
-inline constexpr uint32_t kFileNewTemp = 0x20000000;           // name ignored
-inline constexpr uint32_t kFileNewTempInFolder = 0x40000000;   // name is the folder
-inline constexpr uint32_t kFileInTempFolder = 0x60000000;      // name relative to the temp folder
-inline constexpr uint32_t kFileNewTempBeside = 0x80000000;     // in the folder of the given path
+inline constexpr uint32_t kFileNewTemp = 0x20000000;          // name ignored
+inline constexpr uint32_t kFileNewTempInFolder = 0x40000000;  // name is the folder
+inline constexpr uint32_t kFileInTempFolder = 0x60000000;     // name relative to the temp folder
+inline constexpr uint32_t kFileNewTempBeside = 0x80000000;    // in the folder of the given path
 inline constexpr uint32_t kFileNewTempWithExtension = 0xA0000000;  // name is the extension
 
 inline constexpr uint32_t kFileAttributeNormal = 0x80;  // FILE_ATTRIBUTE_NORMAL
 
 class File {
-public:
+  public:
     File() = default;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -135,7 +135,7 @@ public:
     bool lockRegion(int64_t offset, int64_t length);
     bool unlockRegion(int64_t offset, int64_t length);
 
-private:
+  private:
     struct Region {
         int64_t offset;
         int64_t length;

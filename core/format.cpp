@@ -54,7 +54,9 @@ void formatAppend(String& s, const char* fmt, ...) {
     va_end(args);
 }
 
-int lastFormatPasses() { return g_passes; }
+int lastFormatPasses() {
+    return g_passes;
+}
 
 // Wide formatting walks the UTF-16 format itself: "%s" arguments are UTF-16 on every
 // platform, which the C runtime's wide printf does not guarantee. Numbers are formatted by
@@ -88,7 +90,8 @@ void formatAppendWideV(String& s, const char16_t* fmt, va_list args) {
             while (*p >= u'0' && *p <= u'9') spec.push_back(static_cast<char>(*p++));
         }
         std::string length;
-        while (*p == u'h' || *p == u'l' || *p == u'z' || *p == u'I' || *p == u'6' || *p == u'4' || *p == u'L')
+        while (*p == u'h' || *p == u'l' || *p == u'z' || *p == u'I' || *p == u'6' || *p == u'4' ||
+               *p == u'L')
             length.push_back(static_cast<char>(*p++));
         char conv = static_cast<char>(*p);
         if (!*p) break;
@@ -102,7 +105,9 @@ void formatAppendWideV(String& s, const char16_t* fmt, va_list args) {
                 if (length == "h") {
                     const char* a = va_arg(args, const char*);
                     spec += "s";
-                    std::string tmp(static_cast<size_t>(std::snprintf(nullptr, 0, spec.c_str(), a ? a : "(null)")), '\0');
+                    std::string tmp(static_cast<size_t>(
+                                        std::snprintf(nullptr, 0, spec.c_str(), a ? a : "(null)")),
+                                    '\0');
                     std::snprintf(tmp.data(), tmp.size() + 1, spec.c_str(), a ? a : "(null)");
                     for (unsigned char c : tmp) out.push_back(c);
                     continue;
@@ -113,12 +118,15 @@ void formatAppendWideV(String& s, const char16_t* fmt, va_list args) {
                 int prec = -1, wid = 0;
                 bool left = spec.find('-') != std::string::npos;
                 size_t dot = spec.find('.');
-                std::string digits = spec.substr(1, dot == std::string::npos ? std::string::npos : dot - 1);
+                std::string digits =
+                    spec.substr(1, dot == std::string::npos ? std::string::npos : dot - 1);
                 size_t firstDigit = digits.find_first_of("123456789");
                 if (firstDigit != std::string::npos) wid = std::atoi(digits.c_str() + firstDigit);
                 if (dot != std::string::npos) prec = std::atoi(spec.c_str() + dot + 1);
-                if (prec >= 0 && text.size() > static_cast<size_t>(prec)) text.resize(static_cast<size_t>(prec));
-                std::u16string pad(wid > static_cast<int>(text.size()) ? wid - text.size() : 0, u' ');
+                if (prec >= 0 && text.size() > static_cast<size_t>(prec))
+                    text.resize(static_cast<size_t>(prec));
+                std::u16string pad(wid > static_cast<int>(text.size()) ? wid - text.size() : 0,
+                                   u' ');
                 out += left ? text + pad : pad + text;
                 continue;
             }
@@ -132,7 +140,10 @@ void formatAppendWideV(String& s, const char16_t* fmt, va_list args) {
             case 'x':
             case 'X':
             case 'o':
-                spec += length == "I64" || length == "ll" ? "ll" : length == "z" ? "z" : length == "l" ? "l" : "";
+                spec += length == "I64" || length == "ll" ? "ll"
+                        : length == "z"                   ? "z"
+                        : length == "l"                   ? "l"
+                                                          : "";
                 spec.push_back(conv);
                 if (length == "I64" || length == "ll")
                     n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, long long));

@@ -6,7 +6,7 @@
 namespace tessarin {
 
 class Handle {
-public:
+  public:
     Handle() = default;
     explicit Handle(HANDLE h) : h_(h) {}
     Handle(const Handle&) = delete;
@@ -30,7 +30,7 @@ public:
         h_ = h;
     }
 
-private:
+  private:
     HANDLE h_ = nullptr;
 };
 

@@ -9,7 +9,7 @@ namespace tessarin {
 namespace {
 
 class InflateStream {
-public:
+  public:
     InflateStream() { ok_ = inflateInit(&z_) == Z_OK; }
     ~InflateStream() {
         if (ok_) inflateEnd(&z_);
@@ -19,7 +19,7 @@ public:
     bool ok() const { return ok_; }
     z_stream* get() { return &z_; }
 
-private:
+  private:
     z_stream z_{};
     bool ok_ = false;
 };

@@ -35,7 +35,9 @@ const char* g_advice = "Make sure the hard drive is not full.";
 AllocatorFault g_fault = nullptr;
 size_t g_pendingRequest = 0;
 
-bool faultInjected(size_t size) { return g_fault && g_fault(size); }
+bool faultInjected(size_t size) {
+    return g_fault && g_fault(size);
+}
 
 void* rawRealloc(void* block, size_t size) {
     if (faultInjected(size)) return nullptr;
@@ -67,7 +69,9 @@ void* reallocateBlock(void* block, size_t size) {
     throw std::bad_alloc();
 }
 
-void* allocateBlock(size_t size) { return reallocateBlock(nullptr, size); }
+void* allocateBlock(size_t size) {
+    return reallocateBlock(nullptr, size);
+}
 
 void* tryReallocateBlock(void* block, size_t size) {
     for (int tries = 0; tries < kMaxTries; ++tries) {
@@ -77,7 +81,9 @@ void* tryReallocateBlock(void* block, size_t size) {
     return nullptr;
 }
 
-void freeBlock(void* block) { std::free(block); }
+void freeBlock(void* block) {
+    std::free(block);
+}
 
 void addMemoryReleaseHook(MemoryReleaseHook hook, void* context) {
     std::lock_guard<std::mutex> lock(hookLock());
@@ -107,15 +113,19 @@ bool runMemoryReleaseHooks() {
     return freed;
 }
 
-bool lowMemoryOccurred() { return g_lowMemory; }
+bool lowMemoryOccurred() {
+    return g_lowMemory;
+}
 
-void setOutOfMemoryAdvice(const char* advice) { g_advice = advice; }
+void setOutOfMemoryAdvice(const char* advice) {
+    g_advice = advice;
+}
 
 void buildOutOfMemoryReport(char* out, size_t outSize, size_t requested, const uint32_t* words,
                             int wordCount) {
-    int n = std::snprintf(out, outSize,
-                          "%s.\r\nAdvice: %s\r\nRequested size = %zu (0x%08zX)\r\n\r\nStack contents:",
-                          "Out Of Memory", g_advice, requested, requested);
+    int n = std::snprintf(
+        out, outSize, "%s.\r\nAdvice: %s\r\nRequested size = %zu (0x%08zX)\r\n\r\nStack contents:",
+        "Out Of Memory", g_advice, requested, requested);
     size_t used = n > 0 ? static_cast<size_t>(n) : 0;
     for (int i = 0; i < wordCount && used + 10 < outSize; ++i) {
         n = std::snprintf(out + used, outSize - used, "%c%08X", i % 8 == 0 ? '\r' : ' ',
@@ -133,8 +143,12 @@ bool handleOutOfMemory(size_t requested) {
     fatalError(report);
 }
 
-void installOutOfMemoryHandler() { std::set_new_handler(newHandler); }
+void installOutOfMemoryHandler() {
+    std::set_new_handler(newHandler);
+}
 
-void setAllocatorFault(AllocatorFault fault) { g_fault = fault; }
+void setAllocatorFault(AllocatorFault fault) {
+    g_fault = fault;
+}
 
 }  // namespace tessarin

@@ -10,10 +10,10 @@ namespace tessarin {
 inline constexpr int kCodePageAnsi = 0;  // CP_ACP
 inline constexpr int kCodePageUtf7 = 65000;
 inline constexpr int kCodePageUtf8 = 65001;
-inline constexpr unsigned kMbPrecomposed = 0x1;        // MB_PRECOMPOSED
-inline constexpr unsigned kWcCompositeCheck = 0x200;   // WC_COMPOSITECHECK
-inline constexpr unsigned kWcNoBestFitChars = 0x400;   // WC_NO_BEST_FIT_CHARS
-inline constexpr uint32_t kErrorInvalidFlags = 1004;   // ERROR_INVALID_FLAGS
+inline constexpr unsigned kMbPrecomposed = 0x1;       // MB_PRECOMPOSED
+inline constexpr unsigned kWcCompositeCheck = 0x200;  // WC_COMPOSITECHECK
+inline constexpr unsigned kWcNoBestFitChars = 0x400;  // WC_NO_BEST_FIT_CHARS
+inline constexpr uint32_t kErrorInvalidFlags = 1004;  // ERROR_INVALID_FLAGS
 inline constexpr uint32_t kErrorNoUnicodeTranslation = 1113;
 inline constexpr uint32_t kErrorInvalidParameter = 87;
 

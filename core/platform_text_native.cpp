@@ -23,9 +23,13 @@ int fail(uint32_t error) {
     return 0;
 }
 
-bool isUtf(int cp) { return cp == kCodePageUtf8 || cp == kCodePageUtf7; }
+bool isUtf(int cp) {
+    return cp == kCodePageUtf8 || cp == kCodePageUtf7;
+}
 
-int resolve(int cp) { return cp == kCodePageAnsi ? 1252 : cp; }
+int resolve(int cp) {
+    return cp == kCodePageAnsi ? 1252 : cp;
+}
 
 // Decodes UTF-8 into code units; invalid sequences become U+FFFD.
 int decodeUtf8(const unsigned char* s, int n, char16_t* out, int cap) {
@@ -40,12 +44,14 @@ int decodeUtf8(const unsigned char* s, int n, char16_t* out, int cap) {
         uint32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 7);
         bool ok = extra >= 0 && i + extra < n;
         for (int k = 1; ok && k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (s[i + k] & 0x3F);
+            if ((s[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (s[i + k] & 0x3F);
         }
-        if (ok && ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) ||
-                   (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF)))
+        if (ok &&
+            ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) ||
+             (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)))
             ok = false;
         if (!ok) {
             put(0xFFFD);
@@ -135,7 +141,8 @@ int multiByteToWide(int codePage, unsigned flags, const char* src, int srcLength
     needed = srcLength;
     if (dst) {
         if (dstChars < needed) return fail(122);
-        for (int i = 0; i < srcLength; ++i) dst[i] = cp1252ToWide(static_cast<unsigned char>(src[i]));
+        for (int i = 0; i < srcLength; ++i)
+            dst[i] = cp1252ToWide(static_cast<unsigned char>(src[i]));
     }
     return needed;
 }
@@ -162,9 +169,13 @@ int wideToMultiByte(int codePage, unsigned flags, const char16_t* src, int srcCh
     return srcChars;
 }
 
-uint32_t lastTextError() { return g_lastError; }
+uint32_t lastTextError() {
+    return g_lastError;
+}
 
-int systemAnsiCodePage() { return 1252; }
+int systemAnsiCodePage() {
+    return 1252;
+}
 
 int compareInvariantNoCase(const char16_t* a, int aChars, const char16_t* b, int bChars) {
     int n = aChars < bChars ? aChars : bChars;

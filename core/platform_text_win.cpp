@@ -17,9 +17,13 @@ int wideToMultiByte(int codePage, unsigned flags, const char16_t* src, int srcCh
                                defaultChar, nullptr);
 }
 
-uint32_t lastTextError() { return GetLastError(); }
+uint32_t lastTextError() {
+    return GetLastError();
+}
 
-int systemAnsiCodePage() { return static_cast<int>(GetACP()); }
+int systemAnsiCodePage() {
+    return static_cast<int>(GetACP());
+}
 
 int compareInvariantNoCase(const char16_t* a, int aChars, const char16_t* b, int bChars) {
     int r = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE | SORT_STRINGSORT,

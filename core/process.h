@@ -5,13 +5,13 @@
 
 namespace tessarin {
 
-String currentCommandLine();          // GetCommandLineW, UTF-16
-String currentModulePath();           // GetModuleFileNameW of the process, UTF-16
-const void* currentImageBase();       // GetModuleHandleW(nullptr)
+String currentCommandLine();                 // GetCommandLineW, UTF-16
+String currentModulePath();                  // GetModuleFileNameW of the process, UTF-16
+const void* currentImageBase();              // GetModuleHandleW(nullptr)
 bool enablePrivilege(const char16_t* name);  // in the process token; false on failure
 bool initializeOle();
 void uninitializeOle();
-void dispatchPendingMessages();       // PeekMessage/Dispatch until the queue is empty
+void dispatchPendingMessages();  // PeekMessage/Dispatch until the queue is empty
 [[noreturn]] void exitProcess(unsigned code);
 [[noreturn]] void terminateProcess(unsigned code);
 

@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include "core/dialog.h"
 #include "core/handle_win.h"
@@ -7,7 +7,9 @@
 
 namespace tessarin {
 
-String currentCommandLine() { return String(reinterpret_cast<const char16_t*>(GetCommandLineW())); }
+String currentCommandLine() {
+    return String(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+}
 
 String currentModulePath() {
     String path;
@@ -25,7 +27,9 @@ String currentModulePath() {
     }
 }
 
-const void* currentImageBase() { return GetModuleHandleW(nullptr); }
+const void* currentImageBase() {
+    return GetModuleHandleW(nullptr);
+}
 
 bool enablePrivilege(const char16_t* name) {
     HANDLE raw = nullptr;
@@ -42,16 +46,22 @@ bool enablePrivilege(const char16_t* name) {
     return GetLastError() == ERROR_SUCCESS;
 }
 
-bool initializeOle() { return SUCCEEDED(OleInitialize(nullptr)); }
+bool initializeOle() {
+    return SUCCEEDED(OleInitialize(nullptr));
+}
 
-void uninitializeOle() { OleUninitialize(); }
+void uninitializeOle() {
+    OleUninitialize();
+}
 
 void dispatchPendingMessages() {
     while (pumpOneMessage(nullptr)) {
     }
 }
 
-void exitProcess(unsigned code) { ExitProcess(code); }
+void exitProcess(unsigned code) {
+    ExitProcess(code);
+}
 
 void terminateProcess(unsigned code) {
     TerminateProcess(GetCurrentProcess(), code);

@@ -28,12 +28,15 @@ bool insideBlock(const char* block, int32_t capacity, const void* p) {
     return block && c >= block && c < block + capacity;
 }
 
-int32_t clampWhole(int64_t v) { return v > kWholeLength ? kWholeLength : static_cast<int32_t>(v); }
-
+int32_t clampWhole(int64_t v) {
+    return v > kWholeLength ? kWholeLength : static_cast<int32_t>(v);
+}
 
 }  // namespace
 
-size_t narrowTextLength(const char* s) { return s ? std::strlen(s) : 0; }
+size_t narrowTextLength(const char* s) {
+    return s ? std::strlen(s) : 0;
+}
 
 size_t wideTextLength(const char16_t* s) {
     if (!s) return 0;
@@ -42,9 +45,13 @@ size_t wideTextLength(const char16_t* s) {
     return n;
 }
 
-String::String(char c) { assign(&c, 1); }
+String::String(char c) {
+    assign(&c, 1);
+}
 
-String::String(const String& other) { assign(other.c_str(), other.length_); }
+String::String(const String& other) {
+    assign(other.c_str(), other.length_);
+}
 
 String::String(String&& other) noexcept
     : data_(other.data_), length_(other.length_), capacity_(other.capacity_) {
@@ -52,7 +59,9 @@ String::String(String&& other) noexcept
     other.length_ = other.capacity_ = 0;
 }
 
-String::~String() { freeBlock(data_); }
+String::~String() {
+    freeBlock(data_);
+}
 
 String& String::operator=(const String& other) {
     if (this != &other) assign(other.c_str(), other.length_);
@@ -71,7 +80,9 @@ String& String::operator=(String&& other) noexcept {
     return *this;
 }
 
-const char* String::c_str() const { return data_ ? data_ : kEmptyBlock; }
+const char* String::c_str() const {
+    return data_ ? data_ : kEmptyBlock;
+}
 
 const char16_t* String::w_str() const {
     return reinterpret_cast<const char16_t*>(data_ ? data_ : kEmptyBlock);
@@ -109,9 +120,13 @@ bool String::resize(int32_t n, bool soft) {
     return true;
 }
 
-void String::setLength(int32_t n) { resize(n, false); }
+void String::setLength(int32_t n) {
+    resize(n, false);
+}
 
-bool String::trySetLength(int32_t n) { return resize(n, true); }
+bool String::trySetLength(int32_t n) {
+    return resize(n, true);
+}
 
 void String::setExactLength(int32_t n) {
     if (n <= 0) {
@@ -216,7 +231,9 @@ void String::replaceWide(int32_t pos, int32_t count, const char16_t* src, int32_
             srcChars > 0 ? clampWhole(int64_t(srcChars) * 2) : 0);
 }
 
-void String::append(const char* text, int32_t length) { replace(length_, 0, text, length); }
+void String::append(const char* text, int32_t length) {
+    replace(length_, 0, text, length);
+}
 
 void String::appendWide(const char16_t* text, int32_t chars) {
     replaceWide(length_ >> 1, 0, text, chars);
@@ -495,7 +512,9 @@ int replaceAllImpl(String& s, const Ch* search, const Ch* replacement, int32_t s
     if (patLen == 0) return 0;
     int32_t chars = s.length() / static_cast<int32_t>(sizeof(Ch));
     const Ch* text = reinterpret_cast<const Ch*>(s.c_str());
-    std::basic_string<Ch> out(text, static_cast<size_t>(start < 0 ? 0 : start < chars ? start : chars));
+    std::basic_string<Ch> out(text, static_cast<size_t>(start < 0       ? 0
+                                                        : start < chars ? start
+                                                                        : chars));
     int count = 0;
     int32_t i = static_cast<int32_t>(out.size());
     while (i < chars) {
@@ -530,12 +549,16 @@ int String::normalizeLineEndingsWide() {
     return changes;
 }
 
-int String::trailingLineBreaks() const { return countTrailingBreaks(c_str(), length_); }
+int String::trailingLineBreaks() const {
+    return countTrailingBreaks(c_str(), length_);
+}
 
-int String::trailingLineBreaksWide() const { return countTrailingBreaks(w_str(), wideLength()); }
+int String::trailingLineBreaksWide() const {
+    return countTrailingBreaks(w_str(), wideLength());
+}
 
-int String::replaceAll(const char* search, const char* replacement, int32_t start,
-                       int32_t maxCount, unsigned flags, ReplaceQuery query, void* context) {
+int String::replaceAll(const char* search, const char* replacement, int32_t start, int32_t maxCount,
+                       unsigned flags, ReplaceQuery query, void* context) {
     return replaceAllImpl<char>(*this, search, replacement, start, maxCount, flags, query, context);
 }
 
@@ -556,7 +579,9 @@ bool String::set(int32_t i, char c) {
     return true;
 }
 
-char16_t String::getWide(int32_t i) const { return (i >= 0 && i < wideLength()) ? w_str()[i] : 0; }
+char16_t String::getWide(int32_t i) const {
+    return (i >= 0 && i < wideLength()) ? w_str()[i] : 0;
+}
 
 bool String::setWide(int32_t i, char16_t c) {
     if (i < 0 || i >= wideLength()) return false;
@@ -565,7 +590,8 @@ bool String::setWide(int32_t i, char16_t c) {
 }
 
 bool String::operator==(const String& o) const {
-    return length_ == o.length_ && std::memcmp(c_str(), o.c_str(), static_cast<size_t>(length_)) == 0;
+    return length_ == o.length_ &&
+           std::memcmp(c_str(), o.c_str(), static_cast<size_t>(length_)) == 0;
 }
 
 bool String::equals(const char* text) const {
@@ -603,10 +629,13 @@ int String::compareNoCaseWide(const String& o) const {
 bool String::equalsNoCaseWide(const char16_t* text) const {
     size_t n = wideTextLength(text);
     if (n != static_cast<size_t>(wideLength())) return false;
-    return n == 0 || compareInvariantNoCase(w_str(), static_cast<int>(n), text, static_cast<int>(n)) == 0;
+    return n == 0 ||
+           compareInvariantNoCase(w_str(), static_cast<int>(n), text, static_cast<int>(n)) == 0;
 }
 
-uint32_t String::hash() const { return hashBytes(c_str(), length_); }
+uint32_t String::hash() const {
+    return hashBytes(c_str(), length_);
+}
 
 uint32_t hashBytes(const void* bytes, int32_t length) {
     const unsigned char* p = static_cast<const unsigned char*>(bytes);

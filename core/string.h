@@ -26,7 +26,7 @@ size_t narrowTextLength(const char* s);
 size_t wideTextLength(const char16_t* s);
 
 class String {
-public:
+  public:
     String() = default;
     explicit String(char c);
     String(const char* text, int32_t length = kWholeLength) { assign(text, length); }
@@ -130,7 +130,7 @@ public:
 
     uint32_t hash() const;
 
-private:
+  private:
     bool resize(int32_t n, bool soft);
     void appendPieces(const void* const* pieces, const size_t* bytes, size_t count);
     int32_t sourceLength(const char* src, int32_t len) const;

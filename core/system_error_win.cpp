@@ -6,7 +6,9 @@
 namespace tessarin {
 namespace {
 
-bool isTrailingBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool isTrailingBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 }  // namespace
 
@@ -14,10 +16,9 @@ String systemErrorText(uint32_t error) {
     if (error == 0) return String();
     if (error == ERROR_INVALID_PASSWORD) return String(u"Incorrect password.");
     wchar_t* text = nullptr;
-    DWORD chars = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                     FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                 nullptr, error, 0x400, reinterpret_cast<wchar_t*>(&text), 0,
-                                 nullptr);
+    DWORD chars = FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+        nullptr, error, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     String result;
     if (chars != 0 && text != nullptr) {
         const char16_t* wide = reinterpret_cast<const char16_t*>(text);

@@ -20,6 +20,8 @@ LONG WINAPI crashFilter(EXCEPTION_POINTERS* info) {
 
 }  // namespace
 
-void installCrashFilter() { SetUnhandledExceptionFilter(crashFilter); }
+void installCrashFilter() {
+    SetUnhandledExceptionFilter(crashFilter);
+}
 
 }  // namespace tessarin

@@ -9,7 +9,9 @@
 namespace tessarin {
 namespace {
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 String errorWithToken(const char* error, const String& token) {
     String text(error);
@@ -19,7 +21,9 @@ String errorWithToken(const char* error, const String& token) {
     return text;
 }
 
-bool isExactly(const String& rest, const char16_t* word) { return rest.equalsNoCaseWide(word); }
+bool isExactly(const String& rest, const char16_t* word) {
+    return rest.equalsNoCaseWide(word);
+}
 
 // Value of a batch option: system ANSI text, closing quote dropped, backquotes as quotes and
 // "~~" as line breaks.
@@ -81,8 +85,10 @@ String nextCommandLineToken(const char16_t*& text) {
     const char16_t* start = text;
     bool quoted = false;
     for (; *text; ++text) {
-        if (*text == u'"') quoted = !quoted;
-        else if (!quoted && isBlank(*text)) break;
+        if (*text == u'"')
+            quoted = !quoted;
+        else if (!quoted && isBlank(*text))
+            break;
     }
     token.assignWide(start, static_cast<int32_t>(text - start));
     return token;

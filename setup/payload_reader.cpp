@@ -42,7 +42,8 @@ bool ByteCursor::readCString(String& text) {
 bool ByteCursor::readWideCString(String& text) {
     for (size_t i = pos_; i + 1 < size_; i += 2) {
         if (base_[i] == 0 && base_[i + 1] == 0) {
-            text.assign(reinterpret_cast<const char*>(base_ + pos_), static_cast<int32_t>(i - pos_));
+            text.assign(reinterpret_cast<const char*>(base_ + pos_),
+                        static_cast<int32_t>(i - pos_));
             pos_ = i + 2;
             return true;
         }
@@ -85,7 +86,8 @@ PayloadResult readHeader(ByteCursor& c, PayloadHeader& h) {
     if (static_cast<size_t>(h.FileCount) > c.remaining() / 4) return failed(kCodeFileSize);
     h.FileSizes.resize(static_cast<size_t>(h.FileCount));
     for (int32_t& size : h.FileSizes)
-        if (!c.readInt32(size) || size < 0 || size > kMaxStoredFileSize) return failed(kCodeFileSize);
+        if (!c.readInt32(size) || size < 0 || size > kMaxStoredFileSize)
+            return failed(kCodeFileSize);
     if (h.ProductFlags2 & kFlags2Enciphered) {
         const uint8_t* key;
         if (!c.readBytes(8, key)) return failed(kCodeScriptSize);
@@ -145,7 +147,8 @@ int DataArea::fillStream() {
         return kCodeBlockOverrun;
     if (hashBytes(stored, length) != check) return kCodeBlockCheck;
     String block(reinterpret_cast<const char*>(stored), length);
-    if ((header_->ProductFlags2 & kFlags2Enciphered) && !decipherPayloadBuffer(header_->CipherKey, block))
+    if ((header_->ProductFlags2 & kFlags2Enciphered) &&
+        !decipherPayloadBuffer(header_->CipherKey, block))
         return kCodeBlockInflate;
     if (compressed_) {
         String inflated;
@@ -247,7 +250,8 @@ int prepareUninstallerImage(const String& head, const String& tail, bool tailRea
         return kCodeImageRead;
     uint32_t pe = loadLe16(file + 60);
     if (pe + 92 > section.rawOffset || pe < 64) return kCodeImageRead;
-    if (checkImage && hashBytes(file + pe + 92, static_cast<int32_t>(section.rawOffset - (pe + 92))) != imageCheck)
+    if (checkImage && hashBytes(file + pe + 92,
+                                static_cast<int32_t>(section.rawOffset - (pe + 92))) != imageCheck)
         return kCodeImageCheck;
     if (!cutSection) return kCodeOk;
     if (!tailRead) return kCodeTailRead;
@@ -269,8 +273,10 @@ int prepareUninstallerImage(const String& head, const String& tail, bool tailRea
     // by the removed section's size.
     uint32_t last = table + (count - 1) * 40;
     for (uint32_t slot = section.tableEntryOffset; slot <= last; slot += 40) {
-        if (slot + 80 <= section.rawOffset) std::memcpy(b + slot, b + slot + 40, 40);
-        else std::memset(b + slot, 0, 40);
+        if (slot + 80 <= section.rawOffset)
+            std::memcpy(b + slot, b + slot + 40, 40);
+        else
+            std::memset(b + slot, 0, 40);
         if (slot < last) storeLe32(b + slot + 20, loadLe32(b + slot + 20) - section.rawSize);
     }
     image = std::move(buffer);

@@ -15,18 +15,18 @@ namespace tessarin {
 
 // Bounded little-endian reader; a read past the end fails and leaves the cursor in place.
 class ByteCursor {
-public:
+  public:
     ByteCursor() = default;
     ByteCursor(const uint8_t* base, size_t size) : base_(base), size_(size) {}
     bool readInt32(int32_t& v);
     bool readUInt32(uint32_t& v);
     bool readBytes(size_t n, const uint8_t*& p);
-    bool readCString(String& text);    // zero-terminated 8-bit
+    bool readCString(String& text);      // zero-terminated 8-bit
     bool readWideCString(String& text);  // zero-terminated UTF-16
     size_t position() const { return pos_; }
     size_t remaining() const { return size_ - pos_; }
 
-private:
+  private:
     const uint8_t* base_ = nullptr;
     size_t size_ = 0;
     size_t pos_ = 0;
@@ -82,13 +82,13 @@ struct FileRecord {
 
 // The data area: blocks (length, checksum, bytes) decoded in order into one record stream.
 class DataArea {
-public:
+  public:
     // bytes/size: the data area as stored; compressed: ProductFlags low word 0x20.
     PayloadResult open(const uint8_t* bytes, size_t size, const PayloadHeader& header,
                        bool compressed);
     PayloadResult nextFileRecord(int32_t index, FileRecord& record, bool silentMode = false);
 
-private:
+  private:
     int fillStream();
     int readRecordBytes(size_t n, String& out);
     int takeRecordLength(int32_t& length);
@@ -96,7 +96,7 @@ private:
     const PayloadHeader* header_ = nullptr;
     ByteCursor blocks_;
     bool compressed_ = false;
-    String stream_;      // decoded bytes not yet consumed
+    String stream_;  // decoded bytes not yet consumed
     size_t streamPos_ = 0;
 };
 

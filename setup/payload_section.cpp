@@ -1,7 +1,8 @@
 #include "setup/payload_section.h"
 
-#include "core/byte_order.h"
 #include <cstring>
+
+#include "core/byte_order.h"
 
 namespace tessarin {
 namespace {

@@ -48,8 +48,9 @@ bool OpenPayload(Payload& payload) {
     openSelf(self);
     payload.fileSize = static_cast<uint64_t>(self.size());
     String head;
-    int32_t headBytes = payload.fileSize < uint64_t(kHeadBytes) ? static_cast<int32_t>(payload.fileSize)
-                                                                : kHeadBytes;
+    int32_t headBytes = payload.fileSize < uint64_t(kHeadBytes)
+                            ? static_cast<int32_t>(payload.fileSize)
+                            : kHeadBytes;
     if (!self.readRange(head, 0, headBytes)) raiseCorruption(kCodePeOffset);
     payload.section = locateSetupSection(head.bytes(), static_cast<size_t>(head.length()));
     if (payload.section.errorCode) raiseCorruption(payload.section.errorCode);
@@ -60,7 +61,8 @@ bool OpenPayload(Payload& payload) {
         static_cast<const uint8_t*>(currentImageBase()) + payload.section.virtualAddress;
     PayloadResult r = openPayload(payload.sectionBase, payload.section.mappedSize(), payload.header,
                                   payload.script);
-    if (r.versionMismatch) fatalError(versionMismatchMessage(payload.header.BuilderVersion).c_str());
+    if (r.versionMismatch)
+        fatalError(versionMismatchMessage(payload.header.BuilderVersion).c_str());
     if (!r.ok()) raiseCorruption(r.code);
     return true;
 }

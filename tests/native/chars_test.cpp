@@ -23,7 +23,8 @@ TEST(Chars, FixedClasses) {
     EXPECT_TRUE(isIdentifierChar('_') && !isIdentifierChar('-'));
     EXPECT_TRUE(isWhiteSpace('\t') && !isWhiteSpace('\v'));
     EXPECT_TRUE(isLineBreak('\r') && !isLineBreak(' '));
-    for (uint32_t c : {768u, 879u, 6832u, 7616u, 8447u, 65056u}) EXPECT_TRUE(isCombiningMark(c)) << c;
+    for (uint32_t c : {768u, 879u, 6832u, 7616u, 8447u, 65056u})
+        EXPECT_TRUE(isCombiningMark(c)) << c;
     for (uint32_t c : {767u, 880u, 8448u, 65072u}) EXPECT_FALSE(isCombiningMark(c)) << c;
 }
 

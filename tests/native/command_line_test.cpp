@@ -7,7 +7,9 @@
 namespace tessarin {
 namespace {
 
-std::string narrow(const String& s) { return std::string(s.c_str(), static_cast<size_t>(s.length())); }
+std::string narrow(const String& s) {
+    return std::string(s.c_str(), static_cast<size_t>(s.length()));
+}
 
 struct Parsed {
     bool ok;
@@ -24,7 +26,8 @@ Parsed parse(const char16_t* commandLine) {
 }
 
 TEST(CommandLineTokenizer, KeepsQuotesInsideTokens) {
-    const char16_t* text = u"  \"C:\\My Setup.exe\"\t/d:\"C:\\Program Files\\X\" /b1:\"a b\"c \"open end";
+    const char16_t* text =
+        u"  \"C:\\My Setup.exe\"\t/d:\"C:\\Program Files\\X\" /b1:\"a b\"c \"open end";
     const char16_t* expected[] = {u"\"C:\\My Setup.exe\"", u"/d:\"C:\\Program Files\\X\"",
                                   u"/b1:\"a b\"c", u"\"open end"};
     for (const char16_t* e : expected) EXPECT_TRUE(nextCommandLineToken(text).equalsWide(e));
@@ -39,8 +42,9 @@ TEST(CommandLine, OnlyTheProgramPathIsAnInstallWithDefaults) {
 }
 
 TEST(CommandLine, OptionTable) {
-    Parsed p = parse(u"setup.exe /A -min /D:\"C:\\Program Files\\Prod\" /n:\"My Product\" "
-                     u"/r:\"C:\\app.exe `arg one`\"");
+    Parsed p = parse(
+        u"setup.exe /A -min /D:\"C:\\Program Files\\Prod\" /n:\"My Product\" "
+        u"/r:\"C:\\app.exe `arg one`\"");
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_TRUE(p.options.AutomaticMode);
     EXPECT_FALSE(p.options.SilentMode);
@@ -67,7 +71,9 @@ TEST(CommandLine, NonAsciiFolderGetsTheNarrowPathTwin) {
     Parsed p = parse(u"s.exe /d:\"C:\\\u00dcber\"");
     ASSERT_TRUE(p.ok);
     EXPECT_TRUE(p.options.InstallDir.equalsWide(u"C:\\\u00dcber"));
-    EXPECT_STREQ(p.options.installDirPath.c_str(), "|C:\\\xc3\x9c" "ber");
+    EXPECT_STREQ(p.options.installDirPath.c_str(),
+                 "|C:\\\xc3\x9c"
+                 "ber");
 }
 
 TEST(CommandLine, UninstallForms) {
@@ -86,8 +92,9 @@ TEST(CommandLine, UninstallForms) {
 }
 
 TEST(CommandLine, BatchOptionsBecomeAnsiLinesWithQuotesFromBackquotes) {
-    Parsed p = parse(u"s.exe /b1:\"echo one~~echo `two`\" /b2:\"copy caf\u00e9 \u65e5\" "
-                     u"/b3:\"first\" /b3:\"second\"");
+    Parsed p = parse(
+        u"s.exe /b1:\"echo one~~echo `two`\" /b2:\"copy caf\u00e9 \u65e5\" "
+        u"/b3:\"first\" /b3:\"second\"");
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_STREQ(p.options.ExtraPreInstallCommands.c_str(), "echo one\r\necho \"two\"");
     EXPECT_STREQ(p.options.ExtraPostInstallCommands.c_str(), "copy caf\xe9 ?");
@@ -126,16 +133,17 @@ TEST(CommandLine, NineteenTokensAreReadAndTheRestIgnored) {
 
 TEST(CommandLine, UsageMessageText) {
     String text = usageMessage(String("Product name required"), String("my setup.exe"));
-    EXPECT_STREQ(text.c_str(),
-                 "Product name required\r\n\r\nUsage:\r\nmy setup.exe [/a] [/b1:\"commands\"] "
-                 "[/b2:\"commands\"] [/b3:\"commands\"] [/d:\"dir\"] [/n:\"name\"] [/u:\"name\"] "
-                 "[/r:\"program\"] [/silent]\r\n\r\n/a                  \tAutomatic mode.\r\n"
-                 "/d:\"dir\"        \tOverride installation path.\r\n/b1:\"commands\"\tAdd commands "
-                 "to the end of the Pre-Installation Batch.\r\n/b2:\"commands\"\tAdd commands to the "
-                 "end of the Post-Installation Batch.\r\n/b3:\"commands\"\tAdd commands to the end "
-                 "of the Installation-Exit Batch.\r\n/n:\"name\"\tOverride product name.\r\n"
-                 "/u:\"name\"\tUninstall product by name.\r\n/r:\"program\"\tRun the specified "
-                 "program after a successful installation.\r\n/silent\tDisplay no user interface.");
+    EXPECT_STREQ(
+        text.c_str(),
+        "Product name required\r\n\r\nUsage:\r\nmy setup.exe [/a] [/b1:\"commands\"] "
+        "[/b2:\"commands\"] [/b3:\"commands\"] [/d:\"dir\"] [/n:\"name\"] [/u:\"name\"] "
+        "[/r:\"program\"] [/silent]\r\n\r\n/a                  \tAutomatic mode.\r\n"
+        "/d:\"dir\"        \tOverride installation path.\r\n/b1:\"commands\"\tAdd commands "
+        "to the end of the Pre-Installation Batch.\r\n/b2:\"commands\"\tAdd commands to the "
+        "end of the Post-Installation Batch.\r\n/b3:\"commands\"\tAdd commands to the end "
+        "of the Installation-Exit Batch.\r\n/n:\"name\"\tOverride product name.\r\n"
+        "/u:\"name\"\tUninstall product by name.\r\n/r:\"program\"\tRun the specified "
+        "program after a successful installation.\r\n/silent\tDisplay no user interface.");
 }
 
 }  // namespace

@@ -9,7 +9,8 @@ namespace {
 
 std::string joined(const Array<int>& a) {
     std::string s;
-    for (int32_t i = 0; i < a.count(); ++i) s += std::to_string(a[i]) + (i + 1 < a.count() ? "," : "");
+    for (int32_t i = 0; i < a.count(); ++i)
+        s += std::to_string(a[i]) + (i + 1 < a.count() ? "," : "");
     return s;
 }
 

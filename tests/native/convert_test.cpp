@@ -61,7 +61,9 @@ TEST(Convert, NarrowPathFormKeepsAsciiAndMarksUtf8WithABar) {
         const char* narrow;
     } cases[] = {
         {u"C:\\Program Files\\App", "C:\\Program Files\\App"},
-        {u"C:\\Produkt \u00dcbersicht", "|C:\\Produkt \xc3\x9c" "bersicht"},
+        {u"C:\\Produkt \u00dcbersicht",
+         "|C:\\Produkt \xc3\x9c"
+         "bersicht"},
         {u"C:\\\u65e5\u672c", "|C:\\\xe6\x97\xa5\xe6\x9c\xac"},
         {u"", ""},
     };

@@ -10,10 +10,18 @@ TEST(Csv, QuotesExactlyTheFieldsThatNeedIt) {
         const char* field;
         const char* written;
     } cases[] = {
-        {"plain", "plain"},         {"a,b", "\"a,b\""},       {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"tab\tx", "\"tab\tx\""},   {"semi;", "\"semi;\""},   {"pipe|", "\"pipe|\""},
-        {" lead", "\" lead\""},     {"trail ", "\"trail \""}, {"'apos", "\"'apos\""},
-        {"#hash", "\"#hash\""},     {"mid#dle", "mid#dle"},   {"", ""},
+        {"plain", "plain"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"tab\tx", "\"tab\tx\""},
+        {"semi;", "\"semi;\""},
+        {"pipe|", "\"pipe|\""},
+        {" lead", "\" lead\""},
+        {"trail ", "\"trail \""},
+        {"'apos", "\"'apos\""},
+        {"#hash", "\"#hash\""},
+        {"mid#dle", "mid#dle"},
+        {"", ""},
         {"line\r\nbreak", "\"line\r\nbreak\""},
     };
     for (const Case& c : cases) {
@@ -25,7 +33,8 @@ TEST(Csv, QuotesExactlyTheFieldsThatNeedIt) {
 
 TEST(Csv, SplitReadsBackWhatJoinWrote) {
     Vector<String> fields;
-    for (const char* f : {"C:\\a,b.exe", "", " x ", "q\"uote", "#1", "last"}) fields.append(String(f));
+    for (const char* f : {"C:\\a,b.exe", "", " x ", "q\"uote", "#1", "last"})
+        fields.append(String(f));
     String record = csvJoin(fields);
     Vector<String> back = csvSplit(record.c_str(), record.length());
     ASSERT_EQ(back.count(), fields.count());

@@ -429,7 +429,7 @@ TEST(DateTimeFormat, ZoneOffsetHasSignHoursAndMinutes) {
 #if !defined(_WIN32)
 // The native clock follows TZ; under Windows the zone is the system's (see the Wine tests).
 class ZoneOverride {
-public:
+  public:
     explicit ZoneOverride(const char* zone) {
         const char* old = std::getenv("TZ");
         hadOld_ = old != nullptr;
@@ -445,7 +445,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     bool hadOld_ = false;
     std::string old_;
 };

@@ -14,7 +14,9 @@ struct FatalReported : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-inline void throwingHandler(const char* text) { throw FatalReported(text); }
+inline void throwingHandler(const char* text) {
+    throw FatalReported(text);
+}
 
 // Runs body and returns the fatal error text it raised ("" when none was raised).
 inline std::string captureFatal(const std::function<void()>& body) {

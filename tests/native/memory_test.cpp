@@ -13,14 +13,20 @@ namespace tessarin {
 namespace {
 
 int g_failuresLeft = 0;
-bool failSome(size_t) { return g_failuresLeft-- > 0; }
-bool failAll(size_t) { return true; }
+bool failSome(size_t) {
+    return g_failuresLeft-- > 0;
+}
+bool failAll(size_t) {
+    return true;
+}
 
 int g_released = 0;
-bool releaseOne(void*) { return ++g_released <= 3; }
+bool releaseOne(void*) {
+    return ++g_released <= 3;
+}
 
 class Memory : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         setAllocatorFault(nullptr);
         removeMemoryReleaseHook(releaseOne, nullptr);
@@ -46,10 +52,11 @@ TEST_F(Memory, NormalPathEndsInTheOutOfMemoryReport) {
         s.setLength(4096);
     });
     setAllocatorFault(nullptr);
-    EXPECT_EQ(report.rfind("Out Of Memory.\r\nAdvice: Make sure the hard drive is not full.\r\n"
-                           "Requested size = 4136 (0x00001028)\r\n\r\nStack contents:\r11223344 55667788",
-                           0),
-              0u)
+    EXPECT_EQ(
+        report.rfind("Out Of Memory.\r\nAdvice: Make sure the hard drive is not full.\r\n"
+                     "Requested size = 4136 (0x00001028)\r\n\r\nStack contents:\r11223344 55667788",
+                     0),
+        0u)
         << report;
 }
 
@@ -66,10 +73,11 @@ TEST_F(Memory, ReportLayoutIsEightWordsALine) {
     uint32_t words[10] = {0x11223344, 0x55667788, 1, 2, 3, 4, 5, 6, 0xDEADBEEF, 7};
     char out[512];
     buildOutOfMemoryReport(out, sizeof out, 16, words, 10);
-    EXPECT_STREQ(out,
-                 "Out Of Memory.\r\nAdvice: Make sure the hard drive is not full.\r\nRequested size = "
-                 "16 (0x00000010)\r\n\r\nStack contents:\r11223344 55667788 00000001 00000002 "
-                 "00000003 00000004 00000005 00000006\rDEADBEEF 00000007");
+    EXPECT_STREQ(
+        out,
+        "Out Of Memory.\r\nAdvice: Make sure the hard drive is not full.\r\nRequested size = "
+        "16 (0x00000010)\r\n\r\nStack contents:\r11223344 55667788 00000001 00000002 "
+        "00000003 00000004 00000005 00000006\rDEADBEEF 00000007");
 }
 
 TEST(Fatal, OnlyTheFirstFatalErrorIsReportedAndHooksRunOnce) {

@@ -1,5 +1,7 @@
 // The payload format end to end: what tessarin-build writes, the installer's reader gets back,
 // and every checked field, when damaged, gives its corruption code.
+#include "setup/payload.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "setup/payload.h"
 #include "setup/payload_format.h"
 #include "setup/payload_reader.h"
 #include "setup/payload_section.h"
@@ -57,7 +58,9 @@ Bytes fakeStub() {
     return b;
 }
 
-String bytesOf(const std::string& s) { return String(s.data(), static_cast<int32_t>(s.size())); }
+String bytesOf(const std::string& s) {
+    return String(s.data(), static_cast<int32_t>(s.size()));
+}
 
 std::vector<build::FileEntry> sampleFiles() {
     std::vector<build::FileEntry> files;
@@ -81,7 +84,9 @@ std::vector<build::FileEntry> sampleFiles() {
     for (int i = 0; i < 70000; ++i) big += char('a' + (i * 7919) % 26);
     add("readme.txt", 0, 0, "hello, world\n");
     add("empty.dat", 1, 2, "");
-    add("|\xc3\x9c" "bung.bin", 2, 1, big);
+    add("|\xc3\x9c"
+        "bung.bin",
+        2, 1, big);
     add("setup.msi", kKindInstallerPackage, 0, std::string(300, '\xff'));
     return files;
 }
@@ -111,8 +116,8 @@ Reader readInstaller(const Bytes& file, bool externalData, bool compressed, bool
     }
     DataArea area;
     size_t position = r.section.rawOffset + r.header.dataOffset;
-    size_t length = externalData ? file.size() - position
-                                 : size_t(r.header.DataEnd) - r.header.dataOffset;
+    size_t length =
+        externalData ? file.size() - position : size_t(r.header.DataEnd) - r.header.dataOffset;
     r.result = area.open(file.data() + position, length, r.header, compressed);
     for (int32_t i = 0; r.result.ok() && i < r.header.FileCount; ++i) {
         FileRecord f;
@@ -211,8 +216,8 @@ TEST(Payload, UninstallerImageIsTheStubAgain) {
     ASSERT_TRUE(openPayload(installer.data() + s.rawOffset, s.rawSize, h, script).ok());
     SectionPlace place{s.rawOffset, s.rawSize, s.tableEntryOffset};
     String image;
-    ASSERT_EQ(prepareUninstallerImage(installer.data(), installer.size(), place, h.ImageCheck,
-                                      true, true, image),
+    ASSERT_EQ(prepareUninstallerImage(installer.data(), installer.size(), place, h.ImageCheck, true,
+                                      true, image),
               kCodeOk);
     // Header fields restored; the emptied table slot is zero, as in the stub.
     ASSERT_EQ(size_t(image.length()), stub.size());
@@ -287,41 +292,58 @@ TEST(Payload, EveryCheckedFieldGivesItsCode) {
     const size_t area = sec + h.dataOffset;
 
     std::vector<Damage> cases = {
-        {"PE offset", kCodePeOffset, [](Bytes& b, size_t, const PayloadHeader&) { set32(b, 60, 40); }},
-        {"section count", kCodeSectionCount, [](Bytes& b, size_t, const PayloadHeader&) { b[0x86] = 100; }},
+        {"PE offset", kCodePeOffset,
+         [](Bytes& b, size_t, const PayloadHeader&) { set32(b, 60, 40); }},
+        {"section count", kCodeSectionCount,
+         [](Bytes& b, size_t, const PayloadHeader&) { b[0x86] = 100; }},
         {"magic", kCodeMagic, [](Bytes& b, size_t x, const PayloadHeader&) { b[x] ^= 1; }},
-        {"packed size 0", kCodeScriptSize, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 15, 0); }},
-        {"packed size too big", kCodeScriptSize, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 15, 0x3200000); }},
+        {"packed size 0", kCodeScriptSize,
+         [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 15, 0); }},
+        {"packed size too big", kCodeScriptSize,
+         [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 15, 0x3200000); }},
         // Damage inside the deflate data changes the script; the zlib trailer alone would not.
-        {"script byte", kCodeScriptCheck, [](Bytes& b, size_t x, const PayloadHeader& hh) {
+        {"script byte", kCodeScriptCheck,
+         [](Bytes& b, size_t x, const PayloadHeader& hh) {
              b[x + hh.dataOffset - size_t(hh.ScriptPackedSize) + 4] ^= 0x10;
          }},
         // A wrong check unmasks the script into garbage that inflates to nothing.
-        {"script check", kCodeScriptCheck, [](Bytes& b, size_t x, const PayloadHeader&) { b[x + 19] ^= 0x55; }},
-        {"DataEnd", kCodeDataEnd, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 27, 0xFFFFFFFF); }},
-        {"FileCount", kCodeFileCount, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 31, 0x80000000); }},
-        {"DataSize negative", kCodeDataSize, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 35, 0xFFFFFFF0); }},
-        {"DataSize differs", kCodeDataLength, [](Bytes& b, size_t x, const PayloadHeader& hh) { set32(b, x + 35, hh.DataSize - 1); }},
-        {"FileSizes", kCodeFileSize, [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 43, 0x40000001); }},
-        {"data byte", kCodeDataCheck, [area](Bytes& b, size_t, const PayloadHeader&) { b[area + 20] ^= 1; }},
-        {"block length 0", kCodeBlockLength, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+        {"script check", kCodeScriptCheck,
+         [](Bytes& b, size_t x, const PayloadHeader&) { b[x + 19] ^= 0x55; }},
+        {"DataEnd", kCodeDataEnd,
+         [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 27, 0xFFFFFFFF); }},
+        {"FileCount", kCodeFileCount,
+         [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 31, 0x80000000); }},
+        {"DataSize negative", kCodeDataSize,
+         [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 35, 0xFFFFFFF0); }},
+        {"DataSize differs", kCodeDataLength,
+         [](Bytes& b, size_t x, const PayloadHeader& hh) { set32(b, x + 35, hh.DataSize - 1); }},
+        {"FileSizes", kCodeFileSize,
+         [](Bytes& b, size_t x, const PayloadHeader&) { set32(b, x + 43, 0x40000001); }},
+        {"data byte", kCodeDataCheck,
+         [area](Bytes& b, size_t, const PayloadHeader&) { b[area + 20] ^= 1; }},
+        {"block length 0", kCodeBlockLength,
+         [area](Bytes& b, size_t x, const PayloadHeader& hh) {
              set32(b, area, 0);
              fixDataCheck(b, x, hh);
          }},
-        {"block checksum", kCodeBlockCheck, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+        {"block checksum", kCodeBlockCheck,
+         [area](Bytes& b, size_t x, const PayloadHeader& hh) {
              b[area + 4] ^= 1;
              fixDataCheck(b, x, hh);
          }},
-        {"block overrun", kCodeBlockOverrun, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+        {"block overrun", kCodeBlockOverrun,
+         [area](Bytes& b, size_t x, const PayloadHeader& hh) {
              set32(b, area, hh.DataSize);
              fixDataCheck(b, x, hh);
          }},
-        {"empty name", kCodeEmptyName, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+        {"empty name", kCodeEmptyName,
+         [area](Bytes& b, size_t x, const PayloadHeader& hh) {
              b[area + 12] = 0;  // first byte of the first record's name
              set32(b, area + 4, hashBytes(&b[area + 8], int32_t(get32(b, area))));
              fixDataCheck(b, x, hh);
          }},
-        {"file data", kCodeFileDataCheck, [area](Bytes& b, size_t x, const PayloadHeader& hh) {
+        {"file data", kCodeFileDataCheck,
+         [area](Bytes& b, size_t x, const PayloadHeader& hh) {
              // "hello, world" lies in the one block of stored records.
              const char* needle = "hello";
              auto it = std::search(b.begin() + long(area), b.end(), needle, needle + 5);

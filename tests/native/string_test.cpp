@@ -53,18 +53,18 @@ TEST_P(StringGrowth, FollowsTheSlackRule) {
     EXPECT_EQ(s.capacity(), c.expectedCapacity);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StringGrowth,
-    ::testing::Values(GrowthCase{0, 63, 65}, GrowthCase{0, 64, 104},
-                      GrowthCase{0, 16384, 17408}, GrowthCase{0, 16383, 16423},
-                      GrowthCase{2000, 900, 940},    // more than 1 KiB too large: shrinks
-                      GrowthCase{2000, 980, 2000},   // within 1 KiB: kept
-                      GrowthCase{2000, 1998, 2000},  // exactly fills the block
-                      GrowthCase{2000, 1999, 2039}),
-    [](const ::testing::TestParamInfo<GrowthCase>& info) {
-        return "from" + std::to_string(info.param.startCapacity) + "to" +
-               std::to_string(info.param.newLength);
-    });
+INSTANTIATE_TEST_SUITE_P(Cases, StringGrowth,
+                         ::testing::Values(GrowthCase{0, 63, 65}, GrowthCase{0, 64, 104},
+                                           GrowthCase{0, 16384, 17408}, GrowthCase{0, 16383, 16423},
+                                           GrowthCase{2000, 900,
+                                                      940},  // more than 1 KiB too large: shrinks
+                                           GrowthCase{2000, 980, 2000},   // within 1 KiB: kept
+                                           GrowthCase{2000, 1998, 2000},  // exactly fills the block
+                                           GrowthCase{2000, 1999, 2039}),
+                         [](const ::testing::TestParamInfo<GrowthCase>& info) {
+                             return "from" + std::to_string(info.param.startCapacity) + "to" +
+                                    std::to_string(info.param.newLength);
+                         });
 
 TEST(String, SettingLengthToZeroOrBelowReleasesTheBlock) {
     for (int32_t n : {0, -5}) {

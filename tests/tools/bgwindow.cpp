@@ -76,8 +76,8 @@ bool settingsFromInstaller(const String& path, BackgroundWindowSettings& s) {
     size_t length = static_cast<size_t>(bytes.length());
     SetupSection section = locateSetupSection(bytes.bytes(), length);
     if (!section.found || section.errorCode || section.rawOffset >= length) return false;
-    size_t size = length - section.rawOffset < section.rawSize ? length - section.rawOffset
-                                                                 : section.rawSize;
+    size_t size =
+        length - section.rawOffset < section.rawSize ? length - section.rawOffset : section.rawSize;
     PayloadHeader header;
     String script;
     if (!openPayload(bytes.bytes() + section.rawOffset, size, header, script).ok()) return false;

@@ -64,8 +64,12 @@ void write_handle(DWORD which, std::string_view text) {
     WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-void out(std::string_view text) { write_handle(STD_OUTPUT_HANDLE, text); }
-void err(std::string_view text) { write_handle(STD_ERROR_HANDLE, text); }
+void out(std::string_view text) {
+    write_handle(STD_OUTPUT_HANDLE, text);
+}
+void err(std::string_view text) {
+    write_handle(STD_ERROR_HANDLE, text);
+}
 
 [[noreturn]] void usage(std::string_view why) {
     err("runexact: ");
@@ -75,7 +79,9 @@ void err(std::string_view text) { write_handle(STD_ERROR_HANDLE, text); }
     ExitProcess(kExitUsage);
 }
 
-bool is_blank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool is_blank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 // One token of a command line, with where its raw text lies.
 struct Token {
@@ -116,7 +122,10 @@ std::vector<Token> split_command_line(std::wstring_view line) {
         while (i < n && (quoted || !is_blank(line[i]))) {
             if (line[i] == L'\\') {
                 size_t slashes = 0;
-                while (i < n && line[i] == L'\\') { ++slashes; ++i; }
+                while (i < n && line[i] == L'\\') {
+                    ++slashes;
+                    ++i;
+                }
                 if (i < n && line[i] == L'"') {
                     tok.value.append(slashes / 2, L'\\');
                     if (slashes % 2 == 1) {
@@ -163,8 +172,8 @@ DWORD parse_ms(const std::wstring& text) {
 }
 
 std::wstring read_cmdline_file(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) usage("cannot open --cmdline-file " + narrow_ascii(path));
     std::string bytes;
     char buf[4096];
@@ -183,8 +192,8 @@ std::wstring read_cmdline_file(const std::wstring& path) {
                                   static_cast<int>(bytes.size()), nullptr, 0);
     if (len <= 0) usage("--cmdline-file is not valid UTF-8");
     std::wstring wide(static_cast<size_t>(len), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                        static_cast<int>(bytes.size()), wide.data(), len);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                        wide.data(), len);
     return wide;
 }
 

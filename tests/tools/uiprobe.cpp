@@ -70,8 +70,8 @@ void write_stdout(const std::string& utf8) {
     DWORD mode = 0;
     DWORD written = 0;
     if (GetConsoleMode(h, &mode)) {
-        int len = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+        int len =
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
         std::wstring wide(static_cast<size_t>(len), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
                             len);
@@ -124,11 +124,21 @@ std::string json_string(std::wstring_view s) {
             c = 0xFFFD;
         }
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char buf[8];
@@ -179,7 +189,9 @@ DWORD window_pid(HWND h) {
     return pid;
 }
 
-bool is_button(HWND h) { return lstrcmpiW(class_name(h).c_str(), L"Button") == 0; }
+bool is_button(HWND h) {
+    return lstrcmpiW(class_name(h).c_str(), L"Button") == 0;
+}
 
 // Buttons that hold a check state (check boxes, radio buttons, 3-state boxes).
 bool is_checkable(HWND h) {
@@ -438,7 +450,8 @@ int run_action(HWND top, const Action& a) {
             break;
     }
 
-    HWND c = a.kind == Kind::PressCaption ? button_by_caption(top, a.text) : control_by_id(top, a.id);
+    HWND c =
+        a.kind == Kind::PressCaption ? button_by_caption(top, a.text) : control_by_id(top, a.id);
     if (!c) return fail_control(kExitNoControl, "no control", control_ref(a));
     if (!IsWindowVisible(c))
         return fail_control(kExitControlUnusable, "control hidden", control_ref(a));
@@ -495,7 +508,9 @@ int wmain(int argc, wchar_t** argv) {
             return argv[++i];
         };
         auto ms = [&]() { return static_cast<DWORD>(parse_number(value(), 0, 0x7FFFFFFF)); };
-        auto id = [&]() { return static_cast<int>(parse_number(value(), -0x80000000LL, 0xFFFFFFFFLL)); };
+        auto id = [&]() {
+            return static_cast<int>(parse_number(value(), -0x80000000LL, 0xFFFFFFFFLL));
+        };
 
         if (opt == L"--pid") {
             sel.has_pid = true;

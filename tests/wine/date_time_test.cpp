@@ -6,14 +6,14 @@
 // zone is in effect; in a UTC prefix they cannot tell local time from UTC. Wine does take TZ
 // from the environment it is started in, so other zones can be checked by hand with
 // "TZ=Europe/Berlin tests/harness/wine-run.sh build/cross/wine_tests.exe".
-#include <windows.h>
+#include "core/date_time.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
 
-#include "core/date_time.h"
 #include "core/handle_win.h"
 
 namespace tessarin {
@@ -41,7 +41,7 @@ int64_t secondsOf(const DateTime& t) {
 }
 
 class TempFile {
-public:
+  public:
     TempFile() {
         wchar_t folder[MAX_PATH + 1];
         GetTempPathW(MAX_PATH + 1, folder);
@@ -53,7 +53,7 @@ public:
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     }
 
-private:
+  private:
     wchar_t path_[MAX_PATH + 1] = {};
 };
 

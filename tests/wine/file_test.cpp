@@ -1,8 +1,9 @@
 // The file object against the real Win32 file system, in a private folder under the prefix's
 // temp folder.
-#include <windows.h>
+#include "core/file.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cstdio>
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "core/convert.h"
-#include "core/file.h"
 #include "core/system_error.h"
 #include "fatal_capture.h"
 #include "held_file.h"
@@ -21,8 +21,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-using testing::w;
 using testing::HeldFile;
+using testing::w;
 
 // ---- Fixture -----------------------------------------------------------------------------
 
@@ -39,7 +39,7 @@ std::string narrowPath(const std::u16string& wide) {
 }
 
 class FileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(testing::present(folder_)); }
 
     std::u16string path(const std::u16string& leaf) const { return scratch_ / leaf; }
@@ -458,8 +458,8 @@ TEST_F(FileTest, MemoryModeWorksOnTheImageAndWritesBackOnClose) {
 
     // An image that was only read is not written back.
     FILETIME before, after;
-    HANDLE h = CreateFileW(w(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+    HANDLE h =
+        CreateFileW(w(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     FILETIME old = {0x12340000u, 0x01d00000u};
     SetFileTime(h, nullptr, nullptr, &old);
@@ -504,8 +504,8 @@ TEST_F(FileTest, TimestampsAreSetOnTheFile) {
     EXPECT_TRUE(f.setCreationTime(creation));
     f.close();
 
-    HANDLE h = CreateFileW(w(name), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+    HANDLE h =
+        CreateFileW(w(name), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     FILETIME c, a, m;
     ASSERT_TRUE(GetFileTime(h, &c, &a, &m));

@@ -1,10 +1,10 @@
 // The system side of text handling, exercised through the real Win32 calls under Wine.
-#include <windows.h>
+#include "core/platform_text.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "core/convert.h"
-#include "core/platform_text.h"
 #include "core/process.h"
 
 namespace tessarin {

@@ -45,8 +45,10 @@ int main(int argc, char** argv) {
     spec.script = String("benchmark script");
     for (int i = 3; i + 1 < argc; i += 2) {
         std::string a = argv[i];
-        if (a == "--block-size") spec.blockSize = std::strtoul(argv[i + 1], nullptr, 10);
-        else if (a == "--level") spec.level = std::atoi(argv[i + 1]);
+        if (a == "--block-size")
+            spec.blockSize = std::strtoul(argv[i + 1], nullptr, 10);
+        else if (a == "--level")
+            spec.level = std::atoi(argv[i + 1]);
     }
     std::vector<uint8_t> stub = readFile(argv[1]);
     uint64_t total = 0;
@@ -60,7 +62,8 @@ int main(int argc, char** argv) {
         std::string rel = fs::relative(p, argv[2]).string();
         f.name = String(rel.c_str());
         f.targetPath = String(std::u16string(rel.begin(), rel.end()).c_str());
-        f.data.assign(reinterpret_cast<const char*>(data.data()), static_cast<int32_t>(data.size()));
+        f.data.assign(reinterpret_cast<const char*>(data.data()),
+                      static_cast<int32_t>(data.size()));
         total += data.size();
         spec.files.push_back(std::move(f));
     }

@@ -32,9 +32,15 @@ void putWideCString(Bytes& b, const String& s) {
     b.push_back(0);
     b.push_back(0);
 }
-uint32_t get32(const Bytes& b, size_t at) { return loadLe32(&b[at]); }
-void set32(Bytes& b, size_t at, uint32_t v) { storeLe32(&b[at], v); }
-uint32_t alignUp(uint32_t v, uint32_t a) { return (v + a - 1) / a * a; }
+uint32_t get32(const Bytes& b, size_t at) {
+    return loadLe32(&b[at]);
+}
+void set32(Bytes& b, size_t at, uint32_t v) {
+    storeLe32(&b[at], v);
+}
+uint32_t alignUp(uint32_t v, uint32_t a) {
+    return (v + a - 1) / a * a;
+}
 
 Bytes fileRecord(const FileEntry& f) {
     Bytes r;
@@ -57,7 +63,7 @@ Bytes fileRecord(const FileEntry& f) {
 // Cuts the record stream into blocks of at most blockSize decoded bytes. A record length is
 // never split: when fewer than four bytes are left in a block, the block is closed early.
 class BlockWriter {
-public:
+  public:
     BlockWriter(const PayloadSpec& spec, const uint8_t* key) : spec_(spec), key_(key) {}
 
     void addRecord(const Bytes& record) {
@@ -76,12 +82,13 @@ public:
         return std::move(area_);
     }
 
-private:
+  private:
     void flush() {
         if (current_.empty()) return;
         String block(reinterpret_cast<const char*>(current_.data()),
                      static_cast<int32_t>(current_.size()));
-        if (spec_.compressBlocks && !deflateBuffer(block.bytes(), current_.size(), block, spec_.level))
+        if (spec_.compressBlocks &&
+            !deflateBuffer(block.bytes(), current_.size(), block, spec_.level))
             throw std::runtime_error("compression failed");
         if (spec_.encipher)
             block = encipherPayloadBuffer(key_, block.bytes(), static_cast<size_t>(block.length()));
@@ -111,7 +118,8 @@ PeLayout readPe(const Bytes& stub) {
     if (stub.size() < 0x200 || stub[0] != 'M' || stub[1] != 'Z') fail("not an MZ executable");
     PeLayout l;
     l.pe = get32(stub, 60);
-    if (l.pe < 64 || l.pe > 4096 || l.pe + 24 > stub.size() || std::memcmp(&stub[l.pe], "PE\0\0", 4))
+    if (l.pe < 64 || l.pe > 4096 || l.pe + 24 > stub.size() ||
+        std::memcmp(&stub[l.pe], "PE\0\0", 4))
         fail("no PE header within the first 4096 bytes");
     l.sections = loadLe16(&stub[l.pe + 6]);
     uint32_t optSize = loadLe16(&stub[l.pe + 20]);
@@ -122,9 +130,11 @@ PeLayout readPe(const Bytes& stub) {
     l.sizeOfHeaders = get32(stub, opt + 60);
     l.table = opt + optSize;
     if (l.sections + 1 > 99) fail("too many sections");
-    if (l.table + (l.sections + 1) * 40 > l.sizeOfHeaders) fail("no room for another section header");
+    if (l.table + (l.sections + 1) * 40 > l.sizeOfHeaders)
+        fail("no room for another section header");
     for (uint32_t i = 0; i < l.sections; ++i)
-        if (std::memcmp(&stub[l.table + i * 40], ".setup\0", 7) == 0) fail("already has a .setup section");
+        if (std::memcmp(&stub[l.table + i * 40], ".setup\0", 7) == 0)
+            fail("already has a .setup section");
     if (!l.fileAlignment || !l.sectionAlignment) fail("bad alignment");
     return l;
 }
@@ -152,12 +162,15 @@ std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const Payl
     // Packed script: zlib, then masked with its checksum or enciphered.
     uint32_t scriptCheck = spec.script.hash();
     String packed;
-    if (!deflateBuffer(spec.script.bytes(), static_cast<size_t>(spec.script.length()), packed, spec.level))
+    if (!deflateBuffer(spec.script.bytes(), static_cast<size_t>(spec.script.length()), packed,
+                       spec.level))
         throw std::runtime_error("script compression failed");
     if (spec.encipher)
-        packed = encipherPayloadBuffer(key.data(), packed.bytes(), static_cast<size_t>(packed.length()));
+        packed =
+            encipherPayloadBuffer(key.data(), packed.bytes(), static_cast<size_t>(packed.length()));
     else
-        maskScript(reinterpret_cast<uint8_t*>(packed.data()), static_cast<size_t>(packed.length()), scriptCheck);
+        maskScript(reinterpret_cast<uint8_t*>(packed.data()), static_cast<size_t>(packed.length()),
+                   scriptCheck);
 
     // With external data the section ends where the data area begins, and the data area
     // follows it in the file, past what the loader maps. The section's raw size is a multiple
@@ -184,7 +197,7 @@ std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const Payl
     put32(section, static_cast<uint32_t>(packed.length()));
     put32(section, scriptCheck);
     size_t imageCheckAt = section.size();
-    put32(section, 0);  // ImageCheck, filled in below
+    put32(section, 0);                                                // ImageCheck, filled in below
     put32(section, static_cast<uint32_t>(dataOffset + area.size()));  // DataEnd
     put32(section, static_cast<uint32_t>(spec.files.size()));
     put32(section, static_cast<uint32_t>(area.size()));
@@ -211,11 +224,12 @@ std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const Payl
     set32(out, entry + 36, 0x40000040u);  // initialised data, readable
     out[pe.pe + 6] = static_cast<uint8_t>(pe.sections + 1);
     out[pe.pe + 7] = static_cast<uint8_t>((pe.sections + 1) >> 8);
-    set32(out, opt + 8, get32(out, opt + 8) + rawSize);     // size of initialised data
-    set32(out, opt + 56, get32(out, opt + 56) + rawSize);   // size of image
+    set32(out, opt + 8, get32(out, opt + 8) + rawSize);    // size of initialised data
+    set32(out, opt + 56, get32(out, opt + 56) + rawSize);  // size of image
 
     // ImageCheck covers the head that the uninstaller image starts from.
-    uint32_t imageCheck = hashBytes(&out[pe.pe + 92], static_cast<int32_t>(rawOffset - (pe.pe + 92)));
+    uint32_t imageCheck =
+        hashBytes(&out[pe.pe + 92], static_cast<int32_t>(rawOffset - (pe.pe + 92)));
     set32(section, imageCheckAt, imageCheck);
     putBytes(out, section.data(), section.size());
     if (out.size() < rawOffset + rawSize) out.resize(rawOffset + rawSize, 0);

@@ -1,8 +1,8 @@
 // Writing the ".setup" payload and adding it to the installer stub as a PE section.
 #pragma once
 
-#include <cstdint>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,12 +29,12 @@ struct FileEntry {
 struct PayloadSpec {
     String script;
     uint32_t productFlags2 = 0;
-    bool compressBlocks = true;   // ProductFlags low word 0x20 (must match the script)
-    bool checkImage = false;      // ProductFlags high word 0x1 (must match the script)
-    bool externalData = false;    // the script's external-data byte (must match the script)
+    bool compressBlocks = true;  // ProductFlags low word 0x20 (must match the script)
+    bool checkImage = false;     // ProductFlags high word 0x1 (must match the script)
+    bool externalData = false;   // the script's external-data byte (must match the script)
     bool encipher = false;
     std::optional<std::array<uint8_t, 8>> key;  // random per build when not given
-    size_t blockSize = 1 << 20;   // decoded bytes per data block
+    size_t blockSize = 1 << 20;                 // decoded bytes per data block
     int level = 9;
     std::vector<FileEntry> files;
 };
