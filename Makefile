@@ -1,10 +1,12 @@
 # Tessarin Setup: top-level commands.
-#   make        build the native tree (portable core, tests) and the cross tree (Windows stub)
+#   make        build the native tree (portable core, tests) and the cross trees: build/cross
+#               (the product, the 32-bit stub) and build/cross64 (the 64-bit test vehicle)
 #   make test   install missing packages, build, run every test (native and under Wine)
 #   make demo   install missing packages, build, run the stub under Wine and show the result
 BUILD ?= build
 NATIVE := $(BUILD)/native
 CROSS := $(BUILD)/cross
+CROSS64 := $(BUILD)/cross64
 JOBS ?= 2
 GENERATOR := -G Ninja
 
@@ -12,10 +14,10 @@ FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 15
 SCRIPT_FUZZ_SECONDS ?= 10
 
-.PHONY: all deps native cross test test-native test-wine test-fuzz fuzz bench demo clean format \
+.PHONY: all deps native cross cross64 test test-native test-wine test-fuzz fuzz bench demo clean format \
 	format-check
 
-all: native cross
+all: native cross cross64
 
 deps:
 	@scripts/install-deps.sh
@@ -32,6 +34,13 @@ native: $(NATIVE)/build.ninja
 
 cross: $(CROSS)/build.ninja
 	@cmake --build $(CROSS) -j $(JOBS)
+
+$(CROSS64)/build.ninja:
+	@cmake -S . -B $(CROSS64) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+
+cross64: $(CROSS64)/build.ninja
+	@cmake --build $(CROSS64) -j $(JOBS)
 
 test: deps format-check all
 	@$(MAKE) --no-print-directory test-native test-fuzz test-wine
@@ -58,8 +67,11 @@ test-fuzz: fuzz cross native
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
 
+# The Wine tier of each cross tree whose programs this machine can execute: the 64-bit tier
+# everywhere, the 32-bit tier where 32-bit x86 code runs (TESSARIN_NO_32BIT=1 skips it as if
+# it could not).
 test-wine:
-	@TESSARIN_NATIVE_BUILD=$(abspath $(NATIVE)) ctest --test-dir $(CROSS) --output-on-failure
+	@TESSARIN_NATIVE_BUILD=$(abspath $(NATIVE)) tests/harness/wine-tiers.sh $(CROSS) $(CROSS64)
 
 # Benchmark (not a test): a release native tree and a generated product tree (PROFILE=small or
 # large) on tmpfs.
@@ -73,7 +85,7 @@ bench: deps cross
 	@$(BENCH)/payload_bench $(CROSS)/tessarin-setup.exe $(BENCH_TREE)
 
 demo: deps all
-	@scripts/demo.sh $(CROSS)
+	@scripts/demo.sh $(CROSS) $(CROSS64)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,5 +1,15 @@
 # Cross build: the Win32 installer stub, the Windows-side test tools and the tests that run
-# under Wine.
+# under Wine. The i686 tree builds the product, tessarin-setup.exe (PE32); the x86_64 tree builds
+# the same sources as tessarin-setup64.exe (PE32+), a second test vehicle that Wine's 64-bit
+# loader runs on every machine, also where 32-bit x86 code cannot execute.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TESSARIN_BITS 64)
+  set(TESSARIN_STUB_NAME tessarin-setup64)
+else()
+  set(TESSARIN_BITS 32)
+  set(TESSARIN_STUB_NAME tessarin-setup)
+endif()
+set(TESSARIN_TIER wine${TESSARIN_BITS})
 set(STATIC_LINK -static -static-libgcc -static-libstdc++)
 set(WIN_LIBS ole32 oleaut32 uuid user32 gdi32 advapi32 shell32 shlwapi version comctl32 kernel32)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
@@ -24,12 +34,13 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc PROPERTIES
 
 add_executable(tessarin-setup WIN32 ${CMAKE_SOURCE_DIR}/setup/entry_win.cpp
   ${CMAKE_SOURCE_DIR}/resources/setup.rc)
+set_target_properties(tessarin-setup PROPERTIES OUTPUT_NAME ${TESSARIN_STUB_NAME})
 add_dependencies(tessarin-setup setup_icon)
 target_include_directories(tessarin-setup PRIVATE ${CMAKE_BINARY_DIR}/resources)
 target_compile_options(tessarin-setup PRIVATE ${TESSARIN_WARNINGS} -municode)
 target_link_options(tessarin-setup PRIVATE -municode -s ${STATIC_LINK})
 target_link_libraries(tessarin-setup PRIVATE tessarin_core ${WIN_LIBS})
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/resources")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/resources -DTESSARIN_BITS=${TESSARIN_BITS}")
 
 # Test tools that run inside Wine.
 foreach(tool runexact uiprobe)
@@ -71,21 +82,46 @@ target_link_libraries(wine_tests PRIVATE tessarin_build_lib tessarin_core gtest 
 target_link_options(wine_tests PRIVATE ${STATIC_LINK})
 target_compile_options(wine_tests PRIVATE ${TESSARIN_WARNINGS})
 
-# One Wine prefix and one Xvfb display serve the whole run.
-add_test(NAME wine.environment.start COMMAND ${WINE_ENV} start ${CMAKE_BINARY_DIR})
-add_test(NAME wine.environment.stop COMMAND ${WINE_ENV} stop ${CMAKE_BINARY_DIR})
-set_tests_properties(wine.environment.start PROPERTIES FIXTURES_SETUP wine)
-set_tests_properties(wine.environment.stop PROPERTIES FIXTURES_CLEANUP wine)
+# One Wine prefix and one Xvfb display serve the tree's whole run; the run starts from a
+# pristine copy of the prefix.
+add_test(NAME ${TESSARIN_TIER}.environment.start COMMAND ${WINE_ENV} fresh ${CMAKE_BINARY_DIR})
+add_test(NAME ${TESSARIN_TIER}.environment.stop COMMAND ${WINE_ENV} stop ${CMAKE_BINARY_DIR})
+set_tests_properties(${TESSARIN_TIER}.environment.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+set_tests_properties(${TESSARIN_TIER}.environment.stop PROPERTIES FIXTURES_CLEANUP wine)
 
-add_test(NAME wine.unit COMMAND wine_tests)
+# The Wine unit tests run as one entry per test suite, so that a hang names its suite. A filter
+# that matches nothing would pass silently: an entry passes only when a test passed or was
+# skipped, and no test failed.
+set(UNIT_SUITES)
+foreach(source ${WINE_TEST_SOURCES})
+  if(source MATCHES "\\.cpp$")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+    file(STRINGS ${source} lines REGEX "^(TEST|TEST_F|TEST_P)\\( *[A-Za-z0-9_]+")
+    foreach(line ${lines})
+      string(REGEX REPLACE "^(TEST|TEST_F|TEST_P)\\( *([A-Za-z0-9_]+).*" "\\2" suite "${line}")
+      list(APPEND UNIT_SUITES ${suite})
+    endforeach()
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES UNIT_SUITES)
+set(UNIT_NAMES)
+foreach(suite ${UNIT_SUITES})
+  set(name ${TESSARIN_TIER}.unit.${suite})
+  add_test(NAME ${name} COMMAND wine_tests --gtest_filter=${suite}.*:*/${suite}.*)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 120
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [1-9]|\\[  SKIPPED \\] [1-9]"
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
+  list(APPEND UNIT_NAMES ${name})
+endforeach()
+
 file(GLOB E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
 set(E2E_NAMES)
 foreach(script ${E2E_TESTS})
   get_filename_component(name ${script} NAME_WE)
-  add_test(NAME e2e.${name} COMMAND python3 ${script})
-  list(APPEND E2E_NAMES e2e.${name})
+  add_test(NAME ${TESSARIN_TIER}.e2e.${name} COMMAND python3 ${script})
+  set_tests_properties(${TESSARIN_TIER}.e2e.${name} PROPERTIES TIMEOUT 300)
+  list(APPEND E2E_NAMES ${TESSARIN_TIER}.e2e.${name})
 endforeach()
-set_tests_properties(wine.unit ${E2E_NAMES} PROPERTIES
+set_tests_properties(${UNIT_NAMES} ${E2E_NAMES} PROPERTIES
   FIXTURES_REQUIRED wine
-  ENVIRONMENT "TESSARIN_BUILD=${CMAKE_BINARY_DIR};TESSARIN_SOURCE=${CMAKE_SOURCE_DIR}"
-  TIMEOUT 300)
+  ENVIRONMENT "TESSARIN_BUILD=${CMAKE_BINARY_DIR};TESSARIN_SOURCE=${CMAKE_SOURCE_DIR};TESSARIN_STUB=${CMAKE_BINARY_DIR}/${TESSARIN_STUB_NAME}.exe")

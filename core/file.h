@@ -172,4 +172,9 @@ class File {
     std::vector<Region> locks_;
 };
 
+// The pause between open attempts (a sharing violation, or the one retry of kFileRetryOnce).
+// Tests replace it to count the retries without waiting; returns the previous function.
+using FileRetrySleep = void (*)(uint32_t milliseconds);
+FileRetrySleep setFileRetrySleep(FileRetrySleep sleep);
+
 }  // namespace tessarin

@@ -22,6 +22,12 @@ constexpr DWORD kRetryOncePauseMs = 150;
 constexpr int32_t kWritePiece = 1 << 20;
 constexpr int32_t kCopyBlock = 4096;
 
+void systemSleep(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+FileRetrySleep retrySleep = systemSleep;
+
 HANDLE handleOf(void* h) {
     return static_cast<HANDLE>(h);
 }
@@ -237,7 +243,7 @@ int File::attemptOpen(uint32_t flags, uint32_t attributes) {
         DWORD error = GetLastError();
         DWORD pause = retryPause(flags, error, retries);
         if (pause == 0) return openErrorCode(error, wideName_, (access & GENERIC_WRITE) != 0);
-        Sleep(pause);
+        retrySleep(pause);
     }
 }
 
@@ -599,6 +605,12 @@ bool File::unlockRegion(int64_t offset, int64_t length) {
     auto it = std::find_if(locks_.begin(), locks_.end(), same);
     if (it != locks_.end()) locks_.erase(it);
     return true;
+}
+
+FileRetrySleep setFileRetrySleep(FileRetrySleep sleep) {
+    FileRetrySleep previous = retrySleep;
+    retrySleep = sleep ? sleep : systemSleep;
+    return previous;
 }
 
 }  // namespace tessarin

@@ -284,15 +284,15 @@ String resolveSpecialFolder(SpecialFolder folder, const FolderSources& sources) 
     return String();
 }
 
-int normaliseBitnessSelector(int selector, bool is64BitSystem) {
+int normaliseBitnessSelector(int selector, bool is64BitSystem, bool is64BitProcess) {
     if (!is64BitSystem) return kBitnessSelectorDefault;
     if (selector == kBitnessSelectorNative) return kBitnessSelector64;
-    if (selector == kBitnessSelector32) return kBitnessSelectorDefault;
+    if (selector == kBitnessSelector32 && !is64BitProcess) return kBitnessSelectorDefault;
     return selector;
 }
 
-SpecialFolder programFilesFolderFor(int selector, bool is64BitSystem) {
-    switch (normaliseBitnessSelector(selector, is64BitSystem)) {
+SpecialFolder programFilesFolderFor(int selector, bool is64BitSystem, bool is64BitProcess) {
+    switch (normaliseBitnessSelector(selector, is64BitSystem, is64BitProcess)) {
         case kBitnessSelector32:
             return SpecialFolder::ProgramFiles32;
         case kBitnessSelector64:
@@ -302,8 +302,8 @@ SpecialFolder programFilesFolderFor(int selector, bool is64BitSystem) {
     }
 }
 
-SpecialFolder commonFilesFolderFor(int selector, bool is64BitSystem) {
-    switch (normaliseBitnessSelector(selector, is64BitSystem)) {
+SpecialFolder commonFilesFolderFor(int selector, bool is64BitSystem, bool is64BitProcess) {
+    switch (normaliseBitnessSelector(selector, is64BitSystem, is64BitProcess)) {
         case kBitnessSelector32:
             return SpecialFolder::CommonFiles32;
         case kBitnessSelector64:

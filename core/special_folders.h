@@ -80,10 +80,12 @@ inline constexpr int kBitnessSelector64 = 2;
 inline constexpr int kBitnessSelectorDefault = 3;
 inline constexpr int kBitnessSelectorNative = 4;
 // On a 32-bit system every selector means the default folder; on a 64-bit system the native
-// folder is the 64-bit one, and the 32-bit one is what a 32-bit process sees by default.
-int normaliseBitnessSelector(int selector, bool is64BitSystem);
-SpecialFolder programFilesFolderFor(int selector, bool is64BitSystem);
-SpecialFolder commonFilesFolderFor(int selector, bool is64BitSystem);
+// folder is the 64-bit one, and the 32-bit one is what a 32-bit process sees by default. A 64-bit
+// process (the installer's 64-bit build) sees the 64-bit folders by default, so for it the 32-bit
+// selector names the x86 folders themselves.
+int normaliseBitnessSelector(int selector, bool is64BitSystem, bool is64BitProcess = false);
+SpecialFolder programFilesFolderFor(int selector, bool is64BitSystem, bool is64BitProcess = false);
+SpecialFolder commonFilesFolderFor(int selector, bool is64BitSystem, bool is64BitProcess = false);
 
 // Folders and facts of the running system (Windows only), UTF-16 unless noted.
 String windowsFolder();  // without a trailing backslash

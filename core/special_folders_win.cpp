@@ -113,12 +113,14 @@ char bootDriveLetter() {
     return 'C';
 }
 
+constexpr bool kIs64BitProcess = sizeof(void*) == 8;
+
 String programFilesFolder(int selector) {
-    return specialFolder(programFilesFolderFor(selector, is64BitWindows()));
+    return specialFolder(programFilesFolderFor(selector, is64BitWindows(), kIs64BitProcess));
 }
 
 String commonFilesFolder(int selector) {
-    return specialFolder(commonFilesFolderFor(selector, is64BitWindows()));
+    return specialFolder(commonFilesFolderFor(selector, is64BitWindows(), kIs64BitProcess));
 }
 
 }  // namespace tessarin

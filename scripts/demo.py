@@ -35,12 +35,13 @@ def pack():
     OUT.mkdir(parents=True, exist_ok=True)
     installer = OUT / "demo-notes-setup.exe"
     manifest = wh.SOURCE / "examples" / "demo" / "setup.toml"
-    result = wh.tessarin_build(manifest, "--stub", wh.BUILD / "tessarin-setup.exe", "-o", installer)
+    result = wh.tessarin_build(manifest, "--stub", wh.STUB, "-o", installer)
     if result.returncode != 0:
         sys.exit("tessarin-build failed:\n" + result.stderr)
     info = json.loads(wh.tessarin_build("--dump", installer).stdout)
     script = info["script"]
     print("=" * 72)
+    print("Stub: %s, the %s" % (wh.STUB.name, info["stub"]["description"]))
     print("Packed %s with tessarin-build into %s (%d bytes)" % (
         manifest.relative_to(wh.SOURCE), installer, installer.stat().st_size))
     print("  product:   %s %s by %s" % (script["productName"], script["version"],
@@ -108,10 +109,8 @@ def main():
     run("The demo installer in silent mode", installer, "demo-notes-setup.exe", "/silent")
     run("A damaged copy of the demo installer", damaged_copy(installer, info),
         "damaged-setup.exe", expect_window=True)
-    run("The bare stub, without a payload", wh.BUILD / "tessarin-setup.exe",
-        "tessarin-setup.exe", expect_window=True)
-    run("A usage error", wh.BUILD / "tessarin-setup.exe", "tessarin-setup.exe", "/u",
-        expect_window=True)
+    run("The bare stub, without a payload", wh.STUB, wh.STUB.name, expect_window=True)
+    run("A usage error", wh.STUB, wh.STUB.name, "/u", expect_window=True)
 
 
 if __name__ == "__main__":

@@ -29,6 +29,7 @@
 #include "tools/build/payload_dump.h"
 #include "tools/build/payload_writer.h"
 #include "tools/build/script_writer.h"
+#include "tools/build/stub_kind.h"
 
 namespace {
 
@@ -92,6 +93,16 @@ FileEntry fileEntry(const std::string& argument) {
 
 namespace fs = std::filesystem;
 
+// Builds the installer and says which stub it carries, so that an installer built on the 64-bit
+// test build is never taken for the product.
+void pack(const std::string& stubPath, const PayloadSpec& spec, const std::string& output) {
+    std::vector<uint8_t> stub = readFile(stubPath);
+    tessarin::build::StubKind kind = tessarin::build::stubKind(stub.data(), stub.size());
+    writeFile(output, tessarin::build::buildInstaller(stub, spec));
+    std::printf("tessarin-build: wrote %s on %s, the %s (%s, %s)\n", output.c_str(),
+                stubPath.c_str(), kind.description, kind.format, kind.machineName);
+}
+
 fs::path defaultStub(const char* argv0) {
     if (const char* env = std::getenv("TESSARIN_STUB"); env && *env) return env;
     return fs::path(argv0).parent_path() / "tessarin-setup.exe";
@@ -106,7 +117,7 @@ int buildFromManifest(const std::string& manifestPath, std::string stub, const s
     } catch (const std::runtime_error& e) {
         throw std::runtime_error(manifestPath + ": " + e.what());
     }
-    writeFile(output, tessarin::build::buildInstaller(readFile(stub), m.payload));
+    pack(stub, m.payload, output);
     return 0;
 }
 
@@ -173,7 +184,7 @@ int run(int argc, char** argv) {
     std::vector<uint8_t> scriptBytes = readFile(script);
     spec.script.assign(reinterpret_cast<const char*>(scriptBytes.data()),
                        static_cast<int32_t>(scriptBytes.size()));
-    writeFile(output, tessarin::build::buildInstaller(readFile(stub), spec));
+    pack(stub, spec, output);
     return 0;
 }
 

@@ -239,7 +239,7 @@ class BackgroundWindow(unittest.TestCase):
                     encoding="utf-8")
                 installer = folder / "setup.exe"
                 result = wh.tessarin_build(folder / "setup.toml", "--stub",
-                                           wh.BUILD / "tessarin-setup.exe", "-o", installer)
+                                           wh.STUB, "-o", installer)
                 self.assertEqual(result.returncode, 0, result.stderr)
                 _, client, shot = self.show(Installer=wh.windows_path(installer))
                 self.assertEqual(shot.pixel(client.left + 1, client.top), top)

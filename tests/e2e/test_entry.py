@@ -29,7 +29,7 @@ STUB_NAME = "Setup Übung.exe"
 class Entry(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        _, cls.stub = wh.stage_program(wh.BUILD / "tessarin-setup.exe", "entrytest", STUB_NAME)
+        _, cls.stub = wh.stage_program(wh.STUB, "entrytest", STUB_NAME)
 
     def command(self, arguments):
         return '"%s"%s' % (self.stub, (" " + arguments) if arguments else "")

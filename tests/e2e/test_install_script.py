@@ -34,7 +34,7 @@ class InstallScripts(unittest.TestCase):
     def test_demo_installer_reads_its_script_and_ends(self):
         out = self.work / "demo.exe"
         result = wh.tessarin_build(wh.SOURCE / "examples/demo/setup.toml", "--stub",
-                                   wh.BUILD / "tessarin-setup.exe", "-o", out)
+                                   wh.STUB, "-o", out)
         self.assertEqual(result.returncode, 0, result.stderr)
         info = json.loads(wh.tessarin_build("--dump", out).stdout)
         self.assertEqual(info["scriptReadCode"], 0)

@@ -34,7 +34,7 @@ class BuiltInstallers(unittest.TestCase):
     @classmethod
     def build(cls, name, *extra):
         out = cls.work / name
-        result = wh.tessarin_build("--stub", wh.BUILD / "tessarin-setup.exe", "--script",
+        result = wh.tessarin_build("--stub", wh.STUB, "--script",
                                    cls.work / "script.bin", "--file", cls.work / "a.txt",
                                    "--file", cls.work / "b.bin", "--block-size", "1000",
                                    "-o", out, *extra)
@@ -94,7 +94,7 @@ class BuiltInstallers(unittest.TestCase):
         image = self.work / "uninstall.exe"
         result = wh.tessarin_build("--uninstaller-image", self.good, image)
         self.assertEqual(result.returncode, 0, result.stderr)
-        stub = (wh.BUILD / "tessarin-setup.exe").read_bytes()
+        stub = wh.STUB.read_bytes()
         self.assertEqual(image.read_bytes(), stub)
         process = wh.Process(self.run_installer(image, "uninstall.exe"))
         window = wh.read_window(process.pid)

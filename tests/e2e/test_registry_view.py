@@ -9,7 +9,7 @@ import winehelper as wh
 
 def regview(*args):
     """Runs regview.exe; returns (exit code, its one output line)."""
-    result = subprocess.run(["wine", str(wh.BUILD / "regview.exe"), *args], env=wh.ENV,
+    result = subprocess.run([wh.LOADER, str(wh.BUILD / "regview.exe"), *args], env=wh.ENV,
                             capture_output=True, text=True, timeout=60)
     return result.returncode, result.stdout.strip()
 

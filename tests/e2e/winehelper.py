@@ -17,6 +17,41 @@ BUILD = pathlib.Path(os.environ.get("TESSARIN_BUILD", SOURCE / "build" / "cross"
 NATIVE_BUILD = pathlib.Path(os.environ.get("TESSARIN_NATIVE_BUILD", SOURCE / "build" / "native"))
 
 
+def _stub():
+    """The tree's stub: tessarin-setup.exe (32-bit, the product) or tessarin-setup64.exe (the
+    64-bit build of the same sources)."""
+    if os.environ.get("TESSARIN_STUB"):
+        return pathlib.Path(os.environ["TESSARIN_STUB"])
+    for name in ("tessarin-setup.exe", "tessarin-setup64.exe"):
+        if (BUILD / name).exists():
+            return BUILD / name
+    return BUILD / "tessarin-setup.exe"
+
+
+STUB = _stub()
+
+
+def pe_machine(path):
+    """The machine field of a program's PE header: 0x14c (i386) or 0x8664 (x86-64)."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[60:64], "little")
+    if head[:2] != b"MZ" or head[pe:pe + 4] != b"PE\0\0":
+        raise ValueError("%s: not a PE program" % path)
+    return int.from_bytes(head[pe + 4:pe + 6], "little")
+
+
+def loader_for(program):
+    """The Wine loader for a program, chosen by its bitness (never the "wine" wrapper's pick)."""
+    return subprocess.run([str(SOURCE / "tests/harness/wine-loader.sh"), "for", str(program)],
+                          check=True, capture_output=True, text=True).stdout.strip()
+
+
+IS_64BIT = pe_machine(STUB) == 0x8664
+# The tree's own programs (stub, test tools) all have the stub's bitness.
+LOADER = loader_for(STUB)
+
+
 def tessarin_build(*args):
     """Runs the native build tool; returns the completed process (output as text)."""
     return subprocess.run([str(NATIVE_BUILD / "tessarin-build"), *map(str, args)],
@@ -29,7 +64,7 @@ def build_from_manifest(folder, manifest_text, output):
     folder = pathlib.Path(folder)
     folder.mkdir(parents=True, exist_ok=True)
     (folder / "setup.toml").write_text(manifest_text, encoding="utf-8")
-    return tessarin_build(folder / "setup.toml", "--stub", BUILD / "tessarin-setup.exe",
+    return tessarin_build(folder / "setup.toml", "--stub", STUB,
                           "-o", output)
 
 
@@ -49,9 +84,10 @@ ENV = _environment()
 PREFIX = pathlib.Path(ENV["WINEPREFIX"])
 
 
-# Debian's "wine" command starts programs with the 32-bit loader, for which C:\windows\system32
-# is the 32-bit system folder; the prefix's 64-bit system programs need the 64-bit loader.
-WINE64 = shutil.which("wine64") or "/usr/lib/wine/wine64"
+# The prefix's 64-bit system programs (C:\windows\system32 as a 64-bit process sees it) run
+# with the 64-bit loader.
+WINE64 = subprocess.run([str(SOURCE / "tests/harness/wine-loader.sh"), "64"], check=True,
+                        capture_output=True, text=True).stdout.strip()
 
 
 def run_system64(program, *args, timeout=60):
@@ -88,7 +124,7 @@ class Process:
         self._file.write(command_line)
         self._file.close()
         self.proc = subprocess.Popen(
-            ["wine", str(BUILD / "runexact.exe"), "--timeout-ms", str(timeout_ms),
+            [LOADER, str(BUILD / "runexact.exe"), "--timeout-ms", str(timeout_ms),
              "--cmdline-file", windows_path(self._file.name)],
             env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         first = self.proc.stdout.readline().split()
@@ -111,7 +147,7 @@ class Process:
 
 def probe(*args, timeout=60):
     """Runs uiprobe.exe; returns (exit code, parsed JSON lines)."""
-    result = subprocess.run(["wine", str(BUILD / "uiprobe.exe"), *args], env=ENV,
+    result = subprocess.run([LOADER, str(BUILD / "uiprobe.exe"), *args], env=ENV,
                             capture_output=True, timeout=timeout)
     lines = [json.loads(l) for l in result.stdout.decode("utf-8").splitlines() if l.strip()]
     return result.returncode, lines

@@ -2,20 +2,60 @@
 # Starts or stops the shared test environment of one build tree: an Xvfb display on a free
 # number and a Wine prefix (64-bit with 32-bit support) kept on tmpfs and linked from the build
 # tree as wineprefix. Never touches ~/.wine.
-#   wine-env.sh start BUILD_DIR    create the prefix if needed, start Xvfb and a wineserver
+#   wine-env.sh fresh BUILD_DIR    start with a pristine prefix (a test run begins with this)
+#   wine-env.sh start BUILD_DIR    start, keeping the tree's prefix when it is ready
 #   wine-env.sh stop BUILD_DIR     stop the wineserver and Xvfb started by "start"
+#
+# A prefix is created once per machine and Wine version, with the 64-bit loader (which every
+# machine can execute), and kept as a template; each build tree gets a copy of it, so the
+# 32-bit and the 64-bit tree of one run start from the same clean system.
 set -euo pipefail
 action=$1
 build=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 state=$build/harness
 mkdir -p "$state"
 export WINEDEBUG=-all WINEARCH=win64
 prefix_link=$build/wineprefix
+wine64=$("$here/wine-loader.sh" 64)
 
-prefix_path() {
+tmp_base() {
     local base=/dev/shm
     [ -d "$base" ] && [ -w "$base" ] || base=$build
-    echo "$base/tessarin-wine-$(printf '%s' "$build" | md5sum | cut -c1-12)"
+    echo "$base"
+}
+
+prefix_path() {
+    echo "$(tmp_base)/tessarin-wine-$(printf '%s' "$build" | md5sum | cut -c1-12)"
+}
+
+template_path() {
+    local key
+    key=$({ "$wine64" --version; cat "$0"; } | md5sum | cut -c1-12)
+    echo "$(tmp_base)/tessarin-wine-template-$key"
+}
+
+# Creates the template prefix unless it exists; several trees may ask at once.
+ensure_template() {
+    local template=$1
+    exec 9>"$template.lock"
+    flock 9
+    if [ ! -f "$template/.tessarin-ready" ]; then
+        rm -rf "$template"
+        # No network here: skip the Mono and Gecko download prompts.
+        WINEPREFIX=$template WINEDLLOVERRIDES="mscoree,mshtml=" "$wine64" wineboot -i \
+            >/dev/null 2>&1
+        WINEPREFIX=$template wineserver -w
+        touch "$template/.tessarin-ready"
+    fi
+    flock -u 9
+}
+
+stop_server() {
+    if [ -e "$1" ]; then
+        WINEPREFIX=$1 wineserver -k 2>/dev/null || true
+        WINEPREFIX=$1 wineserver -w 2>/dev/null || true
+    fi
 }
 
 start_xvfb() {
@@ -33,35 +73,45 @@ start_xvfb() {
     echo ":$display" >"$state/display"
 }
 
+# The tree's own programs run with the loader of their bitness, the system's with the 64-bit
+# loader; the stub names the tree's bitness.
+tree_loader() {
+    local stub
+    for stub in "$build/tessarin-setup.exe" "$build/tessarin-setup64.exe"; do
+        [ -f "$stub" ] && { "$here/wine-loader.sh" for "$stub"; return; }
+    done
+    echo "$wine64"
+}
+
 case $action in
-start)
+start|fresh)
     start_xvfb
     export DISPLAY=$(cat "$state/display")
     prefix=$(prefix_path)
+    template=$(template_path)
     ln -sfn "$prefix" "$prefix_link"
-    export WINEPREFIX=$prefix
-    if [ ! -f "$prefix/.tessarin-ready" ]; then
+    if [ "$action" = fresh ] || [ ! -f "$prefix/.tessarin-ready" ]; then
+        ensure_template "$template"
+        stop_server "$prefix"
         rm -rf "$prefix"
-        # No network here: skip the Mono and Gecko download prompts.
-        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
-        wineserver -w
-        touch "$prefix/.tessarin-ready"
+        cp -a "$template" "$prefix"
     fi
+    export WINEPREFIX=$prefix
     # A persistent server keeps every later wine start fast.
     wineserver -p >/dev/null 2>&1 </dev/null || true  # already running is fine
     # Start the prefix's services and desktop now, with their output going nowhere: started
     # later by a test, they would inherit and hold open the test runner's output pipe.
-    wine wineboot >/dev/null 2>&1 </dev/null
-    if [ -f "$build/desktop_keeper.exe" ] && ! pgrep -f 'desktop_keeper.exe' >/dev/null; then
-        nohup wine "$build/desktop_keeper.exe" >/dev/null 2>&1 </dev/null &
+    "$wine64" wineboot >/dev/null 2>&1 </dev/null
+    if [ -f "$build/desktop_keeper.exe" ] &&
+        ! { [ -f "$state/keeper.pid" ] && kill -0 "$(cat "$state/keeper.pid")" 2>/dev/null; }; then
+        nohup "$(tree_loader)" "$build/desktop_keeper.exe" >/dev/null 2>&1 </dev/null &
+        echo $! >"$state/keeper.pid"
     fi
     echo "wine prefix $prefix, display $DISPLAY"
     ;;
 stop)
     if [ -e "$prefix_link" ]; then
-        export WINEPREFIX=$(readlink -f "$prefix_link")
-        wineserver -k 2>/dev/null || true
-        wineserver -w 2>/dev/null || true
+        stop_server "$(readlink -f "$prefix_link")"
     fi
     if [ -f "$state/xvfb.pid" ]; then
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
@@ -69,7 +119,7 @@ stop)
     fi
     ;;
 *)
-    echo "usage: $0 start|stop BUILD_DIR" >&2
+    echo "usage: $0 fresh|start|stop BUILD_DIR" >&2
     exit 2
     ;;
 esac

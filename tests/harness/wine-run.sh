@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the test environment of the build tree named by
-# TESSARIN_BUILD (or found from the program's own folder). Used as CTest's emulator.
+# TESSARIN_BUILD (or found from the program's own folder), with the loader of the program's
+# bitness. Used as CTest's emulator.
 set -euo pipefail
 build=${TESSARIN_BUILD:-$(cd "$(dirname "$1")" && pwd)}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,4 +14,4 @@ export WINEDEBUG=-all
 # Wine's recycle bin is the desktop's trash under XDG_DATA_HOME: keep it in the build tree.
 export XDG_DATA_HOME="$build/harness/xdg-data"
 mkdir -p "$XDG_DATA_HOME"
-exec wine "$@"
+exec "$("$here/wine-loader.sh" for "$1")" "$@"

@@ -12,6 +12,7 @@
 #include "setup/payload_format.h"
 #include "setup/payload_reader.h"
 #include "setup/payload_section.h"
+#include "tools/build/payload_dump.h"
 #include "tools/build/payload_writer.h"
 
 namespace tessarin {
@@ -27,27 +28,29 @@ void set32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 
-// A small PE32 image with three sections, laid out as a linker would.
-Bytes fakeStub() {
+// A small image with three sections, laid out as a linker would: PE32 for i386 (the product's
+// stub) or PE32+ for x86-64, whose optional header is 16 bytes longer.
+Bytes fakeStub(bool pe32Plus = false) {
     Bytes b(0x400 + 3 * 0x200, 0);
     b[0] = 'M';
     b[1] = 'Z';
     set32(b, 60, 0x80);
     std::memcpy(&b[0x80], "PE\0\0", 4);
-    b[0x84] = 0x4c;
-    b[0x85] = 0x01;
+    b[0x84] = pe32Plus ? 0x64 : 0x4c;
+    b[0x85] = pe32Plus ? 0x86 : 0x01;
     b[0x86] = 3;
-    b[0x94] = 224;
+    const size_t optSize = pe32Plus ? 240 : 224;
+    b[0x94] = uint8_t(optSize);
     size_t opt = 0x98;
     b[opt] = 0x0b;
-    b[opt + 1] = 0x01;
+    b[opt + 1] = pe32Plus ? 0x02 : 0x01;
     set32(b, opt + 32, 0x1000);  // section alignment
     set32(b, opt + 36, 0x200);   // file alignment
     set32(b, opt + 56, 0x4000);  // size of image
     set32(b, opt + 60, 0x400);   // size of headers
     const char* names[] = {".text", ".data", ".rsrc"};
     for (uint32_t i = 0; i < 3; ++i) {
-        size_t e = opt + 224 + i * 40;
+        size_t e = opt + optSize + i * 40;
         std::memcpy(&b[e], names[i], std::strlen(names[i]));
         set32(b, e + 8, 0x200);
         set32(b, e + 12, 0x1000 * (i + 1));
@@ -202,6 +205,44 @@ TEST(Payload, BuiltInstallerKeepsTheStubAndAddsARealSection) {
     EXPECT_EQ(installer[0x86], 4);
     EXPECT_EQ(get32(installer, 0x98 + 56), 0x4000u + s.rawSize);
     EXPECT_EQ(installer.size(), size_t(s.rawOffset) + s.rawSize);
+}
+
+// The 64-bit build of the stub is a PE32+ program: the section goes in, the reader finds it and
+// the uninstaller image gives the stub back, exactly as with the product's PE32 stub; the
+// description names the stub's machine.
+TEST(Payload, PE32AndPE32PlusStubsTakeThePayloadAlike) {
+    for (bool pe32Plus : {false, true}) {
+        SCOPED_TRACE(pe32Plus ? "PE32+" : "PE32");
+        Bytes stub = fakeStub(pe32Plus);
+        build::PayloadSpec spec;
+        spec.script = bytesOf("script");
+        spec.files = sampleFiles();
+        Bytes installer = build::buildInstaller(stub, spec);
+        Reader r = readInstaller(installer, false, true);
+        ASSERT_TRUE(r.result.ok()) << r.result.code;
+        ASSERT_EQ(r.records.size(), spec.files.size());
+        EXPECT_EQ(get32(installer, 0x98 + 56), 0x4000u + r.section.rawSize);
+        std::vector<uint8_t> image = build::uninstallerImage(installer);
+        EXPECT_EQ(image, stub);
+        std::string dump = build::dumpInstaller(installer);
+        EXPECT_NE(dump.find(pe32Plus ? "\"machine\":\"x86-64\",\"format\":\"PE32+\",\"bits\":64"
+                                     : "\"machine\":\"i386\",\"format\":\"PE32\",\"bits\":32"),
+                  std::string::npos)
+            << dump.substr(0, 200);
+    }
+    Bytes arm = fakeStub(true);
+    arm[0x84] = 0x64;
+    arm[0x85] = 0xaa;  // ARM64
+    build::PayloadSpec spec;
+    spec.script = bytesOf("script");
+    try {
+        build::buildInstaller(arm, spec);
+        ADD_FAILURE() << "an ARM64 stub was taken";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(),
+                     "stub: machine 0xaa64 with optional header 0x20b is neither i386 PE32 nor "
+                     "x86-64 PE32+");
+    }
 }
 
 TEST(Payload, UninstallerImageIsTheStubAgain) {

@@ -156,6 +156,11 @@ TEST(SpecialFolders, BitnessSelectorsAreNormalisedForTheSystem) {
             << c.selector << " " << c.is64;
     }
     EXPECT_EQ(commonFilesFolderFor(4, true), SpecialFolder::CommonFiles64);
+    // A 64-bit process sees the 64-bit folders by default: the 32-bit selector is the x86 one.
+    EXPECT_EQ(programFilesFolderFor(1, true, true), SpecialFolder::ProgramFiles32);
+    EXPECT_EQ(commonFilesFolderFor(1, true, true), SpecialFolder::CommonFiles32);
+    EXPECT_EQ(programFilesFolderFor(3, true, true), SpecialFolder::ProgramFiles);
+    EXPECT_EQ(programFilesFolderFor(1, false, true), SpecialFolder::ProgramFiles);
 }
 
 }  // namespace

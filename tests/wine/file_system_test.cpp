@@ -756,7 +756,9 @@ TEST_F(FileSystemTest, ScheduleWininitRenameAppendsToAnExistingFile) {
 // ---- Versions ----------------------------------------------------------------------------
 
 TEST_F(FileSystemTest, FileVersionTexts) {
-    String setup = S(moduleFolder() + u"\\tessarin-setup.exe");
+    // The stub of this build tree: the product (32-bit) or its 64-bit build.
+    String setup = S(moduleFolder() +
+                     (sizeof(void*) == 8 ? u"\\tessarin-setup64.exe" : u"\\tessarin-setup.exe"));
     ASSERT_TRUE(present(U(setup)));
     EXPECT_STREQ(fileVersionText(setup).c_str(), "37.0.2");
     EXPECT_STREQ(fileVersionText(setup, true).c_str(), "0000000037.0000000000.0000000002");

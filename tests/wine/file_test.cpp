@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,8 +17,6 @@
 
 namespace tessarin {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 using testing::HeldFile;
 using testing::w;
@@ -56,9 +53,26 @@ std::string text(const String& s) {
     return std::string(s.c_str(), static_cast<size_t>(s.length()));
 }
 
-long long millisSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
+// Records the pauses between open attempts instead of sleeping, for the life of the object.
+class RecordedPauses {
+  public:
+    RecordedPauses() : previous_(setFileRetrySleep(record)) { pauses().clear(); }
+    ~RecordedPauses() { setFileRetrySleep(previous_); }
+    // The pauses since the last call.
+    std::vector<uint32_t> take() {
+        std::vector<uint32_t> taken;
+        taken.swap(pauses());
+        return taken;
+    }
+
+  private:
+    static std::vector<uint32_t>& pauses() {
+        static std::vector<uint32_t> list;
+        return list;
+    }
+    static void record(uint32_t milliseconds) { pauses().push_back(milliseconds); }
+    FileRetrySleep previous_;
+};
 
 // ---- Opening -----------------------------------------------------------------------------
 
@@ -68,39 +82,33 @@ TEST_F(FileTest, SharingViolationIsRetriedFiveTimesUnlessRetriesAreOff) {
     HeldFile holder(name);
     ASSERT_TRUE(holder.ready());
     File f;
+    RecordedPauses pauses;
 
-    auto start = Clock::now();
     EXPECT_EQ(f.open(name.c_str(), kFileOpenExisting), kFileErrorLocked);
-    long long sixAttempts = millisSince(start);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_GE(sixAttempts, 450);
-    EXPECT_LT(sixAttempts, 3000);
+    EXPECT_EQ(pauses.take(), (std::vector<uint32_t>{100, 100, 100, 100, 100}));
 
-    start = Clock::now();
     EXPECT_EQ(f.open(name.c_str(), kFileOpenExisting | kFileNoSharingRetry), kFileErrorLocked);
-    EXPECT_LT(millisSince(start), 90);
+    EXPECT_EQ(pauses.take(), std::vector<uint32_t>{});
 
     // The one 150 ms retry also happens when sharing retries are off.
-    start = Clock::now();
     EXPECT_EQ(f.open(name.c_str(), kFileOpenExisting | kFileNoSharingRetry | kFileRetryOnce),
               kFileErrorLocked);
-    long long twoAttempts = millisSince(start);
-    EXPECT_GE(twoAttempts, 140);
-    EXPECT_LT(twoAttempts, 450);
+    EXPECT_EQ(pauses.take(), std::vector<uint32_t>{150});
 
     holder.release();
     EXPECT_EQ(f.open(name.c_str(), kFileOpenExisting), kFileOk);
+    EXPECT_EQ(pauses.take(), std::vector<uint32_t>{});
 }
 
 TEST_F(FileTest, RetryOnceWaitsWhateverTheError) {
     File f;
+    RecordedPauses pauses;
     std::u16string missing = path(u"missing.txt");
-    auto start = Clock::now();
     EXPECT_EQ(f.open(missing.c_str(), kFileOpenExisting | kFileRetryOnce), kFileErrorNotFound);
-    EXPECT_GE(millisSince(start), 140);
-    start = Clock::now();
+    EXPECT_EQ(pauses.take(), std::vector<uint32_t>{150});
     EXPECT_EQ(f.open(missing.c_str(), kFileOpenExisting), kFileErrorNotFound);
-    EXPECT_LT(millisSince(start), 90);
+    EXPECT_EQ(pauses.take(), std::vector<uint32_t>{});
 }
 
 char16_t absentDrive() {

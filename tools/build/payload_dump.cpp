@@ -8,6 +8,7 @@
 #include "setup/payload_section.h"
 #include "tools/build/json_text.h"
 #include "tools/build/script_dump.h"
+#include "tools/build/stub_kind.h"
 
 namespace tessarin::build {
 namespace {
@@ -85,7 +86,8 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
         if (ok) break;
     }
     std::string out =
-        "{\n  \"builderVersion\":" + jsonString(h.BuilderVersion) +
+        "{\n  \"stub\":" + stubJson(stubKind(file.data(), file.size())) +
+        ",\n  \"builderVersion\":" + jsonString(h.BuilderVersion) +
         ",\n  \"productFlags2\":" + hex32(h.ProductFlags2) +
         ",\n  \"enciphered\":" + ((h.ProductFlags2 & kFlags2Enciphered) ? "true" : "false") +
         ",\n  \"scriptPackedSize\":" + std::to_string(h.ScriptPackedSize) +

@@ -10,6 +10,7 @@
 #include "core/payload_cipher.h"
 #include "setup/payload_format.h"
 #include "setup/payload_reader.h"
+#include "tools/build/stub_kind.h"
 
 namespace tessarin::build {
 namespace {
@@ -116,6 +117,7 @@ struct PeLayout {
 PeLayout readPe(const Bytes& stub) {
     auto fail = [](const char* why) { throw std::runtime_error(std::string("stub: ") + why); };
     if (stub.size() < 0x200 || stub[0] != 'M' || stub[1] != 'Z') fail("not an MZ executable");
+    stubKind(stub.data(), stub.size());  // an i386 PE32 or an x86-64 PE32+ program
     PeLayout l;
     l.pe = get32(stub, 60);
     if (l.pe < 64 || l.pe > 4096 || l.pe + 24 > stub.size() ||
