@@ -4,7 +4,8 @@
 # tree as wineprefix. Never touches ~/.wine.
 #   wine-env.sh fresh BUILD_DIR    start with a pristine prefix (a test run begins with this)
 #   wine-env.sh start BUILD_DIR    start, keeping the tree's prefix when it is ready
-#   wine-env.sh stop BUILD_DIR     stop the wineserver and Xvfb started by "start"
+#   wine-env.sh stop BUILD_DIR     stop the wineserver and Xvfb started by "start", and remove
+#                                  the tree's prefix (TESSARIN_KEEP_PREFIX=1 keeps it)
 #
 # A prefix is created once per machine and Wine version, with the 64-bit loader (which every
 # machine can execute), and kept as a template; each build tree gets a copy of it, so the
@@ -29,9 +30,12 @@ prefix_path() {
     echo "$(tmp_base)/tessarin-wine-$(printf '%s' "$build" | md5sum | cut -c1-12)"
 }
 
+# Raise when the way the template is made changes, so that machines make it anew.
+TEMPLATE_FORMAT=1
+
 template_path() {
     local key
-    key=$({ "$wine64" --version; cat "$0"; } | md5sum | cut -c1-12)
+    key=$({ "$wine64" --version; echo "$TEMPLATE_FORMAT"; } | md5sum | cut -c1-12)
     echo "$(tmp_base)/tessarin-wine-template-$key"
 }
 
@@ -111,7 +115,13 @@ start|fresh)
     ;;
 stop)
     if [ -e "$prefix_link" ]; then
-        stop_server "$(readlink -f "$prefix_link")"
+        prefix=$(readlink -f "$prefix_link")
+        stop_server "$prefix"
+        # Each copy takes as much memory as the template (tmpfs): drop it unless asked to keep
+        # it for a look after a failure.
+        if [ "${TESSARIN_KEEP_PREFIX:-0}" != 1 ]; then
+            rm -rf "$prefix"
+        fi
     fi
     if [ -f "$state/xvfb.pid" ]; then
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
