@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pe_sample.h"
 #include "setup/payload_format.h"
 #include "setup/payload_reader.h"
 #include "setup/payload_section.h"
@@ -17,46 +18,10 @@
 namespace tessarin {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-uint32_t get32(const Bytes& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
-void set32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
-
-// A small PE32 image with three sections, laid out as a linker would.
-Bytes fakeStub() {
-    Bytes b(0x400 + 3 * 0x200, 0);
-    b[0] = 'M';
-    b[1] = 'Z';
-    set32(b, 60, 0x80);
-    std::memcpy(&b[0x80], "PE\0\0", 4);
-    b[0x84] = 0x4c;
-    b[0x85] = 0x01;
-    b[0x86] = 3;
-    b[0x94] = 224;
-    size_t opt = 0x98;
-    b[opt] = 0x0b;
-    b[opt + 1] = 0x01;
-    set32(b, opt + 32, 0x1000);  // section alignment
-    set32(b, opt + 36, 0x200);   // file alignment
-    set32(b, opt + 56, 0x4000);  // size of image
-    set32(b, opt + 60, 0x400);   // size of headers
-    const char* names[] = {".text", ".data", ".rsrc"};
-    for (uint32_t i = 0; i < 3; ++i) {
-        size_t e = opt + 224 + i * 40;
-        std::memcpy(&b[e], names[i], std::strlen(names[i]));
-        set32(b, e + 8, 0x200);
-        set32(b, e + 12, 0x1000 * (i + 1));
-        set32(b, e + 16, 0x200);
-        set32(b, e + 20, 0x400 + 0x200 * i);
-        for (size_t k = 0; k < 0x200; ++k) b[0x400 + 0x200 * i + k] = uint8_t(i * 31 + k);
-    }
-    return b;
-}
+using testing::Bytes;
+using testing::fakeStub;
+using testing::get32;
+using testing::set32;
 
 String bytesOf(const std::string& s) {
     return String(s.data(), static_cast<int32_t>(s.size()));
