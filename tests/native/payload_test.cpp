@@ -357,6 +357,88 @@ TEST(Payload, StubsThatCannotTakeASectionAreRefused) {
     EXPECT_THROW(build::buildInstaller(installer, spec), std::runtime_error);  // already has one
 }
 
+// With external data the data area is read from the file, and still the uninstaller image (the
+// file without its section) is the stub alone: no product data travels into the uninstaller
+// copy or into the space estimate.
+TEST(Payload, ExternalDataStaysOutOfTheUninstallerImage) {
+    Bytes stub = fakeStub();
+    build::PayloadSpec spec;
+    spec.script = bytesOf("script");
+    spec.externalData = true;
+    spec.productFlags2 = kFlags2CutSetupSection;
+    spec.files = sampleFiles();
+    Bytes installer = build::buildInstaller(stub, spec);
+    Reader r = readInstaller(installer, true, true);
+    ASSERT_TRUE(r.result.ok()) << r.result.code;
+    ASSERT_EQ(r.records.size(), spec.files.size());
+    EXPECT_TRUE(r.records[2].data == spec.files[2].data);
+
+    SetupSection s = locateSetupSection(installer.data(), installer.size());
+    // The loader maps the header and the script only.
+    EXPECT_EQ(s.mappedSize(), r.header.dataOffset);
+    SectionPlace place{s.rawOffset, s.rawSize, s.tableEntryOffset};
+    String image;
+    ASSERT_EQ(prepareUninstallerImage(installer.data(), installer.size(), place,
+                                      r.header.ImageCheck, true, true, image),
+              kCodeOk);
+    ASSERT_EQ(size_t(image.length()), stub.size());
+    EXPECT_EQ(std::memcmp(image.c_str(), stub.data(), stub.size()), 0);
+}
+
+// The installer reads the packed script's length, DataEnd and DataSize as signed 32-bit values
+// and takes a packed script of at most 0x31FFFFF bytes; beyond that the build is refused,
+// saying what is too large and the limit.
+TEST(Payload, SizesTheInstallerCannotReadAreRefusedAtBuildTime) {
+    struct Case {
+        uint64_t script, offset, area;
+        const char* error;  // null: accepted
+    };
+    const Case cases[] = {
+        {0x31FFFFF, 0x3200100, 0x7FFFFFFF - 0x3200100, nullptr},
+        {0x3200000, 0x3200100, 0,
+         "packed install script is 52428800 bytes; the installer takes "
+         "at most 52428799 bytes"},
+        {100, 200, 0x80000000,
+         "data area (the product's files, compressed) is 2147483648 bytes; "
+         "the installer takes at most 2147483647 bytes"},
+        {100, 200, 0x7FFFFFFF - 199,
+         "payload (header, install script and data area) is "
+         "2147483648 bytes; the installer takes at most 2147483647"},
+        {100, 200, 0x100000000 + 10, "data area"},  // would wrap to 10 in 32 bits
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        try {
+            build::checkPayloadLimits(c.script, c.offset, c.area);
+        } catch (const std::runtime_error& e) {
+            error = e.what();
+        }
+        if (!c.error)
+            EXPECT_EQ(error, "");
+        else
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+
+    // A script that packs to more than the limit: random bytes do not compress.
+    build::PayloadSpec spec;
+    spec.level = 1;
+    std::string noise(size_t(kMaxScriptPackedSize) + 1, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = char(x >> 23);
+    }
+    spec.script = bytesOf(noise);
+    try {
+        build::buildInstaller(fakeStub(), spec);
+        ADD_FAILURE() << "an installer whose script the installer refuses was built";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("the installer takes at most 52428799 bytes"),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
 TEST(Payload, ScriptCorruptionTextTakesOnlyTheCode) {
     EXPECT_STREQ(corruptionMessage(55, String("Broken (%d).")).c_str(), "Broken (55).");
     // The text comes from the script: conversions other than %d must not read arguments.

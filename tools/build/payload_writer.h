@@ -40,7 +40,14 @@ struct PayloadSpec {
 };
 
 // Builds the installer: the stub with ".setup" added. Throws std::runtime_error with a
-// readable reason when the stub is not a usable PE image.
+// readable reason when the stub is not a usable PE image or the payload exceeds what the
+// installer reads (checkPayloadLimits).
 std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const PayloadSpec& spec);
+
+// The installer reads the packed script's length, DataEnd and DataSize as signed 32-bit values
+// and refuses a packed script above kMaxScriptPackedSize; a payload beyond these limits would
+// build and then fail at install time. Throws std::runtime_error saying what is too large and
+// the limit. dataOffset is the length of the header and the packed script.
+void checkPayloadLimits(uint64_t packedScript, uint64_t dataOffset, uint64_t dataArea);
 
 }  // namespace tessarin::build
