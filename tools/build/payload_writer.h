@@ -15,7 +15,7 @@ struct FileEntry {
     String name;  // 8-bit, narrow path form
     int32_t kind = 0;
     int32_t options = 0;
-    int32_t attributes = 0;
+    int32_t attributes = -1;  // -1: the installer leaves the attributes as written
     uint8_t date[24] = {};
     String label;
     String shortcutIcon;  // written only when options has bit 0x1 or 0x2
