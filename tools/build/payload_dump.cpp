@@ -49,9 +49,12 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
     std::string scriptText = scriptCode == 0 ? scriptJson(read) : "null";
 
     // The data area lies in the section, or, with external data, runs from the end of the
-    // script to the end of the file.
+    // script to the end of the file. Without a readable script: external data is what the
+    // loader does not map (the section's virtual size ends at the data area), or what DataEnd
+    // does not describe.
     bool external = scriptCode == 0 ? read.ExternalData != 0
-                                    : uint64_t(h.DataEnd) > size ||
+                                    : (section.mappedSize() == h.dataOffset && h.DataSize > 0) ||
+                                          uint64_t(h.DataEnd) > size ||
                                           int64_t(h.DataEnd) - int64_t(h.dataOffset) != h.DataSize;
     // Every length comes from the file being described and is held against what the file
     // holds: the data area in the image ends at DataEnd, which must lie within the section's
