@@ -78,6 +78,14 @@ class Release(unittest.TestCase):
         self.assertIn(str(prefix / "share/tessarin/tessarin-setup.exe"), result.stderr)
         self.assertIn("--stub", result.stderr)
 
+    def test_build_tree_tool_finds_the_build_tree_stub(self):
+        if wh.NATIVE_BUILD.resolve().parent != wh.BUILD.resolve().parent:
+            self.skipTest("the native and the cross tree are not siblings")
+        out = self.work / "build-tree-demo.exe"
+        result = run_tool(wh.NATIVE_BUILD / "tessarin-build", DEMO, "-o", out, cwd=self.work)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.check_demo_installer(out, wh.BUILD / "tessarin-setup.exe")
+
     def test_dist_writes_a_linux_archive_and_a_windows_zip(self):
         dist = self.work / "dist"
         make("dist", "DIST=" + str(dist))
