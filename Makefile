@@ -100,3 +100,63 @@ format-check:
 	@clang-format --dry-run --Werror $(FORMAT_SOURCES) 2>$(BUILD)/format.log || { \
 	    grep -E '^[^ ].*: (warning|error):' $(BUILD)/format.log | cut -d: -f1 | sort -u | \
 	    sed 's/^/not formatted: /'; echo "run 'make format'"; exit 1; }
+
+# ---- Publishing the build tool ------------------------------------------------------------
+# make install [PREFIX=/usr/local] [DESTDIR=]
+#     PREFIX/bin/tessarin-build, the installer stub in PREFIX/share/tessarin (where the tool
+#     finds it without --stub), MANIFEST.md and MESSAGES.md in PREFIX/share/doc/tessarin.
+# make dist [DIST=build/dist]
+#     tessarin-build-VERSION-linux-x86_64.tar.gz: the installed layout under one folder, with
+#     the demo product in share/tessarin/examples/demo;
+#     tessarin-build-VERSION-windows.zip: tessarin-build.exe, the stub and the references in one
+#     folder (the tool finds a stub beside itself).
+# The tool comes from a release tree of its own (optimised, without sanitizers).
+PREFIX ?= /usr/local
+RELEASE := $(BUILD)/release
+DIST ?= $(BUILD)/dist
+VERSION := $(shell sed -n 's/.*kBuilderVersion = "\(.*\)";/\1/p' setup/payload_format.h)
+REFERENCES := tools/build/MANIFEST.md tools/build/MESSAGES.md
+LINUX_DIST := tessarin-build-$(VERSION)-linux-$(shell uname -m)
+WINDOWS_DIST := tessarin-build-$(VERSION)-windows
+MINGW_STRIP ?= i686-w64-mingw32-strip
+
+.PHONY: release-tool release-windows install dist
+
+$(RELEASE)/build.ninja:
+	@cmake -S . -B $(RELEASE) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DTESSARIN_SANITIZE=OFF \
+	    >/dev/null
+
+release-tool: $(RELEASE)/build.ninja
+	@cmake --build $(RELEASE) -j $(JOBS) --target tessarin-build
+
+# The stub and the Windows build of the tool, from the cross tree.
+release-windows: $(CROSS)/build.ninja
+	@cmake --build $(CROSS) -j $(JOBS) --target tessarin-setup tessarin-build
+
+install: release-tool release-windows
+	@install -D -s -m 755 $(RELEASE)/tessarin-build $(DESTDIR)$(PREFIX)/bin/tessarin-build
+	@install -D -m 644 $(CROSS)/tessarin-setup.exe \
+	    $(DESTDIR)$(PREFIX)/share/tessarin/tessarin-setup.exe
+	@install -d $(DESTDIR)$(PREFIX)/share/doc/tessarin
+	@install -m 644 $(REFERENCES) $(DESTDIR)$(PREFIX)/share/doc/tessarin/
+	@echo "tessarin-build $(VERSION) installed in $(DESTDIR)$(PREFIX)"
+
+dist: release-tool release-windows
+	@rm -rf $(DIST)/stage && mkdir -p $(DIST)/stage/$(WINDOWS_DIST)
+	@$(MAKE) --no-print-directory install PREFIX=$(abspath $(DIST)/stage/$(LINUX_DIST)) \
+	    DESTDIR= >/dev/null
+	@mkdir -p $(DIST)/stage/$(LINUX_DIST)/share/tessarin/examples
+	@cp -r examples/demo $(DIST)/stage/$(LINUX_DIST)/share/tessarin/examples/
+	@install -m 644 $(CROSS)/tessarin-setup.exe $(REFERENCES) $(DIST)/stage/$(WINDOWS_DIST)/
+	@$(MINGW_STRIP) -o $(DIST)/stage/$(WINDOWS_DIST)/tessarin-build.exe \
+	    $(CROSS)/tessarin-build.exe
+	@python3 -c 'import shutil, sys; \
+	    shutil.make_archive(sys.argv[1] + "/" + sys.argv[3], "gztar", sys.argv[2], sys.argv[3]); \
+	    shutil.make_archive(sys.argv[1] + "/" + sys.argv[4], "zip", sys.argv[2], sys.argv[4])' \
+	    $(DIST) $(DIST)/stage $(LINUX_DIST) $(WINDOWS_DIST)
+	@rm -rf $(DIST)/stage
+	@echo "$(DIST)/$(LINUX_DIST).tar.gz"
+	@echo "$(DIST)/$(WINDOWS_DIST).zip"
+
+# The release tool is built before the tests, one of which installs it.
+test: release-tool

@@ -1,15 +1,15 @@
 // tessarin-build: packs a product into the installer stub, and describes built installers.
 //
 //   tessarin-build MANIFEST.toml -o OUT.exe [--stub STUB.exe]
-//   tessarin-build --stub STUB.exe --script SCRIPT.bin [--file PATH[=NAME]]... -o OUT.exe
+//   tessarin-build [--stub STUB.exe] --script SCRIPT.bin [--file PATH[=NAME]]... -o OUT.exe
 //                  [--block-size N] [--cipher] [--key HEX16] [--external-data]
 //                  [--image-check] [--stored-blocks] [--cut-section]
 //   tessarin-build --dump INSTALLER.exe
 //   tessarin-build --uninstaller-image INSTALLER.exe OUT.exe
 //
 // With a manifest the tool writes the install script and the file records itself. The stub is
-// taken from --stub, else from the manifest's "stub", else from TESSARIN_STUB, else
-// "tessarin-setup.exe" beside this program.
+// taken from --stub, else from the manifest's "stub", else from TESSARIN_STUB, else from where
+// an installation or the build tree keeps it (tools/build/stub_location.h).
 //
 // Without a manifest the script is given as the bytes of a finished install script; the flags
 // that the script itself carries (compressed blocks, image check, external data) must be given to
@@ -25,16 +25,17 @@
 #include <string>
 #include <vector>
 
+#include "tools/build/file_argument.h"
 #include "tools/build/manifest.h"
 #include "tools/build/payload_dump.h"
 #include "tools/build/payload_writer.h"
 #include "tools/build/script_writer.h"
 #include "tools/build/stub_kind.h"
+#include "tools/build/stub_location.h"
 
 namespace {
 
 using tessarin::String;
-using tessarin::build::FileEntry;
 using tessarin::build::PayloadSpec;
 
 std::vector<uint8_t> readFile(const std::string& path) {
@@ -56,7 +57,8 @@ int usage(const char* error) {
         stderr,
         "tessarin-build: %s\n"
         "usage: tessarin-build MANIFEST.toml -o OUT.exe [--stub STUB.exe]\n"
-        "       tessarin-build --stub STUB.exe --script SCRIPT [--file PATH[=NAME]]... -o OUT.exe\n"
+        "       tessarin-build [--stub STUB.exe] --script SCRIPT [--file PATH[=NAME]]... -o "
+        "OUT.exe\n"
         "                      [--block-size N] [--cipher] [--key HEX16] [--external-data]\n"
         "                      [--image-check] [--stored-blocks] [--cut-section]\n"
         "       tessarin-build --dump INSTALLER.exe\n"
@@ -77,20 +79,6 @@ std::array<uint8_t, 8> parseKey(const std::string& hex) {
     return key;
 }
 
-FileEntry fileEntry(const std::string& argument) {
-    size_t eq = argument.find('=');
-    std::string path = argument.substr(0, eq);
-    std::string name =
-        eq == std::string::npos ? path.substr(path.find_last_of('/') + 1) : argument.substr(eq + 1);
-    if (name.empty()) throw std::runtime_error("--file " + argument + ": empty name");
-    std::vector<uint8_t> bytes = readFile(path);
-    FileEntry f;
-    f.name = String(name.c_str());
-    f.targetPath = String(std::u16string(name.begin(), name.end()).c_str());
-    f.data.assign(reinterpret_cast<const char*>(bytes.data()), static_cast<int32_t>(bytes.size()));
-    return f;
-}
-
 namespace fs = std::filesystem;
 
 // Builds the installer and says which stub it carries, so that an installer built on the 64-bit
@@ -103,9 +91,21 @@ void pack(const std::string& stubPath, const PayloadSpec& spec, const std::strin
                 stubPath.c_str(), kind.description, kind.format, kind.machineName);
 }
 
+// The running program's own file, which argv[0] names only when it was started by path.
+fs::path programPath(const char* argv0) {
+#ifdef _WIN32
+    if (_pgmptr && *_pgmptr) return fs::path(_pgmptr);
+#else
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self;
+#endif
+    return fs::path(argv0);
+}
+
 fs::path defaultStub(const char* argv0) {
     if (const char* env = std::getenv("TESSARIN_STUB"); env && *env) return env;
-    return fs::path(argv0).parent_path() / "tessarin-setup.exe";
+    return tessarin::build::findStub(programPath(argv0));
 }
 
 int buildFromManifest(const std::string& manifestPath, std::string stub, const std::string& output,
@@ -147,7 +147,7 @@ int run(int argc, char** argv) {
         else if (a == "--script")
             script = value(i);
         else if (a == "--file")
-            spec.files.push_back(fileEntry(value(i)));
+            spec.files.push_back(tessarin::build::fileFromArgument(value(i)));
         else if (a == "-o" || a == "--output")
             output = value(i);
         else if (a == "--block-size") {
@@ -179,8 +179,8 @@ int run(int argc, char** argv) {
             return usage("a manifest replaces --script and --file");
         return buildFromManifest(manifest, stub, output, argv[0]);
     }
-    if (stub.empty() || script.empty() || output.empty())
-        return usage("--stub, --script and -o are required");
+    if (script.empty() || output.empty()) return usage("--script and -o are required");
+    if (stub.empty()) stub = defaultStub(argv[0]).string();
     std::vector<uint8_t> scriptBytes = readFile(script);
     spec.script.assign(reinterpret_cast<const char*>(scriptBytes.data()),
                        static_cast<int32_t>(scriptBytes.size()));

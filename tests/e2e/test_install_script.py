@@ -48,11 +48,12 @@ class InstallScripts(unittest.TestCase):
     def test_corruption_after_the_script_uses_its_message_13(self):
         # The image check runs when the uninstaller image is built, after the script has been
         # read; a changed byte in the header padding fails it (code 40) without disturbing the
-        # loader. The script's message 13 is the text, and only its %d is filled in.
+        # loader. The script's message 13 is the format: its %d takes the code and "%%" is a
+        # percent sign (tessarin-build refuses other conversions in it).
         path = self.build("checked.exe", '[product]\nname = "Checked"\n'
                           '[options]\ncheck-image = true\nbackground = false\n'
                           '[[languages]]\nname = "English"\n'
-                          'messages = { 13 = "Setup is damaged (code %d) %s" }\n'
+                          'messages = { 13 = "Setup is damaged (code %d, 100%%)" }\n'
                           '[[files]]\nsource = "files"\n')
         data = bytearray(path.read_bytes())
         pe = struct.unpack_from("<I", data, 0x3C)[0]
@@ -64,7 +65,7 @@ class InstallScripts(unittest.TestCase):
         self.assertEqual(self.run_installer(path, "/silent").wait(), 1)
         process = self.run_installer(damaged)
         window = wh.read_window(process.pid)
-        self.assertEqual(wh.message_box_text(window), "Setup is damaged (code 40) %s")
+        self.assertEqual(wh.message_box_text(window), "Setup is damaged (code 40, 100%)")
         wh.press(process.pid, "OK")
         self.assertEqual(process.wait(), 1)
 

@@ -414,6 +414,17 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
         {"not western", "[product]\nname = \"X\"\nversion = \"1.0 \xCE\xB1\"\n",
          "product.version: holds characters outside the Western (1252) code page"},
         {"table as value", "product = \"X\"\n", "product: expected a table, found a string"},
+        // A zero character would cut a zero-terminated script text short.
+        {"zero in a text", "[product]\nname = \"X\"\nstart-menu-folder = \"a\\u0000b\"\n",
+         "product.start-menu-folder: holds a zero character"},
+        {"zero in a list", "firewall = [\"ok\", \"a\\u0000\"]\n[product]\nname = \"X\"\n",
+         "firewall[1]: holds a zero character"},
+        {"zero in a message",
+         "[product]\nname = \"X\"\n[[languages]]\nname = \"E\"\nmessages = { 0 = \"\\u0000\" }\n",
+         "languages[0].messages.0: holds a zero character"},
+        {"overwrite never",
+         "[product]\nname = \"X\"\n[[files]]\nsource = \"f\"\noverwrite = \"never\"\n",
+         "files[0].overwrite: \"never\" is not a mode: \"skip\" leaves these files out"},
     };
     for (const Case& c : cases) {
         ProductFolder p;
@@ -429,6 +440,92 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
             EXPECT_EQ(message.substr(prefix.size(), std::strlen(c.expected)), c.expected)
                 << c.label << ": " << message;
         }
+    }
+}
+
+// A message whose default is a printf format is filled with the default's arguments: an
+// override must keep its conversions in count, order and type.
+TEST(Manifest, MessageOverridesKeepTheirFormatsConversions) {
+    struct Case {
+        const char* messages;
+        const char* expected;  // after "<file>: "; null: accepted
+    } cases[] = {
+        {"19 = \"%-10s frei auf %c: (%s, 100%%)\"", nullptr},
+        {"13 = \"Kaputt (%d).\"", nullptr},
+        {"21 = \"50% Fehler %s\"", nullptr},  // not a format: shown as it is
+        {"19 = \"%s %s %s\"",
+         "languages[1].messages.19: language \"Deutsch\", message 19: conversion 2 is \"%s\" "
+         "where the default has \"%c\" (the default's conversions, in order: %s %c %s;"},
+        {"12 = \"Fehlt: %s %s\"",
+         "languages[1].messages.12: language \"Deutsch\", message 12: conversion 2 \"%s\" is one "
+         "more than the format takes"},
+        {"10 = \"Fehler\"",
+         "languages[1].messages.10: language \"Deutsch\", message 10: conversion 1 (%s) is "
+         "missing"},
+        {"13 = \"Fehler %n\"",
+         "languages[1].messages.13: language \"Deutsch\", message 13: "
+         "conversion 1 is \"%n\" where the default has \"%d\""},
+        {"16 = \"Laufwerk %*c\"", "message 16: conversion 1 is \"%*c\" where"},
+        {"112 = \"%2$s %1$s\"", "message 112: conversion 1 is \"%2$s\" where"},
+        {"18 = \"50% of %s\"", "message 18: conversion 1 is \"% o\" where the default has"},
+    };
+    for (const Case& c : cases) {
+        ProductFolder p;
+        fs::path file =
+            p.manifest(std::string("[product]\nname = \"X\"\n[[languages]]\nname = \"English\"\n"
+                                   "[[languages]]\nname = \"Deutsch\"\nmessages = { ") +
+                       c.messages + " }\n");
+        try {
+            build::Manifest m = build::readManifest(file);
+            EXPECT_EQ(c.expected, nullptr) << c.messages << ": accepted";
+        } catch (const ManifestError& e) {
+            std::string message = e.what();
+            if (!c.expected) {
+                ADD_FAILURE() << message;
+                continue;
+            }
+            EXPECT_NE(message.find(file.string() + ": "), std::string::npos) << message;
+            EXPECT_NE(message.find(c.expected), std::string::npos) << message;
+        }
+    }
+}
+
+// Overwrite modes are named for what they do; mode 1 leaves the files out altogether.
+TEST(Manifest, OverwriteModesByName) {
+    const std::pair<const char*, int32_t> cases[] = {
+        {"always", 0}, {"skip", 1}, {"if-exists", 2}, {"if-missing", 3}, {"unless-newer", 4}};
+    for (const auto& [name, mode] : cases) {
+        ProductFolder p;
+        p.write("f/a.txt", "a");
+        build::Manifest m = build::readManifest(p.manifest(
+            std::string("[product]\nname = \"X\"\n[[files]]\nsource = \"f\"\noverwrite = \"") +
+            name + "\"\n"));
+        ASSERT_EQ(m.payload.files.size(), 1u);
+        EXPECT_EQ((m.payload.files[0].options >> 2) & 7, mode) << name;
+    }
+}
+
+// Two sets may not install the same name; names differ by ASCII case only when their other
+// characters, non-ASCII ones included, are the same bytes.
+TEST(Manifest, DuplicateNamesFoldOnlyAsciiCase) {
+    const std::pair<const char*, bool> cases[] = {
+        {"README.txt", true}, {"\xC3\x84rger.txt", false}, {"\xC3\xA4RGER.TXT", true}};
+    for (const auto& [second, refused] : cases) {
+        ProductFolder p;
+        p.write("one/\xC3\xA4rger.txt", "1");
+        p.write("one/readme.txt", "1");
+        p.write(std::string("two/") + second, "2");
+        fs::path file = p.manifest(
+            "[product]\nname = \"X\"\n[[files]]\nsource = \"one\"\n[[files]]\nsource = \"two\"\n");
+        bool threw = false;
+        try {
+            build::readManifest(file);
+        } catch (const ManifestError& e) {
+            threw = true;
+            EXPECT_NE(std::string(e.what()).find("files[1].source: "), std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(threw, refused) << second;
     }
 }
 

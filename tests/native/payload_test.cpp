@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pe_sample.h"
 #include "setup/payload_format.h"
 #include "setup/payload_reader.h"
 #include "setup/payload_section.h"
@@ -18,48 +19,10 @@
 namespace tessarin {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-uint32_t get32(const Bytes& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
-void set32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
-
-// A small image with three sections, laid out as a linker would: PE32 for i386 (the product's
-// stub) or PE32+ for x86-64, whose optional header is 16 bytes longer.
-Bytes fakeStub(bool pe32Plus = false) {
-    Bytes b(0x400 + 3 * 0x200, 0);
-    b[0] = 'M';
-    b[1] = 'Z';
-    set32(b, 60, 0x80);
-    std::memcpy(&b[0x80], "PE\0\0", 4);
-    b[0x84] = pe32Plus ? 0x64 : 0x4c;
-    b[0x85] = pe32Plus ? 0x86 : 0x01;
-    b[0x86] = 3;
-    const size_t optSize = pe32Plus ? 240 : 224;
-    b[0x94] = uint8_t(optSize);
-    size_t opt = 0x98;
-    b[opt] = 0x0b;
-    b[opt + 1] = pe32Plus ? 0x02 : 0x01;
-    set32(b, opt + 32, 0x1000);  // section alignment
-    set32(b, opt + 36, 0x200);   // file alignment
-    set32(b, opt + 56, 0x4000);  // size of image
-    set32(b, opt + 60, 0x400);   // size of headers
-    const char* names[] = {".text", ".data", ".rsrc"};
-    for (uint32_t i = 0; i < 3; ++i) {
-        size_t e = opt + optSize + i * 40;
-        std::memcpy(&b[e], names[i], std::strlen(names[i]));
-        set32(b, e + 8, 0x200);
-        set32(b, e + 12, 0x1000 * (i + 1));
-        set32(b, e + 16, 0x200);
-        set32(b, e + 20, 0x400 + 0x200 * i);
-        for (size_t k = 0; k < 0x200; ++k) b[0x400 + 0x200 * i + k] = uint8_t(i * 31 + k);
-    }
-    return b;
-}
+using testing::Bytes;
+using testing::fakeStub;
+using testing::get32;
+using testing::set32;
 
 String bytesOf(const std::string& s) {
     return String(s.data(), static_cast<int32_t>(s.size()));
@@ -431,6 +394,88 @@ TEST(Payload, StubsThatCannotTakeASectionAreRefused) {
     EXPECT_THROW(build::buildInstaller(notPe, spec), std::runtime_error);
     Bytes installer = build::buildInstaller(fakeStub(), spec);
     EXPECT_THROW(build::buildInstaller(installer, spec), std::runtime_error);  // already has one
+}
+
+// With external data the data area is read from the file, and still the uninstaller image (the
+// file without its section) is the stub alone: no product data travels into the uninstaller
+// copy or into the space estimate.
+TEST(Payload, ExternalDataStaysOutOfTheUninstallerImage) {
+    Bytes stub = fakeStub();
+    build::PayloadSpec spec;
+    spec.script = bytesOf("script");
+    spec.externalData = true;
+    spec.productFlags2 = kFlags2CutSetupSection;
+    spec.files = sampleFiles();
+    Bytes installer = build::buildInstaller(stub, spec);
+    Reader r = readInstaller(installer, true, true);
+    ASSERT_TRUE(r.result.ok()) << r.result.code;
+    ASSERT_EQ(r.records.size(), spec.files.size());
+    EXPECT_TRUE(r.records[2].data == spec.files[2].data);
+
+    SetupSection s = locateSetupSection(installer.data(), installer.size());
+    // The loader maps the header and the script only.
+    EXPECT_EQ(s.mappedSize(), r.header.dataOffset);
+    SectionPlace place{s.rawOffset, s.rawSize, s.tableEntryOffset};
+    String image;
+    ASSERT_EQ(prepareUninstallerImage(installer.data(), installer.size(), place,
+                                      r.header.ImageCheck, true, true, image),
+              kCodeOk);
+    ASSERT_EQ(size_t(image.length()), stub.size());
+    EXPECT_EQ(std::memcmp(image.c_str(), stub.data(), stub.size()), 0);
+}
+
+// The installer reads the packed script's length, DataEnd and DataSize as signed 32-bit values
+// and takes a packed script of at most 0x31FFFFF bytes; beyond that the build is refused,
+// saying what is too large and the limit.
+TEST(Payload, SizesTheInstallerCannotReadAreRefusedAtBuildTime) {
+    struct Case {
+        uint64_t script, offset, area;
+        const char* error;  // null: accepted
+    };
+    const Case cases[] = {
+        {0x31FFFFF, 0x3200100, 0x7FFFFFFF - 0x3200100, nullptr},
+        {0x3200000, 0x3200100, 0,
+         "packed install script is 52428800 bytes; the installer takes "
+         "at most 52428799 bytes"},
+        {100, 200, 0x80000000,
+         "data area (the product's files, compressed) is 2147483648 bytes; "
+         "the installer takes at most 2147483647 bytes"},
+        {100, 200, 0x7FFFFFFF - 199,
+         "payload (header, install script and data area) is "
+         "2147483648 bytes; the installer takes at most 2147483647"},
+        {100, 200, 0x100000000 + 10, "data area"},  // would wrap to 10 in 32 bits
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        try {
+            build::checkPayloadLimits(c.script, c.offset, c.area);
+        } catch (const std::runtime_error& e) {
+            error = e.what();
+        }
+        if (!c.error)
+            EXPECT_EQ(error, "");
+        else
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+
+    // A script that packs to more than the limit: random bytes do not compress.
+    build::PayloadSpec spec;
+    spec.level = 1;
+    std::string noise(size_t(kMaxScriptPackedSize) + 1, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = char(x >> 23);
+    }
+    spec.script = bytesOf(noise);
+    try {
+        build::buildInstaller(fakeStub(), spec);
+        ADD_FAILURE() << "an installer whose script the installer refuses was built";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("the installer takes at most 52428799 bytes"),
+                  std::string::npos)
+            << e.what();
+    }
 }
 
 TEST(Payload, ScriptCorruptionTextTakesOnlyTheCode) {

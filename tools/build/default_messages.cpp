@@ -1,6 +1,7 @@
 #include "tools/build/default_messages.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tessarin::build {
 namespace {
@@ -134,6 +135,58 @@ const char* defaultMessage(int number) {
     auto it = std::lower_bound(std::begin(kMessages), std::end(kMessages), number,
                                [](const DefaultMessage& m, int n) { return m.number < n; });
     return it != std::end(kMessages) && it->number == number ? it->text : nullptr;
+}
+
+std::vector<std::string> formatConversions(std::string_view text) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') continue;
+        size_t start = i++;
+        if (i < text.size() && text[i] == '%') continue;
+        while (i < text.size() && std::strchr("-+ #0123456789.*'$hlLqjztwI", text[i])) ++i;
+        out.emplace_back(text.substr(start, i < text.size() ? i - start + 1 : i - start));
+    }
+    return out;
+}
+
+namespace {
+
+// What a conversion takes from the argument list: "*" for a width or precision argument, the
+// length modifiers and the conversion character, and "$" for a numbered argument.
+std::string argumentType(const std::string& conversion) {
+    std::string type;
+    for (char c : conversion.substr(1))
+        if (!std::strchr("-+ #0123456789.'", c)) type += c;
+    return type;
+}
+
+std::string listed(const std::vector<std::string>& conversions) {
+    std::string out;
+    for (const std::string& c : conversions) out += (out.empty() ? "" : " ") + c;
+    return out.empty() ? "none" : out;
+}
+
+}  // namespace
+
+std::string conversionMismatch(std::string_view defaultText, std::string_view text) {
+    std::vector<std::string> expected = formatConversions(defaultText);
+    std::vector<std::string> found = formatConversions(text);
+    std::string why;
+    for (size_t i = 0; i < expected.size() || i < found.size(); ++i) {
+        std::string number = "conversion " + std::to_string(i + 1);
+        if (i >= found.size()) {
+            why = number + " (" + expected[i] + ") is missing";
+        } else if (i >= expected.size()) {
+            why = number + " \"" + found[i] + "\" is one more than the format takes";
+        } else if (argumentType(found[i]) != argumentType(expected[i])) {
+            why = number + " is \"" + found[i] + "\" where the default has \"" + expected[i] + "\"";
+        } else {
+            continue;
+        }
+        return why + " (the default's conversions, in order: " + listed(expected) +
+               "; write a literal percent sign as %%)";
+    }
+    return why;
 }
 
 }  // namespace tessarin::build

@@ -7,6 +7,9 @@
 #pragma once
 
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace tessarin::build {
 
@@ -29,5 +32,14 @@ std::span<const DefaultMessage> defaultMessages();
 // The default text of a message, or null when the number has none (numbers the installer never
 // shows, and 63 and 64, whose texts add a page only when a publisher supplies them).
 const char* defaultMessage(int number);
+
+// The printf conversions of a text in order, each as written from its "%" to its conversion
+// character; "%%" is a literal and not listed, a lone "%" at the end is listed as "%".
+std::vector<std::string> formatConversions(std::string_view text);
+
+// Why text cannot stand in for a format whose conversions are those of defaultText: a
+// conversion missing, added or of another type (flags, width and precision aside), naming the
+// first that differs. Empty when it can.
+std::string conversionMismatch(std::string_view defaultText, std::string_view text);
 
 }  // namespace tessarin::build

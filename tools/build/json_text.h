@@ -6,11 +6,14 @@
 #include <string>
 
 #include "core/convert.h"
+#include "core/platform_text.h"
 #include "core/string.h"
 
 namespace tessarin::build {
 
-inline std::string jsonString(const char* s, size_t n) {
+// JSON is UTF-8: every text is converted to UTF-8 first and then only escaped. The raw form
+// takes text that is UTF-8 already.
+inline std::string jsonUtf8Text(const char* s, size_t n) {
     std::string out = "\"";
     for (size_t i = 0; i < n; ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
@@ -28,14 +31,25 @@ inline std::string jsonString(const char* s, size_t n) {
     return out + "\"";
 }
 
-inline std::string jsonString(const String& s) {
-    return jsonString(s.c_str(), static_cast<size_t>(s.length()));
-}
-
+// UTF-16 text; unpaired surrogates become U+FFFD.
 inline std::string jsonWide(const String& wide) {
     String utf8;
-    toNarrow(wide.w_str(), wide.wideLength(), utf8, 65001);
-    return jsonString(utf8);
+    toNarrow(wide.w_str(), wide.wideLength(), utf8, kCodePageUtf8);
+    return jsonUtf8Text(utf8.c_str(), static_cast<size_t>(utf8.length()));
+}
+
+// 8-bit text as the build tool writes it: Western (1252).
+inline std::string jsonAnsi(const String& text) {
+    String wide;
+    toWide(text.c_str(), text.length(), wide, 1252);
+    return jsonWide(wide);
+}
+
+// 8-bit text that holds UTF-8; invalid sequences become U+FFFD.
+inline std::string jsonUtf8(const String& text) {
+    String wide;
+    toWide(text.c_str(), text.length(), wide, kCodePageUtf8);
+    return jsonWide(wide);
 }
 
 // Names stored in the narrow path form are shown as the text they stand for.

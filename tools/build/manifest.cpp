@@ -339,6 +339,19 @@ void readOptions(Section s, InstallScript& script, PayloadSpec& payload) {
 
 // ---- Languages and messages -----------------------------------------------------------
 
+// The installer fills a message whose default is a printf format with the default's
+// arguments; a text with other conversions would format garbage or read arguments that are not
+// there. Texts shown as they are (no conversions in the default) are not checked.
+void checkFormat(Section& m, const std::string& key, const std::string& language, int number,
+                 const std::string& text) {
+    const char* fallback = defaultMessage(number);
+    if (!fallback || formatConversions(fallback).empty()) return;
+    std::string why = conversionMismatch(fallback, text);
+    if (!why.empty())
+        m.fail(key,
+               "language \"" + language + "\", message " + std::to_string(number) + ": " + why);
+}
+
 void readLanguages(Section& root, InstallScript& script) {
     std::vector<Section> languages = root.tables("languages");
     struct Language {
@@ -349,7 +362,8 @@ void readLanguages(Section& root, InstallScript& script) {
     int highest = kHighestMessageNumber;
     for (Section& s : languages) {
         Language l;
-        l.name = s.wide("name");
+        std::string languageName = s.text("name");
+        l.name = utf16(languageName);
         if (l.name.empty()) s.fail("name", "missing (required)");
         Section m = s.table("messages");
         if (m.raw()) {
@@ -362,7 +376,9 @@ void readLanguages(Section& root, InstallScript& script) {
                 }
                 if (!v.is_string())
                     m.fail(key, std::string("expected a string, found ") + Section::typeName(v));
-                l.texts[static_cast<int>(n)] = utf16(v.as_string()->get());
+                const std::string& text = m.checkedText(key, v.as_string()->get());
+                checkFormat(m, key, languageName, static_cast<int>(n), text);
+                l.texts[static_cast<int>(n)] = utf16(text);
                 m.get(key);
                 highest = std::max(highest, static_cast<int>(n));
             }

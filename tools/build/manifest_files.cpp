@@ -7,6 +7,7 @@
 #include <ctime>
 #include <map>
 
+#include "core/chars.h"
 #include "core/date_time.h"
 #include "tools/build/manifest_section.h"
 
@@ -144,9 +145,17 @@ FileEntry commonRecord(Section& s) {
                                             {"applet", 12}},
                                            0, 12));
     if (f.kind == 2 || f.kind == 3) s.fail("kind", "2 and 3 are not file kinds");
+    // Mode 1 leaves the files out of the installation altogether; "never" read as "never
+    // overwrite", so it is refused with the names that say what each mode does.
+    const toml::node* mode = s.get("overwrite");
+    if (mode && mode->is_string() && mode->as_string()->get() == "never") {
+        s.fail("overwrite",
+               "\"never\" is not a mode: \"skip\" leaves these files out of the installation "
+               "altogether, \"if-missing\" installs each only where no file of its name exists");
+    }
     int32_t overwrite = static_cast<int32_t>(s.choice(
         "overwrite", 0,
-        {{"always", 0}, {"never", 1}, {"if-exists", 2}, {"if-missing", 3}, {"unless-newer", 4}}, 0,
+        {{"always", 0}, {"skip", 1}, {"if-exists", 2}, {"if-missing", 3}, {"unless-newer", 4}}, 0,
         7));
     f.options = overwrite << 2;
     if (s.flag("desktop-shortcut", false)) f.options |= kDesktopShortcut;
@@ -201,7 +210,9 @@ std::vector<FileEntry> readFileSets(Section& top) {
         for (const std::string& relative : picked) {
             FileEntry f = recordFor(s, set, relative, common);
             std::string key = f.name.c_str();
-            std::transform(key.begin(), key.end(), key.begin(), ::tolower);
+            std::transform(key.begin(), key.end(), key.begin(), [](char c) {
+                return static_cast<char>(toLowerAscii(static_cast<unsigned char>(c)));
+            });
             key = std::to_string(f.kind) + ":" + (f.targetPath.empty() ? key : "");
             if (f.targetPath.empty() && owners.count(key)) {
                 s.fail("source", "\"" + relative + "\" is already installed by " + owners[key]);

@@ -60,7 +60,13 @@ class Section {
         const toml::node* n = get(key);
         if (!n) return fallback;
         if (!n->is_string()) fail(key, std::string("expected a string, found ") + typeName(*n));
-        return n->as_string()->get();
+        return checkedText(key, n->as_string()->get());
+    }
+    // The script keeps most texts zero-terminated; a zero character would cut them short, so
+    // no text of the manifest may hold one.
+    const std::string& checkedText(const std::string& key, const std::string& value) const {
+        if (value.find('\0') != std::string::npos) fail(key, "holds a zero character (\\u0000)");
+        return value;
     }
     std::string requiredText(const std::string& key) {
         if (!has(key)) fail(key, "missing (required)");
@@ -122,7 +128,7 @@ class Section {
                 fail(key + "[" + std::to_string(i) + "]",
                      std::string("expected a string, found ") + typeName(e));
             }
-            out.push_back(e.as_string()->get());
+            out.push_back(checkedText(key + "[" + std::to_string(i) + "]", e.as_string()->get()));
             ++i;
         }
         return out;

@@ -18,6 +18,13 @@ namespace {
                              std::to_string(code));
 }
 
+// A record's label is UTF-8 for shortcut records (kind 5, or shortcut options) and control-panel
+// applets, and 8-bit text otherwise (a version, a font's name).
+std::string jsonLabel(const FileRecord& f) {
+    bool utf8 = f.kind == 5 || f.kind == 12 || (f.options & 0x3) != 0;
+    return utf8 ? jsonUtf8(f.label) : jsonAnsi(f.label);
+}
+
 }  // namespace
 
 std::string dumpInstaller(const std::vector<uint8_t>& file) {
@@ -43,12 +50,29 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
     std::string scriptText = scriptCode == 0 ? scriptJson(read) : "null";
 
     // The data area lies in the section, or, with external data, runs from the end of the
-    // script to the end of the file.
+    // script to the end of the file. Without a readable script: external data is what the
+    // loader does not map (the section's virtual size ends at the data area), or what DataEnd
+    // does not describe.
     bool external = scriptCode == 0 ? read.ExternalData != 0
-                                    : uint64_t(h.DataEnd) > size ||
+                                    : (section.mappedSize() == h.dataOffset && h.DataSize > 0) ||
+                                          uint64_t(h.DataEnd) > size ||
                                           int64_t(h.DataEnd) - int64_t(h.dataOffset) != h.DataSize;
+    // Every length comes from the file being described and is held against what the file
+    // holds: the data area in the image ends at DataEnd, which must lie within the section's
+    // bytes that the file carries.
     const uint8_t* area = base + h.dataOffset;
-    size_t areaSize = external ? available - h.dataOffset : static_cast<size_t>(h.DataSize);
+    size_t areaSize;
+    if (external) {
+        areaSize = available - h.dataOffset;
+    } else {
+        if (size_t(h.DataEnd) < h.dataOffset) corrupt(kCodeDataLength, "DataEnd");
+        if (size_t(h.DataEnd) > size) {
+            throw std::runtime_error("truncated installer: the data area ends at byte " +
+                                     std::to_string(h.DataEnd) + " of the section, but the file " +
+                                     "holds only " + std::to_string(size) + " bytes of it");
+        }
+        areaSize = size_t(h.DataEnd) - h.dataOffset;
+    }
     // Blocks are zlib streams when the first block starts with a zlib header (after the
     // cipher, which the reader undoes itself); try compressed first, then stored.
     DataArea data;
@@ -76,10 +100,9 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
                        ",\"kind\":" + std::to_string(f.kind) +
                        ",\"options\":" + std::to_string(f.options) +
                        ",\"attributes\":" + std::to_string(f.attributes) +
-                       ",\"label\":" + jsonString(f.label) +
-                       ",\"arguments\":" + jsonString(f.arguments) +
+                       ",\"label\":" + jsonLabel(f) + ",\"arguments\":" + jsonAnsi(f.arguments) +
                        ",\"target\":" + jsonWide(f.targetPath) +
-                       ",\"auxiliary\":" + jsonString(f.auxiliary) +
+                       ",\"auxiliary\":" + jsonPath(f.auxiliary) +
                        ",\"size\":" + std::to_string(f.data.length()) +
                        ",\"checksum\":" + hex32(f.dataCheck) + "}";
         }
@@ -87,7 +110,7 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
     }
     std::string out =
         "{\n  \"stub\":" + stubJson(stubKind(file.data(), file.size())) +
-        ",\n  \"builderVersion\":" + jsonString(h.BuilderVersion) +
+        ",\n  \"builderVersion\":" + jsonAnsi(h.BuilderVersion) +
         ",\n  \"productFlags2\":" + hex32(h.ProductFlags2) +
         ",\n  \"enciphered\":" + ((h.ProductFlags2 & kFlags2Enciphered) ? "true" : "false") +
         ",\n  \"scriptPackedSize\":" + std::to_string(h.ScriptPackedSize) +

@@ -141,7 +141,33 @@ PeLayout readPe(const Bytes& stub) {
     return l;
 }
 
+std::string byteCount(uint64_t bytes) {
+    return std::to_string(bytes) + " bytes";
+}
+
 }  // namespace
+
+void checkPayloadLimits(uint64_t packedScript, uint64_t dataOffset, uint64_t dataArea) {
+    constexpr uint64_t kMaxInt32 = 0x7FFFFFFF;
+    if (packedScript > uint64_t(kMaxScriptPackedSize)) {
+        throw std::runtime_error("the packed install script is " + byteCount(packedScript) +
+                                 "; the installer takes at most " +
+                                 byteCount(kMaxScriptPackedSize) +
+                                 " (0x31FFFFF): licence and readme texts, pictures, sounds and "
+                                 "icons make up most of it");
+    }
+    if (dataArea > kMaxInt32) {
+        throw std::runtime_error("the data area (the product's files, compressed) is " +
+                                 byteCount(dataArea) + "; the installer takes at most " +
+                                 byteCount(kMaxInt32) + " (2 GiB - 1)");
+    }
+    if (dataOffset + dataArea > kMaxInt32) {
+        throw std::runtime_error("the payload (header, install script and data area) is " +
+                                 byteCount(dataOffset + dataArea) +
+                                 "; the installer takes at most " + byteCount(kMaxInt32) +
+                                 " (2 GiB - 1)");
+    }
+}
 
 std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const PayloadSpec& spec) {
     PeLayout pe = readPe(stub);
@@ -158,7 +184,15 @@ std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const Payl
 
     // Data area.
     BlockWriter blocks(spec, key.data());
-    for (const FileEntry& f : spec.files) blocks.addRecord(fileRecord(f));
+    for (const FileEntry& f : spec.files) {
+        if (f.data.length() > kMaxStoredFileSize) {
+            throw std::runtime_error("file \"" + std::string(f.name.c_str()) + "\" is " +
+                                     byteCount(uint64_t(f.data.length())) +
+                                     "; the installer takes at most " +
+                                     byteCount(kMaxStoredFileSize) + " (1 GiB) per file");
+        }
+        blocks.addRecord(fileRecord(f));
+    }
     Bytes area = blocks.finish();
 
     // Packed script: zlib, then masked with its checksum or enciphered.
@@ -174,22 +208,22 @@ std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const Payl
         maskScript(reinterpret_cast<uint8_t*>(packed.data()), static_cast<size_t>(packed.length()),
                    scriptCheck);
 
-    // With external data the section ends where the data area begins, and the data area
-    // follows it in the file, past what the loader maps. The section's raw size is a multiple
-    // of the section alignment too, so that cutting it out again (the uninstaller image)
-    // restores the stub's image size exactly; a short data area is padded to reach it (bytes
-    // past the last record are never read).
+    // The section's raw bytes run to the end of the data area, also with external data: the
+    // uninstaller image keeps what follows the section, so data placed after it would travel
+    // into every uninstaller copy. With external data the section's virtual size covers only
+    // the header and the script (the loader maps no more), and the data area is padded to the
+    // end of the section, because the installer takes it as running to the end of the file
+    // (bytes past the last record are never read). The raw size is a multiple of the section
+    // alignment too, so that cutting the section out again (the uninstaller image) restores
+    // the stub's image size exactly.
     uint32_t unit = std::max(pe.fileAlignment, pe.sectionAlignment);
     size_t headerLength = 4 + std::strlen(kBuilderVersion) + 1 + 4 * 8 + 4 * spec.files.size() +
                           (spec.encipher ? 8 : 0);
     size_t dataOffset = headerLength + static_cast<size_t>(packed.length());
-    uint32_t rawSize;
-    if (spec.externalData) {
-        rawSize = alignUp(static_cast<uint32_t>(dataOffset), unit);
-        if (area.size() < rawSize - dataOffset) area.resize(rawSize - dataOffset, 0);
-    } else {
-        rawSize = alignUp(static_cast<uint32_t>(dataOffset + area.size()), unit);
-    }
+    uint64_t rawEnd = (uint64_t(dataOffset) + area.size() + unit - 1) / unit * unit;
+    if (spec.externalData) area.resize(static_cast<size_t>(rawEnd - dataOffset), 0);
+    checkPayloadLimits(static_cast<uint64_t>(packed.length()), dataOffset, area.size());
+    uint32_t rawSize = static_cast<uint32_t>(rawEnd);
 
     uint32_t flags2 = spec.productFlags2 | (spec.encipher ? kFlags2Enciphered : 0);
     Bytes section;
@@ -219,7 +253,7 @@ std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const Payl
     uint32_t entry = pe.table + pe.sections * 40;
     std::memset(&out[entry], 0, 40);
     std::memcpy(&out[entry], kSetupSectionName, 6);
-    set32(out, entry + 8, spec.externalData ? rawSize : static_cast<uint32_t>(section.size()));
+    set32(out, entry + 8, static_cast<uint32_t>(spec.externalData ? dataOffset : section.size()));
     set32(out, entry + 12, virtualAddress);
     set32(out, entry + 16, rawSize);
     set32(out, entry + 20, rawOffset);

@@ -15,7 +15,7 @@ struct FileEntry {
     String name;  // 8-bit, narrow path form
     int32_t kind = 0;
     int32_t options = 0;
-    int32_t attributes = 0;
+    int32_t attributes = -1;  // -1: the installer leaves the attributes as written
     uint8_t date[24] = {};
     String label;
     String shortcutIcon;  // written only when options has bit 0x1 or 0x2
@@ -40,7 +40,14 @@ struct PayloadSpec {
 };
 
 // Builds the installer: the stub with ".setup" added. Throws std::runtime_error with a
-// readable reason when the stub is not a usable PE image.
+// readable reason when the stub is not a usable PE image or the payload exceeds what the
+// installer reads (checkPayloadLimits).
 std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const PayloadSpec& spec);
+
+// The installer reads the packed script's length, DataEnd and DataSize as signed 32-bit values
+// and refuses a packed script above kMaxScriptPackedSize; a payload beyond these limits would
+// build and then fail at install time. Throws std::runtime_error saying what is too large and
+// the limit. dataOffset is the length of the header and the packed script.
+void checkPayloadLimits(uint64_t packedScript, uint64_t dataOffset, uint64_t dataArea);
 
 }  // namespace tessarin::build

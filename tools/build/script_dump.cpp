@@ -61,7 +61,7 @@ class Object {
         return *this;
     }
     Object& wide(const char* name, const String& v) { return field(name, jsonWide(v)); }
-    Object& narrow(const char* name, const String& v) { return field(name, jsonString(v)); }
+    Object& narrow(const char* name, const String& v) { return field(name, jsonAnsi(v)); }
     Object& path(const char* name, const String& v) { return field(name, jsonPath(v)); }
     Object& integer(const char* name, int64_t v) { return field(name, std::to_string(v)); }
     Object& size(const char* name, const String& v) { return integer(name, v.length()); }

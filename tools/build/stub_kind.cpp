@@ -51,7 +51,7 @@ StubKind stubKind(const uint8_t* file, size_t size) {
 }
 
 std::string stubJson(const StubKind& kind) {
-    auto text = [](const char* s) { return jsonString(s, std::strlen(s)); };
+    auto text = [](const char* s) { return jsonUtf8Text(s, std::strlen(s)); };
     return "{\"machine\":" + text(kind.machineName) + ",\"format\":" + text(kind.format) +
            ",\"bits\":" + std::to_string(kind.bits) + ",\"description\":" + text(kind.description) +
            "}";
