@@ -169,10 +169,19 @@ void readDeletion(Parser& parser, const String& line) {
     if (!line.empty()) parser.data().restoreDeletionLine(line, deletion.kind);
 }
 
+// "~n", CR LF, the text in UTF-8, CR LF. Texts are appended with their length: a zero byte
+// read into a text is written back as it was.
+void appendText(String& body, int32_t number, const String& text) {
+    body.appendChar('~');
+    appendDecimal(body, number);
+    body.append(kLineEnd);
+    body.append(utf8Text(text));
+    body.append(kLineEnd);
+}
+
 void writeTexts(const UninstallData& data, String& body) {
-    for (int32_t number : kUninstallTextNumbers)
-        formatAppend(body, "~%d\r\n%s\r\n", number, utf8Text(data.text(number)).c_str());
-    formatAppend(body, "~999\r\n%s\r\n", utf8Text(data.banner).c_str());
+    for (int32_t number : kUninstallTextNumbers) appendText(body, number, data.text(number));
+    appendText(body, kBannerTextNumber, data.banner);
 }
 
 // A text header is "~" and a number from 1 to 1000; anything else in this section is ignored.
@@ -215,9 +224,12 @@ void readCloseRule(Parser& parser, const String& line) {
 
 void writeAssociations(const UninstallData& data, String& body) {
     for (const FileAssociation& a : data.associations) {
-        body.appendAll({a.extension.c_str(), kAssociationSeparator, a.programId.c_str(),
-                        kAssociationSeparator, a.verb.c_str(), kAssociationSeparator,
-                        a.icon.c_str(), kLineEnd});
+        for (const String* field : {&a.extension, &a.programId, &a.verb}) {
+            body.append(*field);
+            body.append(kAssociationSeparator);
+        }
+        body.append(a.icon);
+        body.append(kLineEnd);
     }
 }
 

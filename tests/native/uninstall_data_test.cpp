@@ -339,6 +339,17 @@ TEST(UninstallDataReader, MissingBlankLinesUnknownSectionsAndBinaryBytes) {
     }
 }
 
+// Found by the fuzzer: a zero byte read into a text or an association cut the written line.
+TEST(UninstallDataReader, ZeroBytesAreWrittenBackWhole) {
+    std::string text("[Strings]\r\n~10\r\na\0b\r\n[Associations]\r\n.a\0~!~A~!~open~!~i\0\r\n", 58);
+    UninstallData data;
+    read(text, data);
+    EXPECT_EQ(data.text(10).wideLength(), 3);
+    std::string written = bytes(uninstallDataText(data));
+    EXPECT_NE(written.find(std::string("~10\r\na\0b\r\n", 10)), std::string::npos);
+    EXPECT_NE(written.find(std::string(".a\0~!~A~!~open~!~i\0\r\n", 21)), std::string::npos);
+}
+
 TEST(UninstallDataReader, MegabyteLines) {
     std::string path = "C:\\" + std::string(3 << 20, 'p');
     std::string text(2 << 20, 'x');
