@@ -102,6 +102,8 @@ const char* protectedPathReason(const String& path, const ProtectedFolders& fold
     while (cut > 0 && candidate.getWide(cut - 1) != u'\\') --cut;
     String parent;
     candidate.substringWide(parent, 0, cut > 0 ? cut - 1 : 0);
+    for (const String& profile : folders.profiles)
+        if (comparablePath(profile) == candidate) return "is a user profile folder";
     for (const String& profiles : folders.profileRoots) {
         String root = comparablePath(profiles);
         if (root.empty()) continue;

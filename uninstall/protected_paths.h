@@ -15,6 +15,7 @@ namespace tessarin {
 
 struct ProtectedFolders {
     Vector<String> folders;       // UTF-16; each refused itself
+    Vector<String> profiles;      // UTF-16; user profile folders, each refused itself
     Vector<String> profileRoots;  // UTF-16; each refused, and so is every folder right inside
 };
 

@@ -42,7 +42,7 @@ ProtectedFolders findProtectedFolders() {
     addFolder(found.profileRoots, profilesDirectory());
     String profile;
     if (environmentVariable(u"USERPROFILE", profile) && !profile.empty()) {
-        addFolder(found.folders, profile);
+        addFolder(found.profiles, profile);
         // A profile straight below a root would make every top folder of the drive a profile.
         String parent = parentFolder(profile);
         if (parent.wideLength() > 3) addFolder(found.profileRoots, parent);
