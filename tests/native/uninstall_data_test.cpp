@@ -121,6 +121,24 @@ TEST(UninstallDataWriter, TextsWithoutAUtf8FormBecomeQuestionMarks) {
     EXPECT_NE(text.find("~999\r\n\xF0\x9F\x98\x80\r\n"), std::string::npos);
 }
 
+TEST(UninstallDataWriter, TheInstallersTextsInItsLanguage) {
+    InstallScript script;
+    script.Messages.Languages.append(String(u"English"));
+    script.Messages.Languages.append(String(u"Deutsch"));
+    script.Messages.CurrentLanguage = 1;
+    script.Messages.MessageCount = 112;
+    script.Messages.Texts.setCount(112 * 2);
+    script.Messages.Texts[53 * 2] = String(u"Remove <product>?");
+    script.Messages.Texts[53 * 2 + 1] = String(u"<product> entfernen?");
+    script.ProductName = String(u"App");
+    script.BannerText = String(u"App 2.0");
+    UninstallData data;
+    takeInstallerTexts(data, script);
+    EXPECT_EQ(utf8(data.text(53)), "App entfernen?");
+    EXPECT_EQ(utf8(data.banner), "App 2.0");
+    EXPECT_NE(bytes(uninstallDataText(data)).find("~53\r\nApp entfernen?\r\n"), std::string::npos);
+}
+
 // ---- Recording ---------------------------------------------------------------------------
 
 TEST(UninstallDataRecording, RootsLineBreaksAndRepeatedFoldersAreNotRecorded) {

@@ -15,6 +15,7 @@
 #include "uninstall/conditional_deletion.h"
 #include "uninstall/pending_renames.h"
 #include "uninstall/protected_paths.h"
+#include "uninstall/reboot_marker.h"
 #include "uninstall/uninstall_data.h"
 
 namespace tessarin {
@@ -207,6 +208,15 @@ TEST_F(UninstallServices, OperationsOnFilesWrittenAgainAreTakenOut) {
     EXPECT_TRUE(reporter.logged == "\r\n" + moved + gone ||
                 reporter.logged == "\r\n" + gone + moved)
         << reporter.logged;
+}
+
+TEST_F(UninstallServices, RebootMarkerLastsUntilTheRestart) {
+    PendingOperations pending;
+    EXPECT_FALSE(placeRebootMarker(kFlagsRebootMarker >> 1, S(folder_.path())));
+    EXPECT_FALSE(present(path(u"reboot.dat")));
+    EXPECT_TRUE(placeRebootMarker(kFlagsRebootMarker | 0x4, S(folder_.path())));
+    EXPECT_EQ(get(path(u"reboot.dat")), "");
+    EXPECT_TRUE(PendingOperations::holds(path(u"reboot.dat"), u""));
 }
 
 // ---- The guard ---------------------------------------------------------------------------
