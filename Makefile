@@ -50,7 +50,8 @@ $(FUZZ)/build.ninja:
 	    -DTESSARIN_FUZZ=ON >/dev/null
 
 fuzz: $(FUZZ)/build.ninja
-	@cmake --build $(FUZZ) -j $(JOBS) --target payload_fuzz script_fuzz script_seeds
+	@cmake --build $(FUZZ) -j $(JOBS) --target payload_fuzz script_fuzz script_seeds \
+	    uninstall_data_fuzz uninstall_data_seeds
 
 # A short run of each fuzz target on its seed corpus, under ASan and UBSan.
 test-fuzz: fuzz cross native
@@ -63,6 +64,11 @@ test-fuzz: fuzz cross native
 	@$(FUZZ)/script_fuzz -max_total_time=$(SCRIPT_FUZZ_SECONDS) $(FUZZ)/corpus/script \
 	    >$(FUZZ)/script_fuzz.log 2>&1 || { tail -n 60 $(FUZZ)/script_fuzz.log; exit 1; }
 	@grep -E '^Done|^#[0-9]+.*DONE' $(FUZZ)/script_fuzz.log | tail -n 1 | sed 's/^/script_fuzz: /'
+	@mkdir -p $(FUZZ)/corpus/uninstall_data && $(FUZZ)/uninstall_data_seeds $(FUZZ)/corpus/uninstall_data
+	@$(FUZZ)/uninstall_data_fuzz -max_total_time=$(SCRIPT_FUZZ_SECONDS) $(FUZZ)/corpus/uninstall_data \
+	    >$(FUZZ)/uninstall_data_fuzz.log 2>&1 || { tail -n 60 $(FUZZ)/uninstall_data_fuzz.log; exit 1; }
+	@grep -E '^Done|^#[0-9]+.*DONE' $(FUZZ)/uninstall_data_fuzz.log | tail -n 1 | \
+	    sed 's/^/uninstall_data_fuzz: /'
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)

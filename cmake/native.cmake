@@ -34,4 +34,6 @@ if(TESSARIN_FUZZ)
   # Seed corpus of the script fuzzer, written by the build tool's script writer.
   add_executable(script_seeds ${CMAKE_SOURCE_DIR}/tests/fuzz/script_seeds.cpp)
   target_link_libraries(script_seeds PRIVATE tessarin_build_lib)
+  add_executable(uninstall_data_seeds ${CMAKE_SOURCE_DIR}/tests/fuzz/uninstall_data_seeds.cpp)
+  target_link_libraries(uninstall_data_seeds PRIVATE tessarin_core)
 endif()

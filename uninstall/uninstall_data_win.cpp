@@ -1,0 +1,61 @@
+// Reading and writing Uninstall.DAT.
+#include <windows.h>
+
+#include "core/convert.h"
+#include "core/file.h"
+#include "core/file_system.h"
+#include "core/format.h"
+#include "core/path.h"
+#include "core/system_error.h"
+#include "uninstall/uninstall_data.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr int64_t kLargestReadable = 0x7FFFFFFF;
+
+}  // namespace
+
+String uninstallDataPath(const String& folder) {
+    return joinPath(folder, String(kUninstallDataFileName));
+}
+
+int writeUninstallDataFile(const UninstallData& data, const String& path) {
+    String text = uninstallDataText(data);
+    return writeFile(path, text.c_str(), text.length());
+}
+
+int readUninstallDataFile(const String& path, UninstallData& data, Vector<String>* notes) {
+    File file;
+    int code = file.open(path.w_str(), kFileOpenExisting | kFileNoWrite | kFileShareRead);
+    if (code != kFileOk) return code;
+    int64_t size = file.size();
+    if (size < 0) return kFileErrorReadFailed;
+    if (size >= kLargestReadable) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return kFileErrorTooLarge;
+    }
+    String bytes;
+    if (!file.readAll(bytes)) return kFileErrorReadFailed;
+    Vector<String> lineNotes;
+    readUninstallDataText(bytes.c_str(), bytes.length(), data, notes ? &lineNotes : nullptr);
+    String name = pathText(path);
+    for (const String& note : lineNotes)
+        notes->append(format("%s, %s", name.c_str(), note.c_str()));
+    return kFileOk;
+}
+
+bool saveUninstallData(const UninstallData& data, const String& folder, const String& failureText,
+                       Reporter& reporter) {
+    String path = uninstallDataPath(folder);
+    if (writeUninstallDataFile(data, path) == kFileOk) return true;
+    String reason = systemErrorText8(GetLastError());
+    String text;
+    toNarrow(failureText.w_str(), failureText.wideLength(), text, kCodePageSystem, "?");
+    reporter.error(
+        format("%s %s\r\n%s\r\n\r\n", text.c_str(), pathText(path).c_str(), reason.c_str()));
+    return false;
+}
+
+}  // namespace tessarin
