@@ -19,7 +19,8 @@ inline constexpr int32_t kWholeLength = 0x7FFFFFFF;
 // Flags of String::replaceAll.
 enum ReplaceFlags : unsigned {
     kReplaceIgnoreCase = 1,
-    kReplaceWildcard = 2,  // "*" in the search text matches any run, "**" a literal "*"
+    // "*" in the search text matches any run within a line, "**" a literal "*" (core/wildcard)
+    kReplaceWildcard = 2,
 };
 
 size_t narrowTextLength(const char* s);
