@@ -40,10 +40,7 @@ size_t narrowTextLength(const char* s) {
 }
 
 size_t wideTextLength(const char16_t* s) {
-    if (!s) return 0;
-    size_t n = 0;
-    while (s[n]) ++n;
-    return n;
+    return s ? std::char_traits<char16_t>::length(s) : 0;
 }
 
 String::String(char c) {
@@ -641,6 +638,24 @@ int compareNoCaseWidePrefix(const char16_t* a, const char16_t* b, size_t n) {
         if (x == 0) return 0;
     }
     return 0;
+}
+
+// Comparing one character past the shorter text's end takes in its terminator.
+bool equalsNoCaseAscii(const char16_t* a, const char16_t* b) {
+    if (a == nullptr || b == nullptr) return a == b;
+    return compareNoCaseWidePrefix(a, b, wideTextLength(b) + 1) == 0;
+}
+
+std::u16string_view trimWhiteSpace(std::u16string_view text) {
+    size_t first = 0, last = text.size();
+    while (first < last && isWhiteSpace(text[first])) ++first;
+    while (last > first && isWhiteSpace(text[last - 1])) --last;
+    return text.substr(first, last - first);
+}
+
+bool isBlankWide(const String& text) {
+    return trimWhiteSpace(std::u16string_view(text.w_str(), static_cast<size_t>(text.wideLength())))
+        .empty();
 }
 
 }  // namespace tessarin
