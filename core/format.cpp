@@ -118,7 +118,7 @@ ArgSize readSize(const char16_t*& p) {
         {u"I64", ArgSize::LongLong}, {u"I32", ArgSize::Default},  {u"I", ArgSize::SizeT}};
     for (const auto& s : kSizes) {
         if (startsWith(p, s.text)) {
-            p += std::char_traits<char16_t>::length(s.text);
+            p += wideTextLength(s.text);
             return s.size;
         }
     }
