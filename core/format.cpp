@@ -190,62 +190,47 @@ std::u16string widened(const char* text) {
     return wide;
 }
 
-void appendSigned(std::u16string& out, const Conversion& c, va_list& args) {
-    long long v;
-    switch (c.size) {
+// An integer argument as its 64 bits, and its width in bits before promotion.
+uint64_t integerArgument(ArgSize size, va_list& args, int& bits) {
+    switch (size) {
         case ArgSize::Char:
-            v = static_cast<signed char>(va_arg(args, int));
-            break;
+            bits = 8;
+            return va_arg(args, unsigned);
         case ArgSize::Short:
-            v = static_cast<short>(va_arg(args, int));
-            break;
+            bits = 16;
+            return va_arg(args, unsigned);
         case ArgSize::Long:
-            v = va_arg(args, long);
-            break;
+            bits = static_cast<int>(sizeof(unsigned long) * 8);
+            return va_arg(args, unsigned long);
         case ArgSize::LongLong:
-            v = va_arg(args, long long);
-            break;
+            bits = 64;
+            return va_arg(args, unsigned long long);
         case ArgSize::SizeT:
         case ArgSize::PtrDiff:
-            v = va_arg(args, ptrdiff_t);
-            break;
+            bits = static_cast<int>(sizeof(size_t) * 8);
+            return va_arg(args, size_t);
         case ArgSize::IntMax:
-            v = va_arg(args, intmax_t);
-            break;
+            bits = 64;
+            return va_arg(args, uintmax_t);
         default:
-            v = va_arg(args, int);
-            break;
+            bits = static_cast<int>(sizeof(unsigned) * 8);
+            return va_arg(args, unsigned);
     }
-    appendPrinted(out, c, "ll", static_cast<char>(c.letter), v);
 }
 
-void appendUnsigned(std::u16string& out, const Conversion& c, va_list& args) {
-    unsigned long long v;
-    switch (c.size) {
-        case ArgSize::Char:
-            v = static_cast<unsigned char>(va_arg(args, unsigned));
-            break;
-        case ArgSize::Short:
-            v = static_cast<unsigned short>(va_arg(args, unsigned));
-            break;
-        case ArgSize::Long:
-            v = va_arg(args, unsigned long);
-            break;
-        case ArgSize::LongLong:
-            v = va_arg(args, unsigned long long);
-            break;
-        case ArgSize::SizeT:
-        case ArgSize::PtrDiff:
-            v = va_arg(args, size_t);
-            break;
-        case ArgSize::IntMax:
-            v = va_arg(args, uintmax_t);
-            break;
-        default:
-            v = va_arg(args, unsigned);
-            break;
+void appendInteger(std::u16string& out, const Conversion& c, va_list& args, bool isSigned) {
+    int bits = 64;
+    uint64_t v = integerArgument(c.size, args, bits);
+    int unused = 64 - bits;
+    if (unused > 0) v &= ~uint64_t{0} >> unused;
+    char letter = static_cast<char>(c.letter);
+    if (!isSigned) {
+        appendPrinted(out, c, "ll", letter, static_cast<unsigned long long>(v));
+        return;
     }
-    appendPrinted(out, c, "ll", static_cast<char>(c.letter), v);
+    // The sign bit of the argument's own width spreads over the upper bits.
+    if (unused > 0 && (v >> (bits - 1)) & 1) v |= ~uint64_t{0} << bits;
+    appendPrinted(out, c, "ll", letter, static_cast<long long>(v));
 }
 
 void appendFloating(std::u16string& out, const Conversion& c, va_list& args) {
@@ -283,13 +268,13 @@ bool appendConversion(std::u16string& out, const Conversion& c, va_list& args) {
         }
         case u'd':
         case u'i':
-            appendSigned(out, c, args);
+            appendInteger(out, c, args, true);
             return true;
         case u'u':
         case u'x':
         case u'X':
         case u'o':
-            appendUnsigned(out, c, args);
+            appendInteger(out, c, args, false);
             return true;
         case u'f':
         case u'F':

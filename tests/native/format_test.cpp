@@ -66,6 +66,9 @@ TEST(Format, WideConversionsTakeTheirOwnArguments) {
     EXPECT_EQ(text.substr(bar),
               u"|1.500000E+00|\u00e4b|narrow|2.250000|-5000000000|1|  7|8  |wi|end");
     EXPECT_EQ(notWritten, 7);
+    String sizes = formatWide(u"%hd %hu %zd %x %lu %jd", -2, 65537, ptrdiff_t(-3), -2, 4000000000ul,
+                              intmax_t(-1));
+    EXPECT_TRUE(sizes.equalsWide(u"-2 1 -3 fffffffe 4000000000 -1"));
     // A conversion the formatter does not know ends the reading of arguments.
     String rest = formatWide(u"%d %y %s", 1, u"never read");
     EXPECT_TRUE(rest.equalsWide(u"1 %y %s"));
