@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/chars.h"
@@ -621,23 +622,30 @@ uint32_t hashBytes(const void* bytes, int32_t length) {
     return h + static_cast<uint32_t>(length);
 }
 
-int compareNoCaseAscii(const char* a, const char* b, size_t n) {
+namespace {
+
+// ASCII letters folded to lower case, n characters at most; the wide form of the C runtime also
+// stops at a terminator on both sides.
+template <typename Ch>
+int compareFolded(const Ch* a, const Ch* b, size_t n, bool stopAtTerminator) {
     for (size_t i = 0; i < n; ++i) {
-        uint32_t x = toLowerAscii(static_cast<unsigned char>(a[i]));
-        uint32_t y = toLowerAscii(static_cast<unsigned char>(b[i]));
+        uint32_t x = toLowerAscii(static_cast<std::make_unsigned_t<Ch>>(a[i]));
+        uint32_t y = toLowerAscii(static_cast<std::make_unsigned_t<Ch>>(b[i]));
         if (x != y) return x < y ? -1 : 1;
+        if (x == 0 && stopAtTerminator) return 0;
     }
     return 0;
 }
 
+}  // namespace
+
+int compareNoCaseAscii(const char* a, const char* b, size_t n) {
+    return compareFolded(a, b, n, false);
+}
+
 // The C runtime's wide case-insensitive comparison folds only in the "C" locale: ASCII letters.
 int compareNoCaseWidePrefix(const char16_t* a, const char16_t* b, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t x = toLowerAscii(a[i]), y = toLowerAscii(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-        if (x == 0) return 0;
-    }
-    return 0;
+    return compareFolded(a, b, n, true);
 }
 
 // Comparing one character past the shorter text's end takes in its terminator.
