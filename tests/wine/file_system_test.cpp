@@ -837,13 +837,11 @@ TEST_F(FileSystemTest, FileVersionTexts) {
 TEST_F(FileSystemTest, FileVersionTextKeepsToTheLengthTheResourceGives) {
     std::u16string product = path(u"crafted.exe");
     ASSERT_TRUE(CopyFileW(w(moduleFolder() + u"\\tessarin-setup.exe"), w(product), FALSE));
-    std::string resource = craftedVersionResource(
-        u"1.2"
-        u"99",
-        3);
+    // "1.2" is stated; "99" follows it before the terminator.
+    std::string resource = craftedVersionResource(u"1.299", 3);
     HANDLE update = BeginUpdateResourceW(w(product), TRUE);
     ASSERT_NE(update, nullptr);
-    ASSERT_TRUE(UpdateResourceW(update, RT_VERSION, MAKEINTRESOURCEW(1),
+    ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(16) /* RT_VERSION */, MAKEINTRESOURCEW(1),
                                 MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), resource.data(),
                                 static_cast<DWORD>(resource.size())));
     ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
