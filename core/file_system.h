@@ -36,7 +36,8 @@ bool canonicalizePath(String& path);
 // ---- Existence, attributes, folders -------------------------------------------------------
 
 // An entry of that name exists and is a folder (access denied counts as existing). Empty is
-// false. Paths of any length (see extendedLengthPath), here and in every operation below.
+// false. The existence tests, attributes, folder creation and removal, and copy, move and
+// delete (done now) take paths of any length (see extendedLengthPath).
 bool folderExists(const String& path);
 // An entry of that name exists and is not a folder. Wildcards find nothing.
 bool fileExists(const String& path);
