@@ -21,8 +21,11 @@ bool isDigit(uint32_t c) {
 bool isHexDigit(uint32_t c) {
     return isDigit(c) || inRange(c, 'A', 'F') || inRange(c, 'a', 'f');
 }
+bool isAsciiLetter(uint32_t c) {
+    return inRange(c, 'A', 'Z') || inRange(c, 'a', 'z');
+}
 bool isAsciiAlnum(uint32_t c) {
-    return isDigit(c) || inRange(c, 'A', 'Z') || inRange(c, 'a', 'z');
+    return isDigit(c) || isAsciiLetter(c);
 }
 bool isIdentifierChar(uint32_t c) {
     return c == '_' || isDigit(c) || isLetter(c);
@@ -41,7 +44,7 @@ bool isCombiningMark(uint32_t c) {
 
 bool isLetter(uint32_t c) {
     if (hooked(c)) return g_callback(CharClass::Letter, c) != 0;
-    return inRange(c, 'A', 'Z') || inRange(c, 'a', 'z');
+    return isAsciiLetter(c);
 }
 
 bool isLower(uint32_t c) {

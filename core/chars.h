@@ -9,6 +9,7 @@ namespace tessarin {
 
 bool isDigit(uint32_t c);
 bool isHexDigit(uint32_t c);
+bool isAsciiLetter(uint32_t c);
 bool isAsciiAlnum(uint32_t c);
 bool isIdentifierChar(uint32_t c);
 bool isWhiteSpace(uint32_t c);

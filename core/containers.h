@@ -193,16 +193,17 @@ class Array {
     }
 
     // Room for n elements. A large block more than four times too big is shrunk; otherwise
-    // the pointers are re-centred when the tail has no room.
+    // the pointers are re-centred when the tail has no room. Room is never made smaller than
+    // the elements held: reserving fewer keeps them all.
     void reserve(int32_t n) {
+        if (n < count_) n = count_;
         if (capacity_ < n || (n > 500 && n < capacity_ / 4)) {
             int32_t cap = n + n / 2;
             T** block = new T*[static_cast<size_t>(cap)];
-            int32_t keep = n < count_ ? n : count_;
             int32_t newStart = n / 4;
-            if (keep > 0)
+            if (count_ > 0)
                 std::memcpy(&block[newStart], &block_[start_],
-                            sizeof(T*) * static_cast<size_t>(keep));
+                            sizeof(T*) * static_cast<size_t>(count_));
             delete[] block_;
             block_ = block;
             capacity_ = cap;

@@ -20,17 +20,6 @@ constexpr double kDuplicateSetGrowth = 2.5;
 
 using Text = std::u16string;
 
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
-Text trimmed(const Text& s) {
-    size_t first = 0, last = s.size();
-    while (first < last && isBlank(s[first])) ++first;
-    while (last > first && isBlank(s[last - 1])) --last;
-    return s.substr(first, last - first);
-}
-
 std::vector<Text> split(const Text& s, char16_t separator) {
     std::vector<Text> parts;
     size_t start = 0;
@@ -57,19 +46,6 @@ std::vector<Text> splitLines(const String& text) {
         }
     }
     return split(unified, u'\n');
-}
-
-// Removes a trailing " /s" (either case); true when there was one.
-bool takeRecursiveMark(Text& spec) {
-    if (spec.size() < 3) return false;
-    size_t at = spec.size() - 3;
-    if (spec[at] != u' ' || spec[at + 1] != u'/' || (spec[at + 2] | 0x20) != u's') return false;
-    spec = trimmed(spec.substr(0, at));
-    return true;
-}
-
-bool hasWildcard(const Text& s) {
-    return s.find_first_of(u"*?") != Text::npos;
 }
 
 String toString(const Text& s) {
@@ -129,7 +105,7 @@ class Expansion {
         }
         std::vector<Text> lines = splitLines(text);
         bool empty = std::all_of(lines.begin(), lines.end(),
-                                 [](const Text& l) { return trimmed(l).empty(); });
+                                 [](const Text& l) { return trimWhiteSpace(l).empty(); });
         if (empty) {
             if (options_ & kExpandEmptyIsError) sink_.add({u"No files were specified.\r\n"});
             return sink_.count();
@@ -144,10 +120,10 @@ class Expansion {
 
   private:
     bool expandLine(const Text& line, int number) {
-        Text content = trimmed(line);
+        Text content(trimWhiteSpace(line));
         if ((options_ & kExpandComments) && !content.empty() && content[0] == u';') return true;
         for (const Text& piece : split(content, u';')) {
-            Text spec = trimmed(piece);
+            Text spec(trimWhiteSpace(piece));
             if (spec.empty()) continue;
             if (!expandOne(spec, number)) return false;
         }
@@ -160,10 +136,11 @@ class Expansion {
         return formatWide(u"on line %d ", number);
     }
 
-    bool expandOne(Text spec, int number) {
-        bool recursive = takeRecursiveMark(spec);
-        bool folder = !spec.empty() && spec.back() == u'\\';
-        String written = toString(spec);
+    bool expandOne(const Text& given, int number) {
+        String written = toString(given);
+        bool recursive = takeRecursiveMark(written);
+        bool folder =
+            written.wideLength() > 0 && written.getWide(written.wideLength() - 1) == u'\\';
         String resolved = written;
         if (!(options_ & kExpandNoDefaultFolder) && !defaultFolder_.empty() &&
             !isAbsolutePath(resolved)) {
@@ -183,7 +160,7 @@ class Expansion {
         Vector<ListedFile> found;
         if (system_.list(resolved, listOptions, found, extras_.abort) == kListAborted) return false;
         if (found.empty()) {
-            bool wildcard = hasWildcard(spec);
+            bool wildcard = hasWildcard(written);
             sink_.add({folder ? u"The folder" : u"The file", wildcard ? u" specification" : u"",
                        u" \"", written.w_str(), u"\" ", where.w_str(),
                        wildcard ? u"does not match any files.\r\n" : u"does not exist.\r\n"});

@@ -40,16 +40,6 @@ bool accepted(const FileInfoW& entry, uint32_t options) {
     return !(options & kListFoldersOnly);
 }
 
-// Removes a trailing " /s" (either case); true when there was one.
-bool takeRecursiveMark(String& pattern) {
-    int32_t n = pattern.wideLength();
-    if (n < 3 || pattern.getWide(n - 3) != u' ' || pattern.getWide(n - 2) != u'/' ||
-        (pattern.getWide(n - 1) | 0x20) != u's')
-        return false;
-    pattern.setWideLength(n - 3);
-    return true;
-}
-
 class SystemSpecifications : public FileSpecificationSystem {
   public:
     bool folderExists(const String& path) override { return tessarin::folderExists(path); }
@@ -66,7 +56,7 @@ class SystemSpecifications : public FileSpecificationSystem {
 bool DirectorySearch::first(const String& pattern, FileInfoW& entry) {
     close();
     WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW(win(pattern), &found);
+    HANDLE h = FindFirstFileW(fs_detail::systemPath(pattern), &found);
     if (h == INVALID_HANDLE_VALUE) return false;
     handle_ = h;
     fill(found, entry);

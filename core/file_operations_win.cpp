@@ -18,6 +18,7 @@
 namespace tessarin {
 
 using fs_detail::LastErrorKeeper;
+using fs_detail::systemPath;
 
 namespace {
 
@@ -93,13 +94,13 @@ bool isMissingError(DWORD error) {
 }
 
 bool entryExists(const String& path) {
-    return GetFileAttributesW(win(path)) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(systemPath(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The size of an existing file, -1 when it cannot be read.
 int64_t sizeOf(const String& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(win(path), GetFileExInfoStandard, &data)) return -1;
+    if (!GetFileAttributesExW(systemPath(path), GetFileExInfoStandard, &data)) return -1;
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
@@ -147,13 +148,13 @@ bool copyAccessList(const String& source, const String& target) {
 }
 
 bool copyCreationTime(const String& source, const String& target) {
-    Handle from(CreateFileW(win(source), GENERIC_READ,
+    Handle from(CreateFileW(systemPath(source), FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!from.valid()) return false;
     FILETIME created;
     if (!GetFileTime(from.get(), &created, nullptr, nullptr)) return false;
-    Handle to(CreateFileW(win(target), FILE_WRITE_ATTRIBUTES,
+    Handle to(CreateFileW(systemPath(target), FILE_WRITE_ATTRIBUTES,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return to.valid() && SetFileTime(to.get(), &created, nullptr, nullptr);
@@ -178,7 +179,7 @@ int writeFile(const String& name, const void* data, int32_t length) {
         return kFileErrorInvalidName;
     }
     File file;
-    int code = file.open(name.w_str(), kFileCreateAlways);
+    int code = file.open(extendedLengthPath(name).w_str(), kFileCreateAlways);
     if (code != kFileOk) return code;
     if (data != nullptr && length > 0 && !file.write(data, length)) {
         LastErrorKeeper keep;
@@ -189,7 +190,8 @@ int writeFile(const String& name, const void* data, int32_t length) {
 }
 
 bool copyFile(const String& source, const String& target, uint32_t options) {
-    if (!CopyFileW(win(source), win(target), (options & kCopyFailIfExists) ? TRUE : FALSE))
+    if (!CopyFileW(systemPath(source), systemPath(target),
+                   (options & kCopyFailIfExists) ? TRUE : FALSE))
         return false;
     if ((options & kCopyAccessList) && !copyAccessList(source, target)) return false;
     if ((options & kCopyCreationTime) && !copyCreationTime(source, target)) return false;
@@ -205,10 +207,11 @@ bool deleteFile(const String& path, uint32_t options) {
         SetLastError(ERROR_FILE_EXISTS);
         return false;
     }
-    if (!(options & kDeleteKeepAttributes)) SetFileAttributesW(win(path), FILE_ATTRIBUTE_NORMAL);
+    if (!(options & kDeleteKeepAttributes))
+        SetFileAttributesW(systemPath(path), FILE_ATTRIBUTE_NORMAL);
     if (options & kDeleteAtReboot) return scheduleDeletion(path);
     if (options & kDeleteToRecycleBin) return deleteToRecycleBin(path);
-    if (DeleteFileW(win(path))) return true;
+    if (DeleteFileW(systemPath(path))) return true;
     DWORD error = GetLastError();
     if (isMissingError(error)) return (options & kDeleteMissingIsDeleted) != 0;
     if (options & kDeleteRebootFallback) return scheduleDeletion(path);
@@ -226,7 +229,7 @@ bool moveFile(const String& source, const String& target, uint32_t options) {
     }
     String to = moveTarget(source, target, options);
     if (options & kMoveRefuseReadOnlyTarget) {
-        DWORD attributes = GetFileAttributesW(win(to));
+        DWORD attributes = GetFileAttributesW(systemPath(to));
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
             SetLastError(ERROR_ACCESS_DENIED);
             return false;
@@ -249,7 +252,7 @@ bool moveFile(const String& source, const String& target, uint32_t options) {
     }
     if (options & kMoveCreateFolders) createParentFolders(to);
     if (options & kMoveAtReboot) return scheduleMove(source, to);
-    if (!MoveFileW(win(source), win(to))) return false;
+    if (!MoveFileW(systemPath(source), systemPath(to))) return false;
     SetLastError(ERROR_SUCCESS);  // no stale ERROR_BUSY may pass for a deferred move
     return true;
 }

@@ -35,11 +35,14 @@ bool canonicalizePath(String& path);
 
 // ---- Existence, attributes, folders -------------------------------------------------------
 
-// The current directory can be set to it (access denied counts as existing). Empty is false.
+// An entry of that name exists and is a folder (access denied counts as existing). Empty is
+// false. The existence tests, attributes, folder creation and removal, and copy, move and
+// delete (done now) take paths of any length (see extendedLengthPath).
 bool folderExists(const String& path);
 // An entry of that name exists and is not a folder. Wildcards find nothing.
 bool fileExists(const String& path);
-// The same text, or the same file on the same volume (index and size) opened through both.
+// The same text, or the same file on the same volume (index and size) opened through both
+// names; only the attributes are read, so a file nobody may read is still recognised.
 bool isSameFile(const String& a, const String& b);
 
 inline constexpr int32_t kNoAttributes = -1;

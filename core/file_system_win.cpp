@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/chars.h"
 #include "core/convert.h"
 #include "core/file_system.h"
 #include "core/handle_win.h"
@@ -17,6 +18,7 @@
 namespace tessarin {
 
 using fs_detail::LastErrorKeeper;
+using fs_detail::systemPath;
 
 namespace fs_detail {
 
@@ -96,16 +98,10 @@ String queryPathName(PathQuery query, const String& path) {
     return path;
 }
 
-bool hasWildcard(const String& path) {
-    for (int32_t i = 0; i < path.wideLength(); ++i) {
-        char16_t c = path.getWide(i);
-        if (c == u'*' || c == u'?') return true;
-    }
-    return false;
-}
-
+// Reading the file's identity needs no access to its data: a file whose reading is denied, or
+// that another program holds without sharing reading, still shows who it is.
 Handle openForIdentity(const String& path) {
-    return Handle(CreateFileW(win(path), GENERIC_READ,
+    return Handle(CreateFileW(systemPath(path), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
@@ -113,7 +109,7 @@ Handle openForIdentity(const String& path) {
 // The folder holds nothing but the files the shell leaves behind (or nothing at all).
 bool holdsOnlyShellFiles(const String& folder) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(win(joinPath(folder, String(u"*"))), &found);
+    HANDLE search = FindFirstFileW(systemPath(joinPath(folder, String(u"*"))), &found);
     if (search == INVALID_HANDLE_VALUE) return true;
     bool only = true;
     do {
@@ -125,18 +121,17 @@ bool holdsOnlyShellFiles(const String& folder) {
     return only;
 }
 
-bool isAsciiLetter(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+// "X:\" for a drive letter, in 8-bit text for the "A" calls.
+String letterRoot(char16_t letter) {
+    const char root[] = {static_cast<char>(letter), ':', '\\', 0};
+    return String(root);
 }
 
 // "X:\" for a drive letter, "\\server\share\" for a network path, empty otherwise (the
 // system then uses the current drive). In the ANSI code page for the "A" calls.
 String driveRoot(const String& path) {
     const char16_t* p = path.w_str();
-    if (isAsciiLetter(p[0]) && p[1] == u':') {
-        char root[] = {static_cast<char>(p[0]), ':', '\\', 0};
-        return String(root);
-    }
+    if (isAsciiLetter(p[0]) && p[1] == u':') return letterRoot(p[0]);
     if (p[0] == u'\\' && p[1] == u'\\') {
         int32_t slashes = 0, end = 2;
         for (; end < path.wideLength(); ++end) {
@@ -235,17 +230,15 @@ bool canonicalizePath(String& path) {
 
 // ---- Existence, attributes, folders -------------------------------------------------------
 
-// Setting the current directory is the one test that also recognises folders the caller may
-// not list; access denied still proves the folder is there.
+// The attributes answer for folders of any depth and leave the process's current directory
+// alone; access denied still proves the folder is there.
 bool folderExists(const String& path) {
     if (path.empty()) return false;
-    String previous = currentDirectory();
-    if (SetCurrentDirectoryW(win(path))) {
-        LastErrorKeeper keep;
-        SetCurrentDirectoryW(win(previous));
-        return true;
-    }
-    return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD attributes = GetFileAttributesW(systemPath(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_ACCESS_DENIED;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
+    SetLastError(ERROR_DIRECTORY);
+    return false;
 }
 
 // FindFirstFileW also sees files that are open without any sharing (GetFileAttributesW may
@@ -257,7 +250,7 @@ bool fileExists(const String& path) {
         return false;
     }
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(win(path), &found);
+    HANDLE search = FindFirstFileW(systemPath(path), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -279,12 +272,12 @@ bool isSameFile(const String& a, const String& b) {
 
 int32_t fileAttributes(const String& path) {
     if (path.empty()) return kNoAttributes;
-    DWORD attributes = GetFileAttributesW(win(path));
+    DWORD attributes = GetFileAttributesW(systemPath(path));
     return attributes == INVALID_FILE_ATTRIBUTES ? kNoAttributes : static_cast<int32_t>(attributes);
 }
 
 bool setFileAttributes(const String& path, uint32_t attributes) {
-    return SetFileAttributesW(win(path), attributes) != 0;
+    return SetFileAttributesW(systemPath(path), attributes) != 0;
 }
 
 bool clearFileAttributes(const String& path) {
@@ -307,7 +300,7 @@ bool createFolder(const String& path) {
         child = std::move(parent);
     }
     for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
-        CreateDirectoryW(win(*folder), nullptr);
+        CreateDirectoryW(systemPath(*folder), nullptr);
         LastErrorKeeper keep;
         if (!folderExists(*folder)) return false;
     }
@@ -331,7 +324,7 @@ bool removeFolder(const String& path, uint32_t options) {
     }
     String folder = path;
     folder.removeBackWideChar(u'\\');
-    if (RemoveDirectoryW(win(folder))) return true;
+    if (RemoveDirectoryW(systemPath(folder))) return true;
     if (GetLastError() == ERROR_FILE_NOT_FOUND) SetLastError(ERROR_PATH_NOT_FOUND);
     return false;
 }
@@ -341,14 +334,12 @@ bool removeFolder(const String& path, uint32_t options) {
 uint32_t driveKind(const String& path) {
     char16_t letter = path.getWide(0);
     if (!isAsciiLetter(letter)) return 0;
-    char root[] = {static_cast<char>(letter), ':', '\\', 0};
-    return kindOfDriveType(GetDriveTypeA(root));
+    return kindOfDriveType(GetDriveTypeA(letterRoot(letter).c_str()));
 }
 
 bool driveExists(char16_t letter) {
     if (!isAsciiLetter(letter)) return false;
-    char root[] = {static_cast<char>(letter), ':', '\\', 0};
-    return GetDriveTypeA(root) != DRIVE_NO_ROOT_DIR;
+    return GetDriveTypeA(letterRoot(letter).c_str()) != DRIVE_NO_ROOT_DIR;
 }
 
 int64_t clusterSize(const String& path) {

@@ -21,6 +21,22 @@ const void* queryValue(const std::vector<uint8_t>& block, const char16_t* subBlo
     return value;
 }
 
+// A string value is taken at the length the resource gives it, cut at its first terminator and
+// at the end of the block: a malformed resource in a product file must not make us read on.
+String valueText(const std::vector<uint8_t>& block, const void* value, UINT chars) {
+    const uint8_t* start = static_cast<const uint8_t*>(value);
+    const uint8_t* end = block.data() + block.size();
+    if (start < block.data() || start >= end) return String();
+    size_t room = static_cast<size_t>(end - start) / sizeof(char16_t);
+    size_t n = chars < room ? chars : room;
+    const char16_t* text = static_cast<const char16_t*>(value);
+    size_t length = 0;
+    while (length < n && text[length] != 0) ++length;
+    String narrow;
+    toNarrow(text, static_cast<int32_t>(length), narrow, kCodePageSystem, "?");
+    return narrow;
+}
+
 }  // namespace
 
 String fileVersionText(const String& path, bool comparable) {
@@ -31,15 +47,15 @@ String fileVersionText(const String& path, bool comparable) {
     if (!GetFileVersionInfoW(win(path), 0, size, block.data())) return String();
     UINT length = 0;
     const void* translation = queryValue(block, u"\\VarFileInfo\\Translation", length);
-    if (translation == nullptr || length < 2 * sizeof(WORD)) return String();
+    if (translation == nullptr || length < 2 * sizeof(WORD) ||
+        static_cast<const uint8_t*>(translation) + 2 * sizeof(WORD) > block.data() + block.size())
+        return String();
     const WORD* pair = static_cast<const WORD*>(translation);
     String subBlock = formatWide(u"\\StringFileInfo\\%04X%04X\\FileVersion", unsigned{pair[0]},
                                  unsigned{pair[1]});
     const void* text = queryValue(block, subBlock.w_str(), length);
     if (text == nullptr || length == 0) return String();
-    String narrow;
-    toNarrow(static_cast<const char16_t*>(text), kWholeLength, narrow, kCodePageSystem, "?");
-    String clean = cleanVersionText(narrow.c_str());
+    String clean = cleanVersionText(valueText(block, text, length).c_str());
     return comparable ? comparableVersionText(clean.c_str()) : clean;
 }
 

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "core/chars.h"
 #include "core/convert.h"
 #include "core/fatal.h"
 #include "core/file.h"
@@ -121,14 +122,6 @@ DWORD retryPause(uint32_t flags, DWORD error, int retries) {
     return retries < kSharingRetries ? kSharingPauseMs : 0;
 }
 
-bool driveMissing(const String& name) {
-    char16_t letter = name.getWide(0);
-    bool isLetter = (letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z');
-    if (!isLetter || name.getWide(1) != u':') return false;
-    char root[] = {static_cast<char>(letter), ':', '\\', 0};
-    return GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR;
-}
-
 bool hasReadOnlyAttribute(const String& name) {
     DWORD attributes = GetFileAttributesW(win(name));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
@@ -139,7 +132,10 @@ int classifyOpenError(DWORD error, const String& name, bool wantedWrite) {
         case ERROR_FILE_NOT_FOUND:
             return kFileErrorNotFound;
         case ERROR_PATH_NOT_FOUND:
-            return driveMissing(name) ? kFileErrorNoDrive : kFileErrorNoDirectory;
+            return name.getWide(1) == u':' && isAsciiLetter(name.getWide(0)) &&
+                           !driveExists(name.getWide(0))
+                       ? kFileErrorNoDrive
+                       : kFileErrorNoDirectory;
         case ERROR_INVALID_DRIVE:
             return kFileErrorNoDrive;
         case ERROR_TOO_MANY_OPEN_FILES:

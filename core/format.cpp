@@ -1,8 +1,13 @@
 #include "core/format.h"
 
+#include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "core/fatal.h"
 
 namespace tessarin {
 namespace {
@@ -12,7 +17,8 @@ thread_local int g_passes = 0;
 }  // namespace
 
 // The text is formatted into a stack buffer first; only a result that does not fit is
-// formatted a second time, directly into the String sized to its exact length.
+// formatted a second time, into a block sized to its exact length. An argument may point into
+// the target itself, so that block is a new one and replaces the target only when it is full.
 void formatAppendV(String& s, const char* fmt, va_list args) {
     char buffer[kFormatBufferChars];
     va_list again;
@@ -24,8 +30,12 @@ void formatAppendV(String& s, const char* fmt, va_list args) {
     } else if (n >= kFormatBufferChars) {
         g_passes = 2;
         int32_t old = s.length();
-        s.setLength(old + n);
-        std::vsnprintf(s.data() + old, static_cast<size_t>(n) + 1, fmt, again);
+        if (int64_t(old) + n > kWholeLength - 1100) internalFatalError(kModuleCore, __LINE__);
+        String result;
+        result.setExactLength(old + n);
+        if (old > 0) std::memcpy(result.data(), s.c_str(), static_cast<size_t>(old));
+        std::vsnprintf(result.data() + old, static_cast<size_t>(n) + 1, fmt, again);
+        s = std::move(result);
     }
     va_end(again);
 }
@@ -39,12 +49,14 @@ String format(const char* fmt, ...) {
     return s;
 }
 
+// The arguments are read before the target changes: they may point into it.
 void formatAssign(String& s, const char* fmt, ...) {
-    s.clear();
+    String result;
     va_list args;
     va_start(args, fmt);
-    formatAppendV(s, fmt, args);
+    formatAppendV(result, fmt, args);
     va_end(args);
+    s = std::move(result);
 }
 
 void formatAppend(String& s, const char* fmt, ...) {
@@ -58,116 +70,255 @@ int lastFormatPasses() {
     return g_passes;
 }
 
+namespace {
+
+// Argument sizes given between the precision and the conversion letter.
+enum class ArgSize {
+    Default,
+    Char,
+    Short,
+    Long,
+    LongLong,
+    SizeT,
+    IntMax,
+    PtrDiff,
+    LongDouble,
+    Wide
+};
+
+struct Conversion {
+    std::string flags;  // of "-+ #0"
+    int width = -1;     // -1: none
+    int precision = -1;
+    ArgSize size = ArgSize::Default;
+    char16_t letter = 0;
+};
+
+bool startsWith(const char16_t* p, const char16_t* prefix) {
+    for (; *prefix; ++p, ++prefix)
+        if (*p != *prefix) return false;
+    return true;
+}
+
+int readNumber(const char16_t*& p) {
+    int n = 0;
+    while (*p >= u'0' && *p <= u'9' && n < 100000) n = n * 10 + (*p++ - u'0');
+    while (*p >= u'0' && *p <= u'9') ++p;
+    return n;
+}
+
+ArgSize readSize(const char16_t*& p) {
+    static const struct {
+        const char16_t* text;
+        ArgSize size;
+    } kSizes[] = {
+        {u"hh", ArgSize::Char},      {u"h", ArgSize::Short},      {u"ll", ArgSize::LongLong},
+        {u"l", ArgSize::Long},       {u"L", ArgSize::LongDouble}, {u"z", ArgSize::SizeT},
+        {u"j", ArgSize::IntMax},     {u"t", ArgSize::PtrDiff},    {u"w", ArgSize::Wide},
+        {u"I64", ArgSize::LongLong}, {u"I32", ArgSize::Default},  {u"I", ArgSize::SizeT}};
+    for (const auto& s : kSizes) {
+        if (startsWith(p, s.text)) {
+            p += wideTextLength(s.text);
+            return s.size;
+        }
+    }
+    return ArgSize::Default;
+}
+
+// Reads one conversion after its "%"; p is left on the conversion letter. "*" takes the width
+// or precision from the arguments.
+Conversion readConversion(const char16_t*& p, va_list& args) {
+    Conversion c;
+    while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0')
+        c.flags.push_back(static_cast<char>(*p++));
+    if (*p == u'*') {
+        ++p;
+        c.width = va_arg(args, int);
+        if (c.width < 0) {  // a negative width asks for left alignment
+            c.flags.push_back('-');
+            c.width = c.width == INT_MIN ? INT_MAX : -c.width;
+        }
+    } else if (*p >= u'0' && *p <= u'9') {
+        c.width = readNumber(p);
+    }
+    if (*p == u'.') {
+        ++p;
+        if (*p == u'*') {
+            ++p;
+            int precision = va_arg(args, int);
+            c.precision = precision < 0 ? -1 : precision;  // negative: as if none was given
+        } else {
+            c.precision = readNumber(p);
+        }
+    }
+    c.size = readSize(p);
+    c.letter = *p;
+    return c;
+}
+
+// The C runtime's formatting of one value under the conversion's flags, width and precision.
+template <typename T>
+void appendPrinted(std::u16string& out, const Conversion& c, const char* size, char letter,
+                   T value) {
+    std::string spec = "%" + c.flags;
+    if (c.width >= 0) spec += std::to_string(c.width);
+    if (c.precision >= 0) spec += "." + std::to_string(c.precision);
+    spec += size;
+    spec.push_back(letter);
+    int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+    if (n <= 0) return;
+    std::string text(static_cast<size_t>(n), '\0');
+    std::snprintf(text.data(), text.size() + 1, spec.c_str(), value);
+    for (unsigned char ch : text) out.push_back(ch);
+}
+
+// Text arguments keep their own width: precision cuts, width pads with spaces.
+void appendPadded(std::u16string& out, const Conversion& c, std::u16string text) {
+    if (c.precision >= 0 && text.size() > static_cast<size_t>(c.precision))
+        text.resize(static_cast<size_t>(c.precision));
+    size_t pad = c.width > static_cast<int>(text.size()) ? c.width - text.size() : 0;
+    bool left = c.flags.find('-') != std::string::npos;
+    if (!left) out.append(pad, u' ');
+    out += text;
+    if (left) out.append(pad, u' ');
+}
+
+std::u16string widened(const char* text) {
+    std::u16string wide;
+    for (const char* p = text ? text : "(null)"; *p; ++p)
+        wide.push_back(static_cast<unsigned char>(*p));
+    return wide;
+}
+
+// An integer argument as its 64 bits, and its width in bits before promotion.
+uint64_t integerArgument(ArgSize size, va_list& args, int& bits) {
+    switch (size) {
+        case ArgSize::Char:
+            bits = 8;
+            return va_arg(args, unsigned);
+        case ArgSize::Short:
+            bits = 16;
+            return va_arg(args, unsigned);
+        case ArgSize::Long:
+            bits = static_cast<int>(sizeof(unsigned long) * 8);
+            return va_arg(args, unsigned long);
+        case ArgSize::LongLong:
+            bits = 64;
+            return va_arg(args, unsigned long long);
+        case ArgSize::SizeT:
+        case ArgSize::PtrDiff:
+            bits = static_cast<int>(sizeof(size_t) * 8);
+            return va_arg(args, size_t);
+        case ArgSize::IntMax:
+            bits = 64;
+            return va_arg(args, uintmax_t);
+        default:
+            bits = static_cast<int>(sizeof(unsigned) * 8);
+            return va_arg(args, unsigned);
+    }
+}
+
+void appendInteger(std::u16string& out, const Conversion& c, va_list& args, bool isSigned) {
+    int bits = 64;
+    uint64_t v = integerArgument(c.size, args, bits);
+    int unused = 64 - bits;
+    if (unused > 0) v &= ~uint64_t{0} >> unused;
+    char letter = static_cast<char>(c.letter);
+    if (!isSigned) {
+        appendPrinted(out, c, "ll", letter, static_cast<unsigned long long>(v));
+        return;
+    }
+    // The sign bit of the argument's own width spreads over the upper bits.
+    if (unused > 0 && (v >> (bits - 1)) & 1) v |= ~uint64_t{0} << bits;
+    appendPrinted(out, c, "ll", letter, static_cast<long long>(v));
+}
+
+void appendFloating(std::u16string& out, const Conversion& c, va_list& args) {
+    if (c.size == ArgSize::LongDouble)
+        appendPrinted(out, c, "L", static_cast<char>(c.letter), va_arg(args, long double));
+    else
+        appendPrinted(out, c, "", static_cast<char>(c.letter), va_arg(args, double));
+}
+
+// Formats one conversion, taking exactly the arguments it names. False for a conversion
+// letter it does not know: the type of its argument is unknown, so no further argument can be
+// read safely.
+bool appendConversion(std::u16string& out, const Conversion& c, va_list& args) {
+    switch (c.letter) {
+        case u'%':
+            out.push_back(u'%');
+            return true;
+        case u's':
+        case u'S': {
+            if (c.letter == u'S' || c.size == ArgSize::Short) {
+                appendPadded(out, c, widened(va_arg(args, const char*)));
+            } else {
+                const char16_t* a = va_arg(args, const char16_t*);
+                appendPadded(out, c, a ? std::u16string(a) : std::u16string(u"(null)"));
+            }
+            return true;
+        }
+        case u'c':
+        case u'C': {
+            int ch = va_arg(args, int);
+            bool narrow = c.letter == u'C' || c.size == ArgSize::Short;
+            char16_t unit = narrow ? static_cast<unsigned char>(ch) : static_cast<char16_t>(ch);
+            appendPadded(out, c, std::u16string(1, unit));
+            return true;
+        }
+        case u'd':
+        case u'i':
+            appendInteger(out, c, args, true);
+            return true;
+        case u'u':
+        case u'x':
+        case u'X':
+        case u'o':
+            appendInteger(out, c, args, false);
+            return true;
+        case u'f':
+        case u'F':
+        case u'e':
+        case u'E':
+        case u'g':
+        case u'G':
+        case u'a':
+        case u'A':
+            appendFloating(out, c, args);
+            return true;
+        case u'p':
+            appendPrinted(out, c, "", 'p', va_arg(args, void*));
+            return true;
+        case u'n':
+            va_arg(args, void*);  // the count is never written back
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 // Wide formatting walks the UTF-16 format itself: "%s" arguments are UTF-16 on every
-// platform, which the C runtime's wide printf does not guarantee. Numbers are formatted by
-// the 8-bit printf with the same conversion specification.
+// platform, which the C runtime's wide printf does not guarantee ("%hs" and "%S" take 8-bit
+// text). Numbers are formatted by the 8-bit printf with the same flags, width and precision.
 void formatAppendWideV(String& s, const char16_t* fmt, va_list args) {
     std::u16string out;
+    va_list walk;
+    va_copy(walk, args);
     for (const char16_t* p = fmt; p && *p; ++p) {
         if (*p != u'%') {
             out.push_back(*p);
             continue;
         }
-        std::string spec = "%";
-        ++p;
-        while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0')
-            spec.push_back(static_cast<char>(*p++));
-        int width = -1, precision = -1;
-        if (*p == u'*') {
-            width = va_arg(args, int);
-            ++p;
+        const char16_t* opening = p++;
+        Conversion c = readConversion(p, walk);
+        if (*p == 0 || !appendConversion(out, c, walk)) {
+            out.append(opening);  // the rest stays as written
+            break;
         }
-        while (*p >= u'0' && *p <= u'9') spec.push_back(static_cast<char>(*p++));
-        if (width >= 0) spec += std::to_string(width);
-        if (*p == u'.') {
-            spec.push_back('.');
-            ++p;
-            if (*p == u'*') {
-                precision = va_arg(args, int);
-                spec += std::to_string(precision);
-                ++p;
-            }
-            while (*p >= u'0' && *p <= u'9') spec.push_back(static_cast<char>(*p++));
-        }
-        std::string length;
-        while (*p == u'h' || *p == u'l' || *p == u'z' || *p == u'I' || *p == u'6' || *p == u'4' ||
-               *p == u'L')
-            length.push_back(static_cast<char>(*p++));
-        char conv = static_cast<char>(*p);
-        if (!*p) break;
-        char piece[512];
-        int n = 0;
-        switch (conv) {
-            case '%':
-                out.push_back(u'%');
-                continue;
-            case 's': {
-                if (length == "h") {
-                    const char* a = va_arg(args, const char*);
-                    spec += "s";
-                    std::string tmp(static_cast<size_t>(
-                                        std::snprintf(nullptr, 0, spec.c_str(), a ? a : "(null)")),
-                                    '\0');
-                    std::snprintf(tmp.data(), tmp.size() + 1, spec.c_str(), a ? a : "(null)");
-                    for (unsigned char c : tmp) out.push_back(c);
-                    continue;
-                }
-                const char16_t* a = va_arg(args, const char16_t*);
-                std::u16string text = a ? std::u16string(a) : std::u16string(u"(null)");
-                // Apply precision and width by hand.
-                int prec = -1, wid = 0;
-                bool left = spec.find('-') != std::string::npos;
-                size_t dot = spec.find('.');
-                std::string digits =
-                    spec.substr(1, dot == std::string::npos ? std::string::npos : dot - 1);
-                size_t firstDigit = digits.find_first_of("123456789");
-                if (firstDigit != std::string::npos) wid = std::atoi(digits.c_str() + firstDigit);
-                if (dot != std::string::npos) prec = std::atoi(spec.c_str() + dot + 1);
-                if (prec >= 0 && text.size() > static_cast<size_t>(prec))
-                    text.resize(static_cast<size_t>(prec));
-                std::u16string pad(wid > static_cast<int>(text.size()) ? wid - text.size() : 0,
-                                   u' ');
-                out += left ? text + pad : pad + text;
-                continue;
-            }
-            case 'c': {
-                out.push_back(static_cast<char16_t>(va_arg(args, int)));
-                continue;
-            }
-            case 'd':
-            case 'i':
-            case 'u':
-            case 'x':
-            case 'X':
-            case 'o':
-                spec += length == "I64" || length == "ll" ? "ll"
-                        : length == "z"                   ? "z"
-                        : length == "l"                   ? "l"
-                                                          : "";
-                spec.push_back(conv);
-                if (length == "I64" || length == "ll")
-                    n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, long long));
-                else if (length == "z")
-                    n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, size_t));
-                else if (length == "l")
-                    n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, long));
-                else
-                    n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, int));
-                break;
-            case 'f':
-            case 'g':
-            case 'e':
-                spec.push_back(conv);
-                n = std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, double));
-                break;
-            default:
-                out.push_back(u'%');
-                out.push_back(*p);
-                continue;
-        }
-        for (int i = 0; i < n && i < static_cast<int>(sizeof piece); ++i)
-            out.push_back(static_cast<unsigned char>(piece[i]));
     }
+    va_end(walk);
     s.appendWide(out.data(), static_cast<int32_t>(out.size()));
 }
 
@@ -181,11 +332,12 @@ String formatWide(const char16_t* fmt, ...) {
 }
 
 void formatAssignWide(String& s, const char16_t* fmt, ...) {
-    s.clear();
+    String result;
     va_list args;
     va_start(args, fmt);
-    formatAppendWideV(s, fmt, args);
+    formatAppendWideV(result, fmt, args);
     va_end(args);
+    s = std::move(result);
 }
 
 void formatAppendWide(String& s, const char16_t* fmt, ...) {

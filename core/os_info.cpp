@@ -169,112 +169,79 @@ void appendServicePack(String& name, const OsRecord& os) {
 
 }  // namespace
 
+namespace {
+
+struct Edition {
+    uint32_t kind;
+    const char* name;
+};
+
+// GetProductInfo's product kinds and the suffixes they give the system's name.
+constexpr Edition kEditions[] = {
+    {1, " Ultimate"},
+    {2, " Home Basic"},
+    {3, " Home Premium"},
+    {4, " Enterprise"},
+    {5, " Home Basic N"},
+    {6, " Business"},
+    {7, " Server Standard"},
+    {8, " Datacenter"},
+    {9, " Small Business Server"},
+    {10, " Enterprise"},
+    {11, " Starter"},
+    {12, " Datacenter (core)"},
+    {13, " Server Standard (core)"},
+    {14, " Enterprise (core)"},
+    {15, " Enterprise for Itanium"},
+    {16, " Business N"},
+    {17, " Web Server"},
+    {18, " Cluster Server"},
+    {20, " Storage Server Express"},
+    {21, " Storage Server Standard"},
+    {22, " Storage Server Workgroup"},
+    {23, " Storage Server Enterprise"},
+    {24, " for Windows Essential Server Solutions"},
+    {25, " Small Business Server Premium"},
+    {26, " Home Premium N"},
+    {27, " Enterprise N"},
+    {28, " Ultimate N"},
+    {29, " Web Server (core)"},
+    {30, " Essential Business Server Management Server"},
+    {31, " Essential Business Server Security Server"},
+    {32, " Essential Business Server Messaging Server"},
+    {33, " Server Foundation"},
+    {35, " for Windows Essential Server Solutions (without Hyper-V)"},
+    {36, " Server Standard (without Hyper-V)"},
+    {37, " Server Datacenter (without Hyper-V)"},
+    {38, " Server Enterprise (without Hyper-V)"},
+    {39, " Server Datacenter (without Hyper-V) (core)"},
+    {40, " Server Standard (without Hyper-V) (core)"},
+    {41, " Server Enterprise (without Hyper-V) (core)"},
+    {42, " Hyper-V Server"},
+    {43, " Storage Server Express (core)"},
+    {44, " Storage Server Standard (core)"},
+    {45, " Storage Server Workgroup (core)"},
+    {46, " Storage Server Enterprise (core)"},
+    {47, " Starter N"},
+    {48, " Professional"},
+    {49, " Professional N"},
+    {56, " MultiPoint Server"},
+    {57, " MultiPoint Server (core)"},
+    {63, " Small Business Server Premium (core)"},
+    {64, " Cluster Server (without Hyper-V)"},
+};
+
+}  // namespace
+
 const char* editionName(uint32_t kind) {
-    switch (kind) {
-        case 1:
-            return " Ultimate";
-        case 2:
-            return " Home Basic";
-        case 3:
-            return " Home Premium";
-        case 4:
-        case 10:
-            return " Enterprise";
-        case 5:
-            return " Home Basic N";
-        case 6:
-            return " Business";
-        case 7:
-            return " Server Standard";
-        case 8:
-            return " Datacenter";
-        case 9:
-            return " Small Business Server";
-        case 11:
-            return " Starter";
-        case 12:
-            return " Datacenter (core)";
-        case 13:
-            return " Server Standard (core)";
-        case 14:
-            return " Enterprise (core)";
-        case 15:
-            return " Enterprise for Itanium";
-        case 16:
-            return " Business N";
-        case 17:
-            return " Web Server";
-        case 18:
-            return " Cluster Server";
-        case 20:
-            return " Storage Server Express";
-        case 21:
-            return " Storage Server Standard";
-        case 22:
-            return " Storage Server Workgroup";
-        case 23:
-            return " Storage Server Enterprise";
-        case 24:
-            return " for Windows Essential Server Solutions";
-        case 25:
-            return " Small Business Server Premium";
-        case 26:
-            return " Home Premium N";
-        case 27:
-            return " Enterprise N";
-        case 28:
-            return " Ultimate N";
-        case 29:
-            return " Web Server (core)";
-        case 30:
-            return " Essential Business Server Management Server";
-        case 31:
-            return " Essential Business Server Security Server";
-        case 32:
-            return " Essential Business Server Messaging Server";
-        case 33:
-            return " Server Foundation";
-        case 35:
-            return " for Windows Essential Server Solutions (without Hyper-V)";
-        case 36:
-            return " Server Standard (without Hyper-V)";
-        case 37:
-            return " Server Datacenter (without Hyper-V)";
-        case 38:
-            return " Server Enterprise (without Hyper-V)";
-        case 39:
-            return " Server Datacenter (without Hyper-V) (core)";
-        case 40:
-            return " Server Standard (without Hyper-V) (core)";
-        case 41:
-            return " Server Enterprise (without Hyper-V) (core)";
-        case 42:
-            return " Hyper-V Server";
-        case 43:
-            return " Storage Server Express (core)";
-        case 44:
-            return " Storage Server Standard (core)";
-        case 45:
-            return " Storage Server Workgroup (core)";
-        case 46:
-            return " Storage Server Enterprise (core)";
-        case 47:
-            return " Starter N";
-        case 48:
-            return " Professional";
-        case 49:
-            return " Professional N";
-        case 56:
-            return " MultiPoint Server";
-        case 57:
-            return " MultiPoint Server (core)";
-        case 63:
-            return " Small Business Server Premium (core)";
-        case 64:
-            return " Cluster Server (without Hyper-V)";
-        default:
-            return "";
-    }
+    for (const Edition& edition : kEditions)
+        if (edition.kind == kind) return edition.name;
+    return "";
+}
+
+// The 9x family keeps its major and minor version in the high word of the build number.
+uint32_t buildNumber(uint32_t platform, uint32_t reported) {
+    return platform == kPlatformWindows9x ? (reported & 0xFFFF) : reported;
 }
 
 String osName(const OsRecord& os, uint32_t options) {

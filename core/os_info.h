@@ -77,6 +77,10 @@ inline String osName(uint32_t options) {
     return osName(osRecord(), options);
 }
 
+// The build number of the record from the one the system reports: on the 9x family only its
+// low word (the high word repeats the version).
+uint32_t buildNumber(uint32_t platform, uint32_t reported);
+
 // The edition suffix of a product kind (" Professional" for 48), empty for unknown kinds.
 const char* editionName(uint32_t productKind);
 

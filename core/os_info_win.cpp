@@ -55,8 +55,8 @@ OsRecord readOsRecord() {
     OSVERSIONINFOEXW v = systemVersion();
     os.major = v.dwMajorVersion;
     os.minor = v.dwMinorVersion;
-    os.build = v.dwBuildNumber;
     os.platform = v.dwPlatformId;
+    os.build = buildNumber(os.platform, v.dwBuildNumber);
     os.servicePack.assignWide(reinterpret_cast<const char16_t*>(v.szCSDVersion),
                               static_cast<int32_t>(wcsnlen(v.szCSDVersion, 128)));
     os.servicePackMajor = v.wServicePackMajor;

@@ -1,19 +1,14 @@
 #include "core/path.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "core/chars.h"
 #include "core/convert.h"
 
 namespace tessarin {
 namespace {
-
-bool isAsciiLetter(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
-
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
 
 // Characters no path may hold; "*" and "?" are decided by the options.
 bool isForbidden(char16_t c) {
@@ -33,13 +28,10 @@ bool isForbidden(char16_t c) {
 // Applies the blank rule to both ends: trims, or refuses the text.
 bool settleEnds(std::u16string& s, uint32_t options) {
     if (options & kPathTrim) {
-        size_t first = 0, last = s.size();
-        while (first < last && isBlank(s[first])) ++first;
-        while (last > first && isBlank(s[last - 1])) --last;
-        s = s.substr(first, last - first);
+        s = std::u16string(trimWhiteSpace(s));
         return true;
     }
-    return s.empty() || (!isBlank(s.front()) && !isBlank(s.back()));
+    return s.empty() || (!isWhiteSpace(s.front()) && !isWhiteSpace(s.back()));
 }
 
 bool validCharacters(const std::u16string& s, uint32_t options) {
@@ -55,14 +47,6 @@ bool validCharacters(const std::u16string& s, uint32_t options) {
         if (c == u'\\' && i >= 2 && s[i - 1] == u'\\') return false;
     }
     return true;
-}
-
-bool equalsNoCaseAscii(const char16_t* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        char16_t x = *a >= u'A' && *a <= u'Z' ? static_cast<char16_t>(*a + 32) : *a;
-        if (x != static_cast<char16_t>(*b)) return false;
-    }
-    return *a == 0 && *b == 0;
 }
 
 }  // namespace
@@ -126,6 +110,72 @@ bool isAbsolutePath(const String& path) {
     return isAsciiLetter(p[0]) && p[1] == u':' && p[2] == u'\\';
 }
 
+namespace {
+
+// Resolves "." and ".." in the components after the root and joins them with single
+// backslashes; a ".." at the root stays at the root.
+std::u16string normalizedComponents(std::u16string_view rest) {
+    std::vector<std::u16string_view> parts;
+    size_t start = 0;
+    for (size_t i = 0; i <= rest.size(); ++i) {
+        if (i < rest.size() && rest[i] != u'\\') continue;
+        std::u16string_view part = rest.substr(start, i - start);
+        start = i + 1;
+        if (part.empty() || part == u".") continue;
+        if (part == u"..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::u16string joined;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) joined.push_back(u'\\');
+        joined.append(parts[i]);
+    }
+    if (!rest.empty() && rest.back() == u'\\' && !joined.empty()) joined.push_back(u'\\');
+    return joined;
+}
+
+}  // namespace
+
+String extendedLengthPath(const String& path) {
+    if (path.wideLength() < kExtendedPathFrom) return path;
+    std::u16string text(path.w_str(), static_cast<size_t>(path.wideLength()));
+    for (char16_t& c : text)
+        if (c == u'/') c = u'\\';
+    if (text.rfind(u"\\\\?\\", 0) == 0 || text.rfind(u"\\\\.\\", 0) == 0) return path;
+    std::u16string result;
+    if (text.size() >= 3 && isAsciiLetter(text[0]) && text[1] == u':' && text[2] == u'\\') {
+        result = u"\\\\?\\" + text.substr(0, 3) +
+                 normalizedComponents(std::u16string_view(text).substr(3));
+    } else if (text.rfind(u"\\\\", 0) == 0) {
+        result = u"\\\\?\\UNC\\" + normalizedComponents(std::u16string_view(text).substr(2));
+    } else {
+        return path;
+    }
+    return String(result.c_str(), static_cast<int32_t>(result.size()));
+}
+
+bool hasWildcard(const String& path) {
+    for (int32_t i = 0; i < path.wideLength(); ++i) {
+        char16_t c = path.getWide(i);
+        if (c == u'*' || c == u'?') return true;
+    }
+    return false;
+}
+
+bool takeRecursiveMark(String& pattern) {
+    int32_t n = pattern.wideLength();
+    if (n < 3 || pattern.getWide(n - 3) != u' ' || pattern.getWide(n - 2) != u'/' ||
+        toLowerAscii(pattern.getWide(n - 1)) != u's')
+        return false;
+    n -= 3;
+    while (n > 0 && isWhiteSpace(pattern.getWide(n - 1))) --n;
+    pattern.setWideLength(n);
+    return true;
+}
+
 bool validPath(const String& path, uint32_t options) {
     std::u16string s(path.w_str(), static_cast<size_t>(path.wideLength()));
     if (!settleEnds(s, options)) return false;
@@ -178,7 +228,7 @@ bool isListableEntryName(const char16_t* name) {
 }
 
 bool isShellFolderFile(const char16_t* name) {
-    return equalsNoCaseAscii(name, "thumbs.db") || equalsNoCaseAscii(name, "desktop.ini");
+    return equalsNoCaseAscii(name, u"thumbs.db") || equalsNoCaseAscii(name, u"desktop.ini");
 }
 
 }  // namespace tessarin

@@ -24,6 +24,21 @@ String joinPath(const String& folder, const String& name);
 // Begins with two backslashes, or with a drive letter, a colon and a backslash.
 bool isAbsolutePath(const String& path);
 
+// Paths from this length on are handed to the system in the "\\?\" form: shorter limits apply
+// to folders (MAX_PATH less room for an 8.3 name) than to files (MAX_PATH).
+inline constexpr int32_t kExtendedPathFrom = 248;
+// The form in which the system takes the path whatever its length: an absolute path of
+// kExtendedPathFrom characters or more becomes "\\?\C:\..." or "\\?\UNC\server\...", with
+// "/" read as "\", "." and ".." resolved and doubled backslashes dropped, since the system no
+// longer does that for it. Shorter, relative and already extended paths are returned as given.
+String extendedLengthPath(const String& path);
+
+// Holds "*" or "?".
+bool hasWildcard(const String& path);
+// Removes a trailing " /s" (either case), the listing's mark for recursion, and the white space
+// before it; true when there was one.
+bool takeRecursiveMark(String& pattern);
+
 // Options of validPath.
 enum PathValidation : uint32_t {
     kPathAllowAsterisk = 0x1,

@@ -97,6 +97,10 @@ inline constexpr uint32_t kRegKeepExisting = 0x8000;    // write: an existing va
 inline constexpr uint32_t kRegView64 = 0x100;  // KEY_WOW64_64KEY
 inline constexpr uint32_t kRegView32 = 0x200;  // KEY_WOW64_32KEY
 inline constexpr uint32_t kRegViewMask = kRegView64 | kRegView32;
+// The view bits of a view argument, to be added to an access mask.
+inline constexpr uint32_t viewOf(uint32_t view) {
+    return view & kRegViewMask;
+}
 inline constexpr uint32_t kRegAccessRead = 0x20019;         // KEY_READ
 inline constexpr uint32_t kRegAccessAll = 0xF003F;          // KEY_ALL_ACCESS
 inline constexpr uint32_t kRegAccessReadValues = 0x20009;   // query, enumerate, read control

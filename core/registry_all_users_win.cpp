@@ -7,10 +7,6 @@ namespace {
 
 constexpr char16_t kProfileList[] = u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
-uint32_t viewOf(uint32_t view) {
-    return view & kRegViewMask;
-}
-
 // HKEY_USERS holds the loaded hives by SID, besides ".DEFAULT" and the "<SID>_Classes" hives.
 Array<String> loadedUserHives() {
     Array<String> names, profiles;

@@ -1,5 +1,4 @@
 #include <cstddef>
-#include <type_traits>
 
 #include "core/registry.h"
 
@@ -37,6 +36,9 @@ template <>
 struct Text<char> {
     static const char* empty() { return ""; }
     static size_t length(const char* s) { return narrowTextLength(s); }
+    static int compareNoCase(const char* a, const char* b, size_t n) {
+        return compareNoCaseAscii(a, b, n);
+    }
     static const char* fullName(const RegistryRootName& r) { return r.fullName; }
     static const char* abbreviation(const RegistryRootName& r) { return r.abbreviation; }
     static const char* slashed(const RegistryRootName& r) { return r.slashed; }
@@ -49,6 +51,9 @@ template <>
 struct Text<char16_t> {
     static const char16_t* empty() { return u""; }
     static size_t length(const char16_t* s) { return wideTextLength(s); }
+    static int compareNoCase(const char16_t* a, const char16_t* b, size_t n) {
+        return compareNoCaseWidePrefix(a, b, n);
+    }
     static const char16_t* fullName(const RegistryRootName& r) { return r.fullNameWide; }
     static const char16_t* abbreviation(const RegistryRootName& r) { return r.abbreviationWide; }
     static const char16_t* slashed(const RegistryRootName& r) { return r.slashedWide; }
@@ -57,20 +62,11 @@ struct Text<char16_t> {
     }
 };
 
-template <typename Char>
-char16_t foldAscii(Char c) {
-    auto u = static_cast<char16_t>(static_cast<std::make_unsigned_t<Char>>(c));
-    return (u >= u'a' && u <= u'z') ? static_cast<char16_t>(u - 32) : u;
-}
-
 // Whether text begins with name, compared without regard to ASCII case.
 template <typename Char>
 bool startsWithName(const Char* text, size_t textLength, const Char* name) {
     size_t n = Text<Char>::length(name);
-    if (n > textLength) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (foldAscii(text[i]) != foldAscii(name[i])) return false;
-    return true;
+    return n <= textLength && Text<Char>::compareNoCase(text, name, n) == 0;
 }
 
 // A root name matches only as a whole element: followed by a backslash or the end.

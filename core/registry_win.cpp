@@ -29,9 +29,6 @@ HKEY hkey(void* key) {
 HKEY rootKey(RegistryRoot root) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
 }
-REGSAM viewOf(uint32_t view) {
-    return view & kRegViewMask;
-}
 
 // The "Registry Error" box for kRegShowError, with the system's text for the last error. The
 // last error survives the box.

@@ -2,6 +2,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include "core/chars.h"
 #include "core/environment.h"
 #include "core/os_info.h"
 #include "core/registry.h"
@@ -106,8 +107,7 @@ char bootDriveLetter() {
         dir = key.readText(u"BootDir", String());
     }
     char16_t letter = dir.getWide(0);
-    if (dir.wideLength() >= 2 && dir.getWide(1) == u':' &&
-        ((letter >= u'a' && letter <= u'z') || (letter >= u'A' && letter <= u'Z'))) {
+    if (dir.wideLength() >= 2 && dir.getWide(1) == u':' && isAsciiLetter(letter)) {
         return static_cast<char>(letter & ~0x20);
     }
     return 'C';

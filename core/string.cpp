@@ -2,12 +2,14 @@
 
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/chars.h"
 #include "core/fatal.h"
 #include "core/memory.h"
 #include "core/platform_text.h"
+#include "core/wildcard.h"
 
 namespace tessarin {
 namespace {
@@ -39,10 +41,7 @@ size_t narrowTextLength(const char* s) {
 }
 
 size_t wideTextLength(const char16_t* s) {
-    if (!s) return 0;
-    size_t n = 0;
-    while (s[n]) ++n;
-    return n;
+    return s ? std::char_traits<char16_t>::length(s) : 0;
 }
 
 String::String(char c) {
@@ -239,23 +238,28 @@ void String::appendWide(const char16_t* text, int32_t chars) {
     replaceWide(length_ >> 1, 0, text, chars);
 }
 
-// One reallocation for the sum of the pieces: the block grows to the total plus 1 KiB.
+// One reallocation for the sum of the pieces: the block grows to the total plus 1 KiB. A piece
+// may lie in this String's own block, so a new block is filled before the old one is freed.
 void String::appendPieces(const void* const* pieces, const size_t* bytes, size_t count) {
     int64_t total = length_;
     for (size_t i = 0; i < count; ++i) total += static_cast<int64_t>(bytes[i]);
     if (total <= length_) return;
     if (total > kWholeLength - 1100) internalFatalError(kModuleCore, __LINE__);
+    char* old = nullptr;
     if (capacity_ - 2 < total) {
-        bool wasEmpty = data_ == nullptr;
-        data_ = static_cast<char*>(reallocateBlock(data_, static_cast<size_t>(total) + 1024));
-        capacity_ = static_cast<int32_t>(total) + 1024;
-        if (wasEmpty) data_[0] = data_[1] = 0;
+        int32_t capacity = static_cast<int32_t>(total) + 1024;
+        char* block = static_cast<char*>(allocateBlock(static_cast<size_t>(capacity)));
+        if (length_ > 0) std::memcpy(block, data_, static_cast<size_t>(length_));
+        old = data_;
+        data_ = block;
+        capacity_ = capacity;
     }
     for (size_t i = 0; i < count; ++i) {
         if (bytes[i] > 0) std::memcpy(data_ + length_, pieces[i], bytes[i]);
         length_ += static_cast<int32_t>(bytes[i]);
     }
     data_[length_] = data_[length_ + 1] = 0;
+    freeBlock(old);
 }
 
 void String::appendAll(std::initializer_list<const char*> texts) {
@@ -466,70 +470,39 @@ int countTrailingBreaks(const Ch* text, int32_t chars) {
     return n;
 }
 
-// Matches a search pattern at text[pos]; returns the match length or -1. In wildcard mode "*"
-// matches the shortest run that lets the rest match (a final "*" takes the rest of the text)
-// and "**" stands for a literal "*".
-template <typename Ch>
-int32_t matchAt(const Ch* text, int32_t chars, int32_t pos, const Ch* pat, int32_t patLen,
-                unsigned flags) {
-    auto same = [flags](Ch a, Ch b) {
-        if (a == b) return true;
-        if (!(flags & kReplaceIgnoreCase)) return false;
-        if constexpr (sizeof(Ch) == 1)
-            return toLowerAscii(static_cast<unsigned char>(a)) ==
-                   toLowerAscii(static_cast<unsigned char>(b));
-        else
-            return toLower(a) == toLower(b);
-    };
-    int32_t t = pos;
-    for (int32_t p = 0; p < patLen; ++p) {
-        if ((flags & kReplaceWildcard) && pat[p] == Ch('*')) {
-            if (p + 1 < patLen && pat[p + 1] == Ch('*')) {
-                ++p;
-                if (t >= chars || text[t] != Ch('*')) return -1;
-                ++t;
-                continue;
-            }
-            if (p + 1 == patLen) return chars - pos;
-            for (int32_t k = t; k <= chars; ++k) {
-                int32_t rest = matchAt(text, chars, k, pat + p + 1, patLen - p - 1, flags);
-                if (rest >= 0) return k + rest - pos;
-            }
-            return -1;
-        }
-        if (t >= chars || !same(text[t], pat[p])) return -1;
-        ++t;
-    }
-    return t - pos;
-}
-
+// Search and replacement go through the portion search of core/wildcard: a plain search text
+// is one literal portion, a wildcard one is split at its stars.
 template <typename Ch>
 int replaceAllImpl(String& s, const Ch* search, const Ch* replacement, int32_t start,
                    int32_t maxCount, unsigned flags, String::ReplaceQuery query, void* context) {
-    int32_t patLen = 0, repLen = 0;
-    while (search && search[patLen]) ++patLen;
+    if (search == nullptr || search[0] == 0 || maxCount < 1) return 0;
+    uint32_t options = (flags & kReplaceIgnoreCase) ? uint32_t{kWildcardIgnoreCase} : 0u;
+    if (!(flags & kReplaceWildcard)) options |= kWildcardLiteral;
+    Vector<WildcardPortion<Ch>> portions;
+    splitWildcardPattern(search, portions, options);
+    int32_t repLen = 0;
     while (replacement && replacement[repLen]) ++repLen;
-    if (patLen == 0) return 0;
     int32_t chars = s.length() / static_cast<int32_t>(sizeof(Ch));
     const Ch* text = reinterpret_cast<const Ch*>(s.c_str());
-    std::basic_string<Ch> out(text, static_cast<size_t>(start < 0       ? 0
-                                                        : start < chars ? start
-                                                                        : chars));
+    int32_t from = start < 0 ? 0 : (start < chars ? start : chars);
+    int32_t copied = 0;
+    std::basic_string<Ch> out;
     int count = 0;
-    int32_t i = static_cast<int32_t>(out.size());
-    while (i < chars) {
-        int32_t len = count < maxCount ? matchAt(text, chars, i, search, patLen, flags) : -1;
-        if (len > 0 && (!query || query(context, i))) {
-            out.append(replacement, static_cast<size_t>(repLen));
-            i += len;
-            ++count;
-        } else {
-            out.push_back(text[i++]);
+    WildcardOccurrence<Ch> m;
+    while (count < maxCount && findPortions(text, chars, from, portions, options, m)) {
+        if (query && !query(context, m.start)) {
+            from = m.start + 1;
+            continue;
         }
+        out.append(text + copied, static_cast<size_t>(m.start - copied));
+        out.append(replacement, static_cast<size_t>(repLen));
+        copied = from = m.start + m.length;
+        ++count;
     }
-    if (count > 0)
-        s.assign(reinterpret_cast<const char*>(out.data()),
-                 static_cast<int32_t>(out.size() * sizeof(Ch)));
+    if (count == 0) return 0;
+    out.append(text + copied, static_cast<size_t>(chars - copied));
+    s.assign(reinterpret_cast<const char*>(out.data()),
+             static_cast<int32_t>(out.size() * sizeof(Ch)));
     return count;
 }
 
@@ -649,23 +622,48 @@ uint32_t hashBytes(const void* bytes, int32_t length) {
     return h + static_cast<uint32_t>(length);
 }
 
-int compareNoCaseAscii(const char* a, const char* b, size_t n) {
+namespace {
+
+// ASCII letters folded to lower case, n characters at most; the wide form of the C runtime also
+// stops at a terminator on both sides.
+template <typename Ch>
+int compareFolded(const Ch* a, const Ch* b, size_t n, bool stopAtTerminator) {
     for (size_t i = 0; i < n; ++i) {
-        uint32_t x = toLowerAscii(static_cast<unsigned char>(a[i]));
-        uint32_t y = toLowerAscii(static_cast<unsigned char>(b[i]));
+        uint32_t x = toLowerAscii(static_cast<std::make_unsigned_t<Ch>>(a[i]));
+        uint32_t y = toLowerAscii(static_cast<std::make_unsigned_t<Ch>>(b[i]));
         if (x != y) return x < y ? -1 : 1;
+        if (x == 0 && stopAtTerminator) return 0;
     }
     return 0;
 }
 
+}  // namespace
+
+int compareNoCaseAscii(const char* a, const char* b, size_t n) {
+    return compareFolded(a, b, n, false);
+}
+
 // The C runtime's wide case-insensitive comparison folds only in the "C" locale: ASCII letters.
 int compareNoCaseWidePrefix(const char16_t* a, const char16_t* b, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t x = toLowerAscii(a[i]), y = toLowerAscii(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-        if (x == 0) return 0;
-    }
-    return 0;
+    return compareFolded(a, b, n, true);
+}
+
+// Comparing one character past the shorter text's end takes in its terminator.
+bool equalsNoCaseAscii(const char16_t* a, const char16_t* b) {
+    if (a == nullptr || b == nullptr) return a == b;
+    return compareNoCaseWidePrefix(a, b, wideTextLength(b) + 1) == 0;
+}
+
+std::u16string_view trimWhiteSpace(std::u16string_view text) {
+    size_t first = 0, last = text.size();
+    while (first < last && isWhiteSpace(text[first])) ++first;
+    while (last > first && isWhiteSpace(text[last - 1])) --last;
+    return text.substr(first, last - first);
+}
+
+bool isBlankWide(const String& text) {
+    return trimWhiteSpace(std::u16string_view(text.w_str(), static_cast<size_t>(text.wideLength())))
+        .empty();
 }
 
 }  // namespace tessarin

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string_view>
 
 namespace tessarin {
 
@@ -19,9 +20,11 @@ inline constexpr int32_t kWholeLength = 0x7FFFFFFF;
 // Flags of String::replaceAll.
 enum ReplaceFlags : unsigned {
     kReplaceIgnoreCase = 1,
-    kReplaceWildcard = 2,  // "*" in the search text matches any run, "**" a literal "*"
+    // "*" in the search text matches any run within a line, "**" a literal "*" (core/wildcard)
+    kReplaceWildcard = 2,
 };
 
+// Lengths of terminated texts; a null pointer has length 0.
 size_t narrowTextLength(const char* s);
 size_t wideTextLength(const char16_t* s);
 
@@ -144,8 +147,16 @@ class String {
 // tail bytes as signed values, then the length.
 uint32_t hashBytes(const void* bytes, int32_t length);
 
-// Text comparisons shared by String and callers that hold raw pointers.
+// Text comparisons shared by String and callers that hold raw pointers. Both fold ASCII
+// letters only; the wide one stops at a terminator found on both sides.
 int compareNoCaseAscii(const char* a, const char* b, size_t n);
 int compareNoCaseWidePrefix(const char16_t* a, const char16_t* b, size_t n);
+// Whole terminated texts equal without regard to ASCII case.
+bool equalsNoCaseAscii(const char16_t* a, const char16_t* b);
+
+// The text without white space (tab, line feed, carriage return, space) at either end.
+std::u16string_view trimWhiteSpace(std::u16string_view text);
+// Empty, or nothing but white space (UTF-16).
+bool isBlankWide(const String& text);
 
 }  // namespace tessarin

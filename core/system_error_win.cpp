@@ -1,16 +1,10 @@
 #include <windows.h>
 
+#include "core/chars.h"
 #include "core/convert.h"
 #include "core/system_error.h"
 
 namespace tessarin {
-namespace {
-
-bool isTrailingBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
-}  // namespace
 
 String systemErrorText(uint32_t error) {
     if (error == 0) return String();
@@ -23,7 +17,7 @@ String systemErrorText(uint32_t error) {
     if (chars != 0 && text != nullptr) {
         const char16_t* wide = reinterpret_cast<const char16_t*>(text);
         int32_t n = static_cast<int32_t>(chars);
-        while (n > 0 && isTrailingBlank(wide[n - 1])) --n;
+        while (n > 0 && isWhiteSpace(wide[n - 1])) --n;
         result.assignWide(wide, n);
     }
     if (text != nullptr) LocalFree(text);

@@ -3,6 +3,8 @@
 #include <climits>
 #include <vector>
 
+#include "core/chars.h"
+
 namespace tessarin {
 namespace {
 
@@ -18,11 +20,6 @@ struct ParsedVersion {
 template <typename Ch>
 bool isDecimal(Ch c) {
     return c >= Ch('0') && c <= Ch('9');
-}
-
-template <typename Ch>
-bool isAsciiLetter(Ch c) {
-    return (c >= Ch('A') && c <= Ch('Z')) || (c >= Ch('a') && c <= Ch('z'));
 }
 
 // Digit runs become numbers and take the character after them along (the dot of "1.2", the

@@ -1,8 +1,7 @@
 #include "core/wininit.h"
 
-#include <cstring>
-
 #include "core/format.h"
+#include "core/wildcard.h"
 
 namespace tessarin {
 namespace {
@@ -10,11 +9,11 @@ namespace {
 constexpr char kRenameSection[] = "[rename]";
 
 int32_t findNoCase(const String& text, const char* needle) {
-    int32_t n = static_cast<int32_t>(std::strlen(needle));
-    for (int32_t at = 0; at + n <= text.length(); ++at) {
-        if (compareNoCaseAscii(text.c_str() + at, needle, static_cast<size_t>(n)) == 0) return at;
-    }
-    return -1;
+    WildcardA_Occurrence found;
+    if (!findWildcard(text.c_str(), text.length(), 0, needle,
+                      kWildcardLiteral | kWildcardIgnoreCase, found))
+        return -1;
+    return found.start;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/chars.h"
+
 namespace tessarin {
 namespace {
 
@@ -93,8 +95,7 @@ void expandPathVariables(String& text, const PathVariableValues& values) {
 
 String driveForm(const String& path) {
     char16_t c = path.getWide(0);
-    bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-    if (!letter) return String();
+    if (!isAsciiLetter(c)) return String();
     char16_t drive[3] = {c, u':', 0};
     return String(drive);
 }

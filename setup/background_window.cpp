@@ -51,10 +51,6 @@ Rect proportionalFit(const Rect& area, int32_t width, int32_t height) {
     return centred(area, ah * width / height, ah);
 }
 
-bool isBlankChar(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
 }  // namespace
 
 BackgroundWindowSettings& backgroundWindowSettings() {
@@ -194,9 +190,7 @@ TextOrigin textOrigin(const Rect& client, uint8_t position, int32_t textWidth, i
 }
 
 bool textBlank(const String& wide) {
-    for (int32_t i = 0; i < wide.wideLength(); ++i)
-        if (!isBlankChar(wide.getWide(i))) return false;
-    return true;
+    return isBlankWide(wide);
 }
 
 }  // namespace tessarin

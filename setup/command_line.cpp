@@ -2,16 +2,13 @@
 
 #include <utility>
 
+#include "core/chars.h"
 #include "core/convert.h"
 #include "core/format.h"
 #include "core/platform_text.h"
 
 namespace tessarin {
 namespace {
-
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
 
 String errorWithToken(const char* error, const String& token) {
     String text(error);
@@ -81,13 +78,13 @@ bool applyOption(String rest, CommandLineOptions& o) {
 String nextCommandLineToken(const char16_t*& text) {
     String token;
     if (!text) return token;
-    while (*text && isBlank(*text)) ++text;
+    while (*text && isWhiteSpace(*text)) ++text;
     const char16_t* start = text;
     bool quoted = false;
     for (; *text; ++text) {
         if (*text == u'"')
             quoted = !quoted;
-        else if (!quoted && isBlank(*text))
+        else if (!quoted && isWhiteSpace(*text))
             break;
     }
     token.assignWide(start, static_cast<int32_t>(text - start));

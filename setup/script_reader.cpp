@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/byte_order.h"
+#include "core/chars.h"
 #include "core/convert.h"
 #include "setup/script_format.h"
 
@@ -154,16 +155,9 @@ bool systemKeepsFlags2Bit400(const OsRecord& os) {
 
 namespace {
 
-bool isBlank(const String& text) {
-    const char16_t* w = text.w_str();
-    for (int32_t i = 0; i < text.wideLength(); ++i)
-        if (w[i] != u' ' && w[i] != u'\t' && w[i] != u'\r' && w[i] != u'\n') return false;
-    return true;
-}
-
 bool hasDrive(const String& path) {
     char16_t c = path.getWide(0);
-    return ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')) && path.getWide(1) == u':';
+    return isAsciiLetter(c) && path.getWide(1) == u':';
 }
 
 // folder + "\" + name; either may be empty.
@@ -277,13 +271,14 @@ void ReaderIo::store(String& target, String&& value, FieldRule rule) {
             if (target.empty()) target = s_.ProductName;
             break;
         case FieldRule::SharedDir:
-            if (target.empty()) target = isBlank(s_.CompanyName) ? s_.ProductName : s_.CompanyName;
+            if (target.empty())
+                target = isBlankWide(s_.CompanyName) ? s_.ProductName : s_.CompanyName;
             break;
         case FieldRule::Version:
             toWide(target.c_str(), target.length(), s_.Version, kCodePageSystem);
             break;
         case FieldRule::UninstallKeyName:
-            if (isBlank(target)) target = s_.ProductName;
+            if (isBlankWide(target)) target = s_.ProductName;
             break;
         case FieldRule::DesktopFolder:
             if (target.empty() && (s_.ProductFlags & kFlagsDesktopFolderIsProduct))

@@ -29,6 +29,19 @@ TEST(Array, InsertRemoveAndCapacityRule) {
     EXPECT_EQ(b.start(), 2);
 }
 
+// Asking for less room than the elements take keeps every element.
+TEST(Array, ReservingFewerThanTheCountKeepsTheElements) {
+    Array<String> a;
+    for (int i = 0; i < 1000; ++i) a.append(String(std::to_string(i).c_str()));
+    a.reserve(3000);
+    a.reserve(600);  // large and more than four times too big: the block shrinks
+    ASSERT_EQ(a.count(), 1000);
+    EXPECT_GE(a.capacity(), 1000);
+    for (int i = 0; i < 1000; ++i) ASSERT_STREQ(a[i].c_str(), std::to_string(i).c_str());
+    a.append(String("last"));
+    EXPECT_STREQ(a[1000].c_str(), "last");
+}
+
 TEST(Array, CopyGetsItsOwnElementsAndTheCopyLayout) {
     Array<String> a;
     a.append(String("one"));

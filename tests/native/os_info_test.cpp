@@ -124,6 +124,16 @@ TEST(OsName, EditionTableCoversTheNamedKindsOnly) {
     EXPECT_STREQ(editionName(0xABCDEF), "");
 }
 
+// The 9x family reports its version again in the build number's high word (4.10 build 2222 as
+// 0x040A08AE); only the low word is the build.
+TEST(OsName, NinetyEightBuildNumberIsTheLowWordOfWhatTheSystemReports) {
+    OsRecord os = record(kSystems[1]);  // Windows 98 SE
+    os.build = buildNumber(kPlatformWindows9x, 0x040A08AEu);
+    EXPECT_EQ(os.build, 2222u);
+    EXPECT_STREQ(osName(os, kOsNameNoServicePack).c_str(), "Windows 98 SE");
+    EXPECT_EQ(buildNumber(kPlatformNt, 0x040A08AEu), 0x040A08AEu);
+}
+
 TEST(OsName, VistaHomeOnlyWithoutProductKind) {
     OsRecord os = record(kSystems[11]);
     os.productKind = 0;

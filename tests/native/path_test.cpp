@@ -160,5 +160,23 @@ TEST(Path, ListingFilterAndShellFiles) {
     EXPECT_FALSE(isShellFolderFile(u"desktop.in"));
 }
 
+// Long paths go to the system in the "\\?\" form, which it takes literally: the text is
+// normalised first.
+TEST(Path, ExtendedLengthFormForLongPaths) {
+    std::u16string folder(kExtendedPathFrom, u'x');
+    auto extended = [](const std::u16string& p) {
+        String s = extendedLengthPath(String(p.c_str(), static_cast<int32_t>(p.size())));
+        return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
+    };
+    EXPECT_EQ(extended(u"C:\\" + folder + u"\\.\\a\\..\\b//c\\"),
+              u"\\\\?\\C:\\" + folder + u"\\b\\c\\");
+    EXPECT_EQ(extended(u"\\\\server\\share\\" + folder), u"\\\\?\\UNC\\server\\share\\" + folder);
+    EXPECT_EQ(extended(u"C:\\..\\" + folder), u"\\\\?\\C:\\" + folder);
+    // Short, relative and already extended paths stay as they are.
+    for (const std::u16string& same : {std::u16string(u"C:\\a\\..\\b"), u"relative\\" + folder,
+                                       u"\\\\?\\C:\\" + folder + u"\\..", u"C:" + folder})
+        EXPECT_EQ(extended(same), same);
+}
+
 }  // namespace
 }  // namespace tessarin

@@ -111,6 +111,17 @@ TEST(String, SourceInsideOwnBlockIsReadFromItsNewPlace) {
     EXPECT_STREQ(s.c_str(), "def");
 }
 
+// A piece taken from the String itself must be read before the old block goes away.
+TEST(String, MultiPieceAppendOfItsOwnTextAcrossAReallocation) {
+    String s("abc");
+    ASSERT_LT(s.capacity(), 9);
+    s.appendAll({s.c_str(), "-", s.c_str()});
+    EXPECT_STREQ(s.c_str(), "abcabc-abc");
+    String w(u"xy");
+    w.appendAllWide({w.w_str(), w.w_str()});
+    EXPECT_TRUE(w.equalsWide(u"xyxyxy"));
+}
+
 TEST(String, WideEditingCountsCharacters) {
     String s(u"Program Files");
     EXPECT_EQ(s.wideLength(), 13);
@@ -207,6 +218,46 @@ TEST(String, ReplaceAllWithLimitsFlagsAndQuery) {
     String w(u"`a` `b`");
     EXPECT_EQ(w.replaceAllWide(u"`", u"\""), 4);
     EXPECT_TRUE(w.equalsWide(u"\"a\" \"b\""));
+}
+
+// Search and replace use the portion search: a "*" stays within its line.
+TEST(String, WildcardReplaceKeepsEachMatchWithinItsLine) {
+    struct Case {
+        const char* text;
+        const char* search;
+        unsigned flags;
+        int count;
+        const char* result;
+    } cases[] = {
+        {"a=1\nb a=2", "a=*", kReplaceWildcard, 2, "X\nb X"},
+        {"<a\nb> <c>", "<*>", kReplaceWildcard, 1, "<a\nb> X"},
+        {"set X\nSET y", "set*", kReplaceWildcard | kReplaceIgnoreCase, 2, "X\nX"},
+        {"a*b a*b", "a*b", 0, 2, "X X"},  // without the wildcard flag a star is a star
+    };
+    for (const Case& c : cases) {
+        String s(c.text);
+        EXPECT_EQ(s.replaceAll(c.search, "X", 0, kWholeLength, c.flags), c.count) << c.search;
+        EXPECT_STREQ(s.c_str(), c.result) << c.search;
+    }
+}
+
+// However many stars a pattern has, a few passes over the text decide it.
+TEST(String, WildcardReplaceWithManyStarsFinishes) {
+    std::string many(60, 'a');
+    String s(many.c_str());
+    const char* noMatch = "*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*b";
+    EXPECT_EQ(s.replaceAll(noMatch, "X", 0, kWholeLength, kReplaceWildcard), 0);
+    // Each star takes the shortest run: sixteen letters make a match.
+    const char* sixteen = "a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a";
+    EXPECT_EQ(s.replaceAll(sixteen, "X", 0, kWholeLength, kReplaceWildcard), 3);
+    EXPECT_EQ(std::string(s.c_str()), "XXX" + std::string(12, 'a'));
+}
+
+TEST(String, WideReplaceAllFoldsLettersAndTakesWildcards) {
+    String s(u"\u00c4rger und \u00e4rger; <x>\n<y");
+    EXPECT_EQ(s.replaceAllWide(u"\u00e4rger", u"Z", 0, kWholeLength, kReplaceIgnoreCase), 2);
+    EXPECT_EQ(s.replaceAllWide(u"<*>", u"[]", 0, kWholeLength, kReplaceWildcard), 1);
+    EXPECT_TRUE(s.equalsWide(u"Z und Z; []\n<y"));
 }
 
 TEST(String, EqualityByLengthFirstAndOrdering) {

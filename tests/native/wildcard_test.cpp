@@ -78,5 +78,19 @@ TEST(Wildcard, FindAllMatchesLeftToRightWithoutOverlap) {
     EXPECT_EQ(findAllWildcard("", 0, "*", 0, all), 0);
 }
 
+TEST(Wildcard, LiteralPatternsAndUtf16Text) {
+    EXPECT_EQ(found("a*b axb", "a*b", kWildcardLiteral), "0:a*b");
+    EXPECT_EQ(found("x [RENAME]", "[rename]", kWildcardLiteral | kWildcardIgnoreCase),
+              "2:[RENAME]");
+    const char16_t text[] = u"\u00c4b\n\u00e4bc \u00e4xc";
+    WildcardW_Occurrence m;
+    ASSERT_TRUE(findWildcard(text, 10, 0, u"\u00c4*c", kWildcardIgnoreCase, m));
+    EXPECT_EQ(m.start, 3);
+    EXPECT_EQ(m.length, 3);
+    Vector<WildcardW_Occurrence> all;
+    EXPECT_EQ(findAllWildcard(text, 10, u"\u00e4*c", 0, all), 2);
+    EXPECT_EQ(all[1].start, 7);
+}
+
 }  // namespace
 }  // namespace tessarin

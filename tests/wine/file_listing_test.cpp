@@ -178,6 +178,26 @@ TEST_F(FileListingTest, LinksToFoldersAreNotFollowed) {
     EXPECT_EQ(list(u"*.txt", kListRecursive), (Paths{"a.txt", "sub\\c.txt", "sub\\deeper\\d.txt"}));
 }
 
+// Product trees reach past MAX_PATH: the listing goes on into them.
+TEST_F(FileListingTest, ListingsGoPastMaxPath) {
+    std::u16string deep = path(u"long");
+    CreateDirectoryW(w(deep), nullptr);
+    std::u16string relativeDeep = u"long";
+    while (deep.size() < MAX_PATH + 40) {
+        deep += u"\\a rather long folder name";
+        relativeDeep += u"\\a rather long folder name";
+        ASSERT_TRUE(CreateDirectoryW(w(testing::anyLength(deep)), nullptr));
+    }
+    ASSERT_TRUE(put(testing::anyLength(deep + u"\\bottom.txt"), "12"));
+    std::string bottom = narrow(S(relativeDeep + u"\\bottom.txt"));
+    int64_t total = 0;
+    EXPECT_EQ(list(u"long\\bottom.txt", kListRecursive, &total), Paths{bottom});
+    EXPECT_EQ(total, 2);
+    Array<String> output;
+    EXPECT_EQ(listFiles(S(deep + u"\\*"), output, kListNoMessagePump), 2);
+    EXPECT_EQ(relative(output, root_), Paths{bottom});
+}
+
 TEST_F(FileListingTest, NonAsciiNames) {
     CreateDirectoryW(w(path(u"\u65e5\u672c")), nullptr);
     put(path(u"\u65e5\u672c\\\u00fcber.txt"), "x");

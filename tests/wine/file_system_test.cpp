@@ -103,6 +103,49 @@ bool refusingRebootMove(const char16_t*, const char16_t*, uint32_t) {
     return false;
 }
 
+// A version resource whose one FileVersion string holds value and says it is chars long.
+std::string craftedVersionResource(const std::u16string& value, uint16_t chars) {
+    struct Block {
+        std::string bytes;
+        void pad() {
+            while (bytes.size() % 4) bytes.push_back(0);
+        }
+        void word(uint16_t v) { bytes.append(reinterpret_cast<const char*>(&v), 2); }
+        void text(const std::u16string& s) {
+            bytes.append(reinterpret_cast<const char*>(s.data()), s.size() * 2);
+        }
+    };
+    // wLength, wValueLength, wType, key, padding, value, padding, children.
+    auto block = [](const std::u16string& key, uint16_t valueLength, uint16_t type,
+                    const std::string& value, const std::string& children) {
+        Block b;
+        b.word(0);
+        b.word(valueLength);
+        b.word(type);
+        b.text(key + u'\0');
+        b.pad();
+        b.bytes += value;
+        if (!children.empty()) b.pad();
+        b.bytes += children;
+        uint16_t length = static_cast<uint16_t>(b.bytes.size());
+        b.bytes.replace(0, 2, reinterpret_cast<const char*>(&length), 2);
+        b.pad();
+        return b.bytes;
+    };
+    std::string fixed(52, '\0');
+    const uint32_t signature = 0xFEEF04BD, structVersion = 0x10000;
+    fixed.replace(0, 4, reinterpret_cast<const char*>(&signature), 4);
+    fixed.replace(4, 4, reinterpret_cast<const char*>(&structVersion), 4);
+    const uint16_t translation[] = {0x0409, 0x04B0};
+    std::string var =
+        block(u"Translation", 4, 0, std::string(reinterpret_cast<const char*>(translation), 4), "");
+    std::string text(reinterpret_cast<const char*>(value.data()), value.size() * 2);
+    std::string strings =
+        block(u"StringFileInfo", 0, 1, "",
+              block(u"040904B0", 0, 1, "", block(u"FileVersion", chars, 1, text, "")));
+    return block(u"VS_VERSION_INFO", 52, 0, fixed, block(u"VarFileInfo", 0, 1, "", var) + strings);
+}
+
 class FileSystemTest : public ::testing::Test {
   protected:
     ScratchFolder folder_{u"tessarin_fs_"};
@@ -590,6 +633,23 @@ TEST_F(FileSystemTest, MoveOntoItselfKeepsTheFile) {
     EXPECT_EQ(get(path(u"self.txt")), "me");
 }
 
+// Telling two names of one file apart needs no read access: a file that nobody may read (here:
+// held open without read sharing) must not be deleted as the "other" target of a move.
+TEST_F(FileSystemTest, MoveOntoAnotherNameOfAnUnreadableFileKeepsIt) {
+    std::u16string lower = path(u"kept.txt"), upper = path(u"KEPT.TXT");
+    put(lower, "data");
+    HANDLE noReaders = CreateFileW(w(lower), GENERIC_WRITE, FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(noReaders, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(CreateFileW(w(lower), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(isSameFile(S(lower), S(upper)));
+    moveFile(S(lower), S(upper));
+    CloseHandle(noReaders);
+    EXPECT_EQ(get(lower), "data");
+}
+
 TEST_F(FileSystemTest, MoveOntoALockedFileWaitsForTheRestart) {
     PendingOperations pending;
     std::u16string replacement = path(u"new.dll"), target = path(u"in use.dll");
@@ -696,6 +756,46 @@ TEST_F(FileSystemTest, FileVersionTexts) {
     put(path(u"plain.exe"), "MZ");
     EXPECT_STREQ(fileVersionText(S(path(u"plain.exe"))).c_str(), "");
     EXPECT_STREQ(fileVersionText(S(path(u"none.exe"))).c_str(), "");
+}
+
+// A FileVersion value whose stated length ends before its terminator: the text is taken at
+// the stated length, never read on into what follows it.
+TEST_F(FileSystemTest, FileVersionTextKeepsToTheLengthTheResourceGives) {
+    std::u16string product = path(u"crafted.exe");
+    ASSERT_TRUE(CopyFileW(w(moduleFolder() + u"\\tessarin-setup.exe"), w(product), FALSE));
+    // "1.2" is stated; "99" follows it before the terminator.
+    std::string resource = craftedVersionResource(u"1.299", 3);
+    HANDLE update = BeginUpdateResourceW(w(product), TRUE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(16) /* RT_VERSION */, MAKEINTRESOURCEW(1),
+                                MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), resource.data(),
+                                static_cast<DWORD>(resource.size())));
+    ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+    EXPECT_STREQ(fileVersionText(S(product)).c_str(), "1.2");
+}
+
+// ---- Paths of MAX_PATH and more ----------------------------------------------------------
+
+TEST_F(FileSystemTest, PathsBeyondMaxPath) {
+    std::u16string deep = folder_.path();
+    while (deep.size() < MAX_PATH + 40) deep += u"\\a folder name of some length";
+    ASSERT_TRUE(createFolder(S(deep)));
+    EXPECT_TRUE(folderExists(S(deep)));
+    EXPECT_TRUE(folderExists(S(deep + u"\\..\\.")));
+    std::u16string file = deep + u"\\file.txt", moved = deep + u"\\moved.txt";
+    EXPECT_EQ(writeFile(S(file), "deep", 4), kFileOk);
+    EXPECT_TRUE(fileExists(S(file)));
+    EXPECT_FALSE(folderExists(S(file)));
+    EXPECT_NE(fileAttributes(S(file)), kNoAttributes);
+    EXPECT_TRUE(copyFile(S(file), S(moved)));
+    EXPECT_TRUE(moveFile(S(file), S(moved)));
+    EXPECT_FALSE(fileExists(S(file)));
+    EXPECT_EQ(get(testing::anyLength(moved)), "deep");
+    EXPECT_TRUE(deleteFile(S(moved)));
+    EXPECT_FALSE(fileExists(S(moved)));
+    for (std::u16string f = deep; f.size() > folder_.path().size(); f = f.substr(0, f.rfind(u'\\')))
+        EXPECT_TRUE(removeFolder(S(f))) << f.size();
+    EXPECT_FALSE(folderExists(S(deep)));
 }
 
 // ---- Names beyond ASCII ------------------------------------------------------------------

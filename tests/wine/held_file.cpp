@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/string.h"
+
 namespace tessarin::testing {
 namespace {
 
@@ -15,7 +17,7 @@ const wchar_t* w(const std::u16string& s) {
     std::u16string line(reinterpret_cast<const char16_t*>(GetCommandLineW()));
     size_t at = line.find(kHoldArgument);
     if (at == std::u16string::npos) return false;
-    std::u16string path = line.substr(at + std::char_traits<char16_t>::length(kHoldArgument));
+    std::u16string path = line.substr(at + wideTextLength(kHoldArgument));
     while (!path.empty() && (path.back() == u'"' || path.back() == u' ')) path.pop_back();
     if (!path.empty() && path.front() == u'"') path.erase(0, 1);
     HANDLE held = CreateFileW(w(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

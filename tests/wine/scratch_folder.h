@@ -12,7 +12,13 @@ inline const wchar_t* w(const std::u16string& s) {
     return reinterpret_cast<const wchar_t*>(s.c_str());
 }
 
-inline void removeTree(const std::u16string& folder) {
+// The "\\?\" form lets the raw helpers reach into trees deeper than MAX_PATH.
+inline std::u16string anyLength(const std::u16string& path) {
+    return path.size() >= 240 && path.rfind(u"\\\\", 0) != 0 ? u"\\\\?\\" + path : path;
+}
+
+inline void removeTree(const std::u16string& given) {
+    std::u16string folder = anyLength(given);
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(w(folder + u"\\*"), &found);
     if (search != INVALID_HANDLE_VALUE) {
