@@ -9,10 +9,14 @@ namespace tessarin {
 
 namespace {
 
-// The body: a new temporary file, written at its end and read whole once.
+// The body: a new temporary file, written at its end and read whole once. Others may read it
+// while it grows.
 class TempFileBody : public LogBody {
   public:
-    bool open() { return file_.open(static_cast<const void*>(nullptr), kFileNewTemp) == kFileOk; }
+    bool open() {
+        return file_.open(static_cast<const void*>(nullptr), kFileNewTemp | kFileShareRead) ==
+               kFileOk;
+    }
     bool append(const void* bytes, int32_t length) override {
         return file_.seekFromEnd(0) && file_.write(bytes, length);
     }
