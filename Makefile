@@ -11,8 +11,10 @@ JOBS ?= 2
 GENERATOR := -G Ninja
 
 FUZZ := $(BUILD)/fuzz
-FUZZ_SECONDS ?= 15
-SCRIPT_FUZZ_SECONDS ?= 10
+# make test: every fuzz target together for about FUZZ_TEST_SECONDS; make fuzz: each target
+# for FUZZ_SECONDS, its corpus kept between runs.
+FUZZ_TEST_SECONDS ?= 30
+FUZZ_SECONDS ?= 120
 
 .PHONY: all deps native cross cross64 test test-native test-wine test-fuzz fuzz bench demo clean format \
 	format-check
@@ -49,26 +51,20 @@ $(FUZZ)/build.ninja:
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
 	    -DTESSARIN_FUZZ=ON >/dev/null
 
-fuzz: $(FUZZ)/build.ninja
-	@cmake --build $(FUZZ) -j $(JOBS) --target payload_fuzz script_fuzz script_seeds \
-	    uninstall_data_fuzz uninstall_data_seeds
+# Every tests/fuzz/*_fuzz.cpp is a target, seeded from real installers (tests/fuzz/run-fuzz.sh
+# says how); each run prints every target's coverage.
+FUZZ_RUN = tests/fuzz/run-fuzz.sh
+FUZZ_TOOLS = $(FUZZ) $(NATIVE)/tessarin-build $(CROSS)/tessarin-setup.exe
+.PHONY: fuzz-targets
+fuzz-targets: $(FUZZ)/build.ninja
+	@cmake --build $(FUZZ) -j $(JOBS) --target fuzz_targets
+
+fuzz: fuzz-targets cross native
+	@$(FUZZ_RUN) --keep --each $(FUZZ_SECONDS) $(FUZZ_TOOLS)
 
 # A short run of each fuzz target on its seed corpus, under ASan and UBSan.
-test-fuzz: fuzz cross native
-	@rm -rf $(FUZZ)/corpus && mkdir -p $(FUZZ)/corpus
-	@python3 tests/fuzz/make_seeds.py $(NATIVE)/tessarin-build $(CROSS)/tessarin-setup.exe $(FUZZ)/corpus/payload
-	@$(FUZZ)/payload_fuzz -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/payload \
-	    >$(FUZZ)/payload_fuzz.log 2>&1 || { tail -n 60 $(FUZZ)/payload_fuzz.log; exit 1; }
-	@grep -E '^Done|^#[0-9]+.*DONE' $(FUZZ)/payload_fuzz.log | tail -n 1 | sed 's/^/payload_fuzz: /'
-	@mkdir -p $(FUZZ)/corpus/script && $(FUZZ)/script_seeds $(FUZZ)/corpus/script
-	@$(FUZZ)/script_fuzz -max_total_time=$(SCRIPT_FUZZ_SECONDS) $(FUZZ)/corpus/script \
-	    >$(FUZZ)/script_fuzz.log 2>&1 || { tail -n 60 $(FUZZ)/script_fuzz.log; exit 1; }
-	@grep -E '^Done|^#[0-9]+.*DONE' $(FUZZ)/script_fuzz.log | tail -n 1 | sed 's/^/script_fuzz: /'
-	@mkdir -p $(FUZZ)/corpus/uninstall_data && $(FUZZ)/uninstall_data_seeds $(FUZZ)/corpus/uninstall_data
-	@$(FUZZ)/uninstall_data_fuzz -max_total_time=$(SCRIPT_FUZZ_SECONDS) $(FUZZ)/corpus/uninstall_data \
-	    >$(FUZZ)/uninstall_data_fuzz.log 2>&1 || { tail -n 60 $(FUZZ)/uninstall_data_fuzz.log; exit 1; }
-	@grep -E '^Done|^#[0-9]+.*DONE' $(FUZZ)/uninstall_data_fuzz.log | tail -n 1 | \
-	    sed 's/^/uninstall_data_fuzz: /'
+test-fuzz: fuzz-targets cross native
+	@$(FUZZ_RUN) --fresh --total $(FUZZ_TEST_SECONDS) $(FUZZ_TOOLS)
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)

@@ -20,9 +20,15 @@ target_compile_options(native_tests PRIVATE ${TESSARIN_WARNINGS})
 include(GoogleTest)
 gtest_discover_tests(native_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60)
 
-# Fuzz targets (clang's libFuzzer), built by "make fuzz" in a tree of their own.
+# Fuzz targets (clang's libFuzzer), built by "make fuzz" in a tree of their own: every
+# tests/fuzz/NAME_fuzz.cpp is a target, every tests/fuzz/NAME_seeds.cpp the writer of its seed
+# corpus (called as NAME_seeds OUT_DIR INSTALLERS_DIR). "fuzz_targets" builds them all.
 option(TESSARIN_FUZZ "Build the libFuzzer targets" OFF)
 if(TESSARIN_FUZZ)
+  # The parsers live in the library: without coverage instrumentation there, libFuzzer sees
+  # only the target's own lines and cannot tell an input that goes deeper from one that does not.
+  target_compile_options(tessarin_core PRIVATE -fsanitize=fuzzer-no-link)
+  add_custom_target(fuzz_targets)
   file(GLOB FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
   foreach(source ${FUZZ_TARGETS})
     get_filename_component(name ${source} NAME_WE)
@@ -30,10 +36,13 @@ if(TESSARIN_FUZZ)
     target_link_libraries(${name} PRIVATE tessarin_core)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    add_dependencies(fuzz_targets ${name})
   endforeach()
-  # Seed corpus of the script fuzzer, written by the build tool's script writer.
-  add_executable(script_seeds ${CMAKE_SOURCE_DIR}/tests/fuzz/script_seeds.cpp)
-  target_link_libraries(script_seeds PRIVATE tessarin_build_lib)
-  add_executable(uninstall_data_seeds ${CMAKE_SOURCE_DIR}/tests/fuzz/uninstall_data_seeds.cpp)
-  target_link_libraries(uninstall_data_seeds PRIVATE tessarin_core)
+  file(GLOB FUZZ_SEEDS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_seeds.cpp)
+  foreach(source ${FUZZ_SEEDS})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE tessarin_build_lib)
+    add_dependencies(fuzz_targets ${name})
+  endforeach()
 endif()

@@ -1,6 +1,7 @@
 #include "core/convert.h"
 #include "core/process.h"
 #include "core/ui.h"
+#include "services/install_log.h"
 #include "setup/background_window.h"
 #include "setup/setup_state.h"
 
@@ -19,8 +20,8 @@ Payload& setupPayload() {
 namespace {
 
 void runExitSteps() {
-    // The installation log's temporary working file is closed here first, once the log
-    // exists.
+    // The installation log's temporary working file is closed and deleted first.
+    discardLogBody();
     destroyBackgroundWindow();
     dispatchPendingMessages();
     // The notification worker is stopped here once notifications exist.

@@ -1,10 +1,10 @@
-// Writes the script fuzzer's seed corpus with the build tool's script writer: a script with
-// every field, a minimal one, and variants that reach the optional parts and the list limits.
-//
-// usage: script_seeds OUT_DIR
+// Seeds of the script target: the unpacked script of each installer, and scripts written by
+// the build tool's script writer: one with every field, a minimal one, and variants that reach
+// the optional parts and the list limits.
 #include <cstdio>
 #include <string>
 
+#include "tests/fuzz/seed_files.h"
 #include "tests/native/script_sample.h"
 #include "tools/build/script_writer.h"
 
@@ -12,23 +12,12 @@ using namespace tessarin;
 
 namespace {
 
-bool save(const std::string& dir, const char* name, const String& bytes) {
-    std::string path = dir + "/" + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.c_str(), 1, static_cast<size_t>(bytes.length()), f) ==
-              static_cast<size_t>(bytes.length());
-    return std::fclose(f) == 0 && ok;
-}
+using fuzz::Installer;
+using fuzz::save;
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: script_seeds OUT_DIR\n");
-        return 2;
-    }
-    std::string dir = argv[1];
+bool write(const std::string& dir, const std::vector<Installer>& installers) {
+    bool ok = true;
+    for (const Installer& in : installers) ok = save(dir, in.name, in.script) && ok;
     InstallScript rich = testing::richScript();
     InstallScript bare = rich;
     bare.ProductFlags = 0;
@@ -40,11 +29,17 @@ int main(int argc, char** argv) {
     InstallScript fullLists = testing::minimalScript();
     for (int i = 0; i < 1000; ++i) fullLists.ProgramsToClose.append(rich.ProgramsToClose[0]);
     for (int i = 0; i < 20; ++i) fullLists.LicenseTexts.append(rich.LicenseTexts[0]);
-    bool ok = save(dir, "rich", build::writeInstallScript(rich)) &&
-              save(dir, "bare", build::writeInstallScript(bare)) &&
-              save(dir, "minimal", build::writeInstallScript(testing::minimalScript())) &&
-              save(dir, "long_texts", build::writeInstallScript(longTexts)) &&
-              save(dir, "full_lists", build::writeInstallScript(fullLists));
+    ok = ok && save(dir, "rich", build::writeInstallScript(rich)) &&
+         save(dir, "bare", build::writeInstallScript(bare)) &&
+         save(dir, "minimal", build::writeInstallScript(testing::minimalScript())) &&
+         save(dir, "long_texts", build::writeInstallScript(longTexts)) &&
+         save(dir, "full_lists", build::writeInstallScript(fullLists));
     if (!ok) std::perror(dir.c_str());
-    return ok ? 0 : 1;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return fuzz::seedMain(argc, argv, write);
 }

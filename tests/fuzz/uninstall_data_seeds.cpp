@@ -56,8 +56,9 @@ void fillEverySection(UninstallData& data) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: uninstall_data_seeds OUT_DIR\n");
+    // The installers folder the other seed writers take is not needed here.
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: uninstall_data_seeds OUT_DIR [INSTALLERS_DIR]\n");
         return 2;
     }
     std::string dir = argv[1];

@@ -1,0 +1,238 @@
+#include "services/install_log.h"
+
+#include <cstdarg>
+
+#include "core/convert.h"
+#include "core/path.h"
+#include "core/platform_text.h"
+#include "setup/script_format.h"
+
+namespace tessarin {
+
+namespace {
+
+LogBody* gBody = nullptr;
+
+void writeBody(const String& bytes) {
+    if (gBody && !bytes.empty()) gBody->append(bytes.c_str(), bytes.length());
+}
+
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+}  // namespace
+
+String utf8FromWide(const String& text) {
+    String out;
+    int32_t n = text.wideLength();
+    if (n == 0) return out;
+    // A lone surrogate has no UTF-8 form: it becomes "?" (the system would write U+FFFD or
+    // fail, depending on its version).
+    String cleaned = text;
+    char16_t* c = cleaned.wideData();
+    for (int32_t i = 0; i < n; ++i) {
+        if (isHighSurrogate(c[i]) && i + 1 < n && isLowSurrogate(c[i + 1]))
+            ++i;
+        else if (isHighSurrogate(c[i]) || isLowSurrogate(c[i]))
+            c[i] = u'?';
+    }
+    if (!toNarrow(cleaned.w_str(), n, out, kCodePageUtf8)) out.clear();
+    return out;
+}
+
+String utf8FromNarrow(const char* text, int32_t length, int codePage) {
+    if (!text) return String();
+    if (length == kWholeLength) length = static_cast<int32_t>(narrowTextLength(text));
+    if (length <= 0) return String();
+    String wide;
+    if (!toWide(text, length, wide, codePage)) {
+        // A code page without a mapping for some byte: keep the ASCII, mark the rest.
+        wide.clear();
+        for (int32_t i = 0; i < length; ++i) {
+            unsigned char b = static_cast<unsigned char>(text[i]);
+            wide.appendWideChar(b < 0x80 ? char16_t(b) : u'?');
+        }
+    }
+    return utf8FromWide(wide);
+}
+
+// ---- Body and writers ---------------------------------------------------------------------
+
+void setLogBody(LogBody* body) {
+    gBody = body;
+}
+
+LogBody* logBody() {
+    return gBody;
+}
+
+void logText8(const char* text, int32_t length) {
+    if (gBody) writeBody(utf8FromNarrow(text, length, 1252));
+}
+
+void logText(const String& text) {
+    if (gBody) writeBody(utf8FromWide(text));
+}
+
+void logWide(const char16_t* text) {
+    if (gBody && text) logText(String(text));
+}
+
+void logRaw(const void* bytes, int32_t length) {
+    if (gBody && bytes && length > 0) gBody->append(bytes, length);
+}
+
+void logFormat(const char* fmt, ...) {
+    if (!gBody) return;
+    String text;
+    va_list args;
+    va_start(args, fmt);
+    formatAppendV(text, fmt, args);
+    va_end(args);
+    logText8(text.c_str(), text.length());
+}
+
+void logFormatWide(const char16_t* fmt, ...) {
+    if (!gBody) return;
+    String text;
+    va_list args;
+    va_start(args, fmt);
+    formatAppendWideV(text, fmt, args);
+    va_end(args);
+    logText(text);
+}
+
+void logConcat(std::initializer_list<const char*> texts) {
+    if (!gBody) return;
+    String joined;
+    for (const char* t : texts) {
+        if (!t) break;
+        joined.append(t);
+    }
+    logText8(joined.c_str(), joined.length());
+}
+
+void logConcatWide(std::initializer_list<const char16_t*> texts) {
+    if (!gBody) return;
+    String joined;
+    for (const char16_t* t : texts) {
+        if (!t) break;
+        joined.appendWide(t);
+    }
+    logText(joined);
+}
+
+// ---- Error list -----------------------------------------------------------------------------
+
+String& errorList() {
+    static String errors;
+    return errors;
+}
+
+void appendError(const char* text, int32_t length) {
+    if (text) errorList().append(text, length);
+}
+
+void appendErrorFormat(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    formatAppendV(errorList(), fmt, args);
+    va_end(args);
+}
+
+// ---- Install.log ----------------------------------------------------------------------------
+
+InstallLogHeader installLogHeader(const InstallScript& script, bool reinstall, const DateTime& now,
+                                  const String& osName) {
+    InstallLogHeader h;
+    h.productName = script.ProductName;
+    h.installDate = now;
+    h.showInstallType = (script.ProductFlags & kFlagsUninstallEntry) != 0;
+    h.reinstall = reinstall;
+    h.installDir = script.InstallDir;
+    h.version = script.Version;
+    h.oldVersion = script.OldVersion;
+    h.osName = osName;
+    return h;
+}
+
+namespace {
+
+void appendLabelled(String& out, const char* label, const String& utf8Value) {
+    out.append(label);
+    out.append(utf8Value);
+    out.append("\r\n");
+}
+
+}  // namespace
+
+String installLogHeaderText(const InstallLogHeader& h) {
+    String out;
+    appendLabelled(out, "Installation log for: ", utf8FromWide(h.productName));
+    appendLabelled(out, "Install date: ", h.installDate.format("yy/mm/dd HH:ii:ss"));
+    if (h.showInstallType)
+        appendLabelled(out, "Install type: ", String(h.reinstall ? "Reinstall" : "New"));
+    appendLabelled(out, "Install location: ", utf8FromWide(h.installDir));
+    appendLabelled(out, "Installer version: ", String(kLogInstallerVersion));
+    if (h.version.wideLength() > 0)
+        appendLabelled(out, "Product version: ", utf8FromWide(h.version));
+    if (h.oldVersion.wideLength() > 0)
+        appendLabelled(out, "Overwriting version: ", utf8FromWide(h.oldVersion));
+    appendLabelled(out, "Operating system: ",
+                   utf8FromNarrow(h.osName.c_str(), h.osName.length(), kCodePageSystem));
+    return out;
+}
+
+String installLogBlock(const InstallLogHeader& header, const String& body, bool fileHadContent,
+                       const String& errors, const String& successLine) {
+    String block(fileHadContent ? kLogSeparator : kLogByteOrderMark);
+    block.append(installLogHeaderText(header));
+    block.append(body);
+    block.append("\r\n");
+    if (errors.empty()) {
+        block.append(utf8FromWide(successLine));
+        block.append("\r\n");
+    } else {
+        block.append(kLogFailureSummary);
+        block.append(utf8FromNarrow(errors.c_str(), errors.length(), kCodePageSystem));
+    }
+    return block;
+}
+
+bool installLogWanted(uint64_t productFlags, const String& errors) {
+    return (productFlags & kFlagsKeepLog) || !errors.empty();
+}
+
+bool convertLegacyLog(const String& existing, String& converted) {
+    converted.clear();
+    if (existing.empty()) return false;
+    const int32_t markLength = 3;
+    if (existing.length() >= markLength &&
+        String(existing.c_str(), markLength).equals(kLogByteOrderMark))
+        return false;
+    converted.assign(kLogByteOrderMark);
+    converted.append(utf8FromNarrow(existing.c_str(), existing.length(), 1252));
+    return true;
+}
+
+bool appendInstallLog(LogFile& file, const String& path, const InstallLogHeader& header,
+                      const String& body, const String& errors, const String& successLine) {
+    if (!file.open(path)) return false;
+    String existing, converted;
+    // An unreadable log is treated as empty: the new block still gets its byte-order mark.
+    if (!file.read(existing)) existing.clear();
+    if (convertLegacyLog(existing, converted)) file.replace(converted);
+    file.append(installLogBlock(header, body, !existing.empty(), errors, successLine));
+    file.close();
+    return true;
+}
+
+String installLogPath(const String& uninstallDir) {
+    return joinPath(uninstallDir, String(kInstallLogName));
+}
+
+}  // namespace tessarin
