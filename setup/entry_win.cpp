@@ -45,7 +45,7 @@ void startUp(HINSTANCE instance) {
     state.oleInitialized = initializeOle();
     enablePrivilege(u"SeTakeOwnershipPrivilege");
     installOutOfMemoryHandler();
-    setFatalErrorHandler(FatalErrorHandler);
+    setFatalErrorHandler(FatalErrorHandler, FatalErrorHandlerWide);
     state.instance = instance;
     state.icons = loadProgramIcons(instance, 1);
 }
