@@ -7,6 +7,7 @@
 #include "core/memory.h"
 #include "core/process.h"
 #include "core/program_label.h"
+#include "core/system_function_win.h"
 #include "core/ui.h"
 #include "services/crash_filter.h"
 #include "setup/command_line.h"
@@ -35,7 +36,14 @@ String programFileName() {
     return narrow;
 }
 
+// Before anything else loads a library or touches a drive.
+void protectProcess() {
+    restrictLibrarySearch();
+    failCriticalErrorsQuietly();
+}
+
 void startUp(HINSTANCE instance) {
+    protectProcess();
     SetupState& state = setupState();
     state.programLabel = String(kProgramLabel);
     state.programLabelWide = String(kProgramLabelWide);

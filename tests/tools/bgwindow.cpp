@@ -10,6 +10,8 @@
 //   bgwindow.exe --raise-fatal TEXT   starts the dialog framework (program title "Tool Title
 //                                     Übung") and raises TEXT as the library's fatal error, in
 //   bgwindow.exe --raise-fatal-wide TEXT    code page 1252 or as UTF-16; ends with code 1
+//   bgwindow.exe --load-library NAME  LoadLibraryW(NAME) as a program that does not restrict
+//                                     the search would; exit code 0 when it loaded
 //
 // SETTINGS_FILE holds UTF-8 lines "Name=value" with the names of BackgroundWindowSettings
 // (TaskbarText, DisplayTitle, TitleColor, TitleSize, TitleFont, TitlePosition, TitleShadow,
@@ -229,6 +231,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         initializeDialogFramework(String("Tool Title"), String(u"Tool Title Übung"));
         fatalErrorWide(reinterpret_cast<const char16_t*>(argv[2]));
     }
+    if (argc == 3 && std::wstring(argv[1]) == L"--load-library")
+        return LoadLibraryW(argv[2]) != nullptr ? 0 : 1;
     if (argc != 2) return 126;
     return showWindow(argv[1]);
 }
