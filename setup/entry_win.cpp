@@ -11,6 +11,7 @@
 #include "core/ui.h"
 #include "services/crash_filter.h"
 #include "setup/command_line.h"
+#include "setup/exit.h"
 #include "setup/payload.h"
 #include "setup/script_environment.h"
 #include "setup/setup_state.h"

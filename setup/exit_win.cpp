@@ -2,20 +2,11 @@
 #include "core/process.h"
 #include "core/ui.h"
 #include "setup/background_window.h"
+#include "setup/exit.h"
 #include "setup/install_script.h"
 #include "setup/setup_state.h"
 
 namespace tessarin {
-
-SetupState& setupState() {
-    static SetupState state;
-    return state;
-}
-
-Payload& setupPayload() {
-    static Payload payload;
-    return payload;
-}
 
 namespace {
 
