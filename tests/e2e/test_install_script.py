@@ -29,8 +29,11 @@ class InstallScripts(unittest.TestCase):
         return out
 
     def run_installer(self, path, arguments=""):
+        # A message box waits for the test to read it and press OK, through several probes; on
+        # a busy machine that can take longer than runexact's default guard against hangs.
         _, windows = wh.stage_program(path, "scripttest", path.name)
-        return wh.Process('"%s"%s' % (windows, " " + arguments if arguments else ""))
+        return wh.Process('"%s"%s' % (windows, " " + arguments if arguments else ""),
+                          timeout_ms=120000)
 
     def test_demo_installer_reads_its_script_and_ends(self):
         out = self.work / "demo.exe"
