@@ -55,6 +55,10 @@ HMODULE loadFromSystemFolderNarrow(const wchar_t* name) {
 
 HMODULE loadSystemLibrary(const wchar_t* name) {
     if (searchFlagsUnderstood()) return LoadLibraryExW(name, nullptr, kSearchSystem32);
+    return loadSystemLibraryByPath(name);
+}
+
+HMODULE loadSystemLibraryByPath(const wchar_t* name) {
     HMODULE module = loadFromSystemFolderWide(name);
     if (module == nullptr && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
         module = loadFromSystemFolderNarrow(name);

@@ -14,6 +14,8 @@ namespace tessarin {
 // with LOAD_LIBRARY_SEARCH_SYSTEM32 where the system understands it, otherwise by its full path
 // in the system folder. Null, with the system's error, when it is not there.
 HMODULE loadSystemLibrary(const wchar_t* name);
+// The older way on its own: the library by its full path in the system folder.
+HMODULE loadSystemLibraryByPath(const wchar_t* name);
 
 // At start-up: libraries that the system loads on the program's behalf (the dependencies of
 // system libraries, delay-loaded ones) come from the system folder too
