@@ -62,6 +62,11 @@ add_executable(bgwindow WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/bgwindow.cpp)
 target_compile_options(bgwindow PRIVATE -municode)
 target_link_options(bgwindow PRIVATE -municode ${STATIC_LINK})
 target_link_libraries(bgwindow PRIVATE tessarin_build_lib tessarin_core ${WIN_LIBS})
+# A DLL that marks its loading; planted under system names beside the installer.
+add_library(planted_library SHARED ${CMAKE_SOURCE_DIR}/tests/tools/planted_library.cpp)
+set_target_properties(planted_library PROPERTIES PREFIX "")
+target_link_options(planted_library PRIVATE ${STATIC_LINK})
+target_link_libraries(planted_library PRIVATE kernel32)
 
 # GoogleTest from the Debian sources, built with the cross compiler.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "core/convert.h"
+
 namespace tessarin {
 namespace {
 
@@ -15,6 +17,7 @@ struct HookEntry {
 };
 
 FatalHandler g_handler = nullptr;
+FatalHandlerWide g_wideHandler = nullptr;
 std::atomic<bool> g_reporting{false};
 
 std::mutex& hookLock() {
@@ -46,8 +49,9 @@ void runHooks(const char* text) {
 
 }  // namespace
 
-void setFatalErrorHandler(FatalHandler handler) {
+void setFatalErrorHandler(FatalHandler handler, FatalHandlerWide wideHandler) {
     g_handler = handler;
+    g_wideHandler = wideHandler;
 }
 
 void addFatalErrorHook(FatalErrorHook hook, void* context) {
@@ -59,6 +63,20 @@ void fatalError(const char* text) {
     if (g_reporting.exchange(true)) std::_Exit(1);
     runHooks(text ? text : "");
     if (g_handler) g_handler(text ? text : "");
+    std::_Exit(1);
+}
+
+// The 8-bit form is made only here, off the out-of-memory path, which reports 8-bit text.
+void fatalErrorWide(const char16_t* text) {
+    if (g_reporting.exchange(true)) std::_Exit(1);
+    const char16_t* wide = text ? text : u"";
+    String narrow;
+    toNarrow(wide, kWholeLength, narrow, 1252, "?");
+    runHooks(narrow.c_str());
+    if (g_wideHandler)
+        g_wideHandler(wide);
+    else if (g_handler)
+        g_handler(narrow.c_str());
     std::_Exit(1);
 }
 

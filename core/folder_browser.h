@@ -36,7 +36,13 @@ uint32_t browseFlags(uint32_t options);
 // root has no path.
 String joinBrowsePath(const String& rootPath, const String& folder);
 
-// Shows the dialog; true with request.chosen set when a file-system folder was picked.
+// Shows the dialog; true with request.chosen set when a file-system folder was picked. An
+// exception out of the dialog (a faulty shell extension, say) counts as no choice.
 bool browseForFolder(BrowseRequest& request);
+
+// The system's dialog (SHBrowseForFolderW) as browseForFolder calls it: takes a BROWSEINFOW,
+// returns the chosen item list or null. Tests replace it.
+using FolderBrowseCall = void* (*)(void* browseInfo);
+FolderBrowseCall& folderBrowseCall();
 
 }  // namespace tessarin

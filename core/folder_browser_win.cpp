@@ -1,6 +1,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include "core/crash_guard.h"
 #include "core/folder_browser.h"
 
 namespace tessarin {
@@ -46,7 +47,26 @@ int CALLBACK onBrowseEvent(HWND dialog, UINT event, LPARAM, LPARAM data) {
     return 0;
 }
 
+void* systemFolderBrowse(void* browseInfo) {
+    return SHBrowseForFolderW(static_cast<BROWSEINFOW*>(browseInfo));
+}
+
+struct BrowseCall {
+    BROWSEINFOW* info;
+    LPITEMIDLIST chosen;
+};
+
+void runBrowse(void* context) {
+    BrowseCall& call = *static_cast<BrowseCall*>(context);
+    call.chosen = static_cast<LPITEMIDLIST>(folderBrowseCall()(call.info));
+}
+
 }  // namespace
+
+FolderBrowseCall& folderBrowseCall() {
+    static FolderBrowseCall call = systemFolderBrowse;
+    return call;
+}
 
 bool browseForFolder(BrowseRequest& request) {
     ShellItem root;
@@ -61,7 +81,9 @@ bool browseForFolder(BrowseRequest& request) {
     info.ulFlags = browseFlags(request.options);
     info.lpfn = onBrowseEvent;
     info.lParam = reinterpret_cast<LPARAM>(&initial);
-    ShellItem chosen(SHBrowseForFolderW(&info));
+    BrowseCall call{&info, nullptr};
+    if (!runGuarded(runBrowse, &call)) return false;
+    ShellItem chosen(call.chosen);
     if (!chosen.get()) return false;
     wchar_t path[MAX_PATH] = {};
     if (!SHGetPathFromIDListW(chosen.get(), path)) return false;

@@ -6,6 +6,7 @@
 
 #include "core/containers.h"
 #include "core/string.h"
+#include "core/unique_handle.h"
 
 namespace tessarin {
 
@@ -37,31 +38,13 @@ struct FontRequest {
 int32_t fontWeight(const FontRequest& request);
 
 // Owner of a GDI font.
-class Font {
-  public:
-    Font() = default;
-    explicit Font(void* handle) : handle_(handle) {}
-    Font(const Font&) = delete;
-    Font& operator=(const Font&) = delete;
-    Font(Font&& other) noexcept : handle_(other.release()) {}
-    Font& operator=(Font&& other) noexcept {
-        reset(other.release());
-        return *this;
-    }
-    ~Font() { reset(); }
-
-    void* get() const { return handle_; }
-    bool valid() const { return handle_ != nullptr; }
-    void* release() {
-        void* h = handle_;
-        handle_ = nullptr;
-        return h;
-    }
-    void reset(void* handle = nullptr);
-
-  private:
-    void* handle_ = nullptr;
+struct FontTraits {
+    using Type = void*;  // HFONT
+    static void* empty() { return nullptr; }
+    static bool valid(void* font) { return font != nullptr; }
+    static void close(void* font);  // DeleteObject
 };
+using Font = UniqueHandle<FontTraits>;
 
 // CreateFontA with width 0; an invalid Font (and the system's error) on failure.
 Font createFont(const FontRequest& request);

@@ -29,9 +29,8 @@ FaceCache& processFaceCache() {
 
 }  // namespace
 
-void Font::reset(void* handle) {
-    if (handle_) DeleteObject(static_cast<HFONT>(handle_));
-    handle_ = handle;
+void FontTraits::close(void* font) {
+    DeleteObject(static_cast<HFONT>(font));
 }
 
 Font createFont(const FontRequest& request) {

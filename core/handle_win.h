@@ -1,37 +1,20 @@
-// RAII owner of a kernel handle.
+// Owner of a kernel handle (files, processes, tokens, ...).
 #pragma once
 
 #include <windows.h>
 
+#include "core/unique_handle.h"
+
 namespace tessarin {
 
-class Handle {
-  public:
-    Handle() = default;
-    explicit Handle(HANDLE h) : h_(h) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    Handle(Handle&& o) noexcept : h_(o.release()) {}
-    Handle& operator=(Handle&& o) noexcept {
-        reset(o.release());
-        return *this;
-    }
-    ~Handle() { reset(); }
-
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() {
-        HANDLE h = h_;
-        h_ = nullptr;
-        return h;
-    }
-    void reset(HANDLE h = nullptr) {
-        if (valid()) CloseHandle(h_);
-        h_ = h;
-    }
-
-  private:
-    HANDLE h_ = nullptr;
+// Both null and INVALID_HANDLE_VALUE stand for no handle: the system's calls answer with one or
+// the other.
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static HANDLE empty() { return nullptr; }
+    static bool valid(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void close(HANDLE handle) { CloseHandle(handle); }
 };
+using Handle = UniqueHandle<KernelHandleTraits>;
 
 }  // namespace tessarin

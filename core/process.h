@@ -11,7 +11,10 @@ const void* currentImageBase();              // GetModuleHandleW(nullptr)
 bool enablePrivilege(const char16_t* name);  // in the process token; false on failure
 bool initializeOle();
 void uninitializeOle();
-void dispatchPendingMessages();  // PeekMessage/Dispatch until the queue is empty
+void dispatchPendingMessages();
+// SetErrorMode(SEM_FAILCRITICALERRORS): an empty removable drive answers a probe with its error
+// code instead of a system dialog asking for a disk.
+void failCriticalErrorsQuietly();  // PeekMessage/Dispatch until the queue is empty
 [[noreturn]] void exitProcess(unsigned code);
 [[noreturn]] void terminateProcess(unsigned code);
 

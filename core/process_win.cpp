@@ -46,6 +46,10 @@ bool enablePrivilege(const char16_t* name) {
     return GetLastError() == ERROR_SUCCESS;
 }
 
+void failCriticalErrorsQuietly() {
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
+}
+
 bool initializeOle() {
     return SUCCEEDED(OleInitialize(nullptr));
 }

@@ -12,6 +12,7 @@
 
 #include "core/containers.h"
 #include "core/string.h"
+#include "core/unique_handle.h"
 
 namespace tessarin {
 
@@ -121,31 +122,13 @@ inline constexpr uint32_t kRegMaxValueBytes = 1 << 20;
 // ---- Key object (Windows) ------------------------------------------------------------------
 
 // Owner of one open key handle (HKEY).
-class RegistryHandle {
-  public:
-    RegistryHandle() = default;
-    explicit RegistryHandle(void* key) : key_(key) {}
-    RegistryHandle(const RegistryHandle&) = delete;
-    RegistryHandle& operator=(const RegistryHandle&) = delete;
-    RegistryHandle(RegistryHandle&& o) noexcept : key_(o.release()) {}
-    RegistryHandle& operator=(RegistryHandle&& o) noexcept {
-        reset(o.release());
-        return *this;
-    }
-    ~RegistryHandle() { reset(); }
-
-    void* get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
-    void* release() {
-        void* k = key_;
-        key_ = nullptr;
-        return k;
-    }
-    void reset(void* key = nullptr);  // closes the key it holds
-
-  private:
-    void* key_ = nullptr;
+struct RegistryKeyTraits {
+    using Type = void*;  // HKEY
+    static void* empty() { return nullptr; }
+    static bool valid(void* key) { return key != nullptr; }
+    static void close(void* key);  // RegCloseKey
 };
+using RegistryHandle = UniqueHandle<RegistryKeyTraits>;
 
 // What a read gives: text for REG_SZ, REG_EXPAND_SZ, REG_BINARY and REG_MULTI_SZ (8-bit or
 // UTF-16 as the call that read it), a number for a REG_DWORD of 4 bytes.

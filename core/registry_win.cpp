@@ -16,9 +16,8 @@
 
 namespace tessarin {
 
-void RegistryHandle::reset(void* key) {
-    if (key_ != nullptr && key_ != key) RegCloseKey(static_cast<HKEY>(key_));
-    key_ = key;
+void RegistryKeyTraits::close(void* key) {
+    RegCloseKey(static_cast<HKEY>(key));
 }
 
 namespace {

@@ -12,7 +12,7 @@ void backgroundSettingsFromScript(const InstallScript& s, BackgroundWindowSettin
     w.TitleShadow = s.TitleShadow;
     w.TopColor = static_cast<uint32_t>(s.TopColor);
     w.BottomColor = static_cast<uint32_t>(s.BottomColor);
-    w.MonoColor = s.MonoColor || s.TopColor == s.BottomColor;
+    w.MonoColor = s.MonoColor;
     w.Picture = s.BackgroundBitmap;
     w.BitmapSize = s.BitmapSize;
     w.StretchMode = s.StretchMode;

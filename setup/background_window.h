@@ -10,7 +10,9 @@
 
 #include <cstdint>
 
+#include "core/font.h"
 #include "core/geometry.h"
+#include "core/gradient.h"
 #include "core/string.h"
 #include "core/ui.h"
 
@@ -45,7 +47,7 @@ struct BackgroundWindowSettings {
     uint8_t TitleShadow = 0;
     uint32_t TopColor = 0;
     uint32_t BottomColor = 0;
-    bool MonoColor = false;  // set as well when TopColor equals BottomColor or a gradient failed
+    bool MonoColor = false;  // TopColor equals BottomColor (the script says), or a gradient failed
     String Picture;          // device-independent bitmap bytes, packed or as a bitmap file
     int32_t BitmapSize = 0;  // percent of the window; 0 shows no picture
     int32_t StretchMode = kStretchToArea;
@@ -70,8 +72,18 @@ bool backgroundWindowMaximized(uint64_t productFlags);
 // could not be created.
 void* CreateBackgroundWindow(bool minimized);
 void* backgroundWindow();
-void redrawBackgroundWindow();  // after a language change: the default title follows it
-void destroyBackgroundWindow();
+// Paints the window again from backgroundWindowSettings() as they are now (after the rest of
+// the script was read, or a language change: the default title follows it).
+void repaintBackgroundWindow();
+// Minimizes the window, destroys it and forgets it (the exit routine's step).
+void closeBackgroundWindow();
+// What the window paints its gradient with: fillVerticalGradient. Tests replace it to play a
+// system on which the gradient cannot be drawn.
+using GradientPainter = bool (*)(const GradientRequest& request);
+GradientPainter& backgroundGradientPainter();
+// The font of the title and the copyright line: the face at a cell height of points × dpi / 72
+// pixels, heaviest weight.
+Font backgroundTextFont(const String& face, int32_t points, int32_t dpi);
 
 // --- Placement arithmetic -------------------------------------------------------------------
 

@@ -2,7 +2,6 @@
 
 #include "core/convert.h"
 #include "core/font.h"
-#include "core/gradient.h"
 #include "setup/background_window.h"
 
 namespace tessarin {
@@ -29,6 +28,9 @@ struct WindowState {
     Picture picture;
     bool registeredWide = false;
     bool registeredNarrow = false;
+    // Once a gradient could not be drawn, the plain colour is used for the rest of the
+    // process, whatever settings are applied later.
+    bool gradientFailed = false;
 };
 
 WindowState& state() {
@@ -56,6 +58,7 @@ Rect clientRect(HWND window) {
 // ---------------------------------------------------------------- background
 
 void fillBackground(HDC dc, const Rect& client, BackgroundWindowSettings& settings) {
+    if (state().gradientFailed) settings.MonoColor = true;
     if (!settings.MonoColor) {
         GradientRequest request{dc,
                                 client.left,
@@ -64,7 +67,8 @@ void fillBackground(HDC dc, const Rect& client, BackgroundWindowSettings& settin
                                 client.bottom - 1,
                                 settings.TopColor,
                                 settings.BottomColor};
-        if (!fillVerticalGradient(request)) settings.MonoColor = true;
+        if (!backgroundGradientPainter()(request))
+            state().gradientFailed = settings.MonoColor = true;
     }
     if (settings.MonoColor) {
         HBRUSH brush = CreateSolidBrush(settings.TopColor);
@@ -113,11 +117,7 @@ struct TextJob {
 };
 
 Font textFont(const TextJob& job, int32_t points) {
-    FontRequest request;
-    request.face = *job.face;
-    request.height = -fontPixelHeight(points, job.dpi);
-    request.weight = kHeaviestWeight;
-    return createFont(request);
+    return backgroundTextFont(*job.face, points, job.dpi);
 }
 
 SIZE textExtent(HDC dc, const String& text) {
@@ -260,10 +260,23 @@ HWND createWindow(const BackgroundWindowSettings& settings, const RECT& area, DW
 
 }  // namespace
 
+GradientPainter& backgroundGradientPainter() {
+    static GradientPainter painter = fillVerticalGradient;
+    return painter;
+}
+
+// A positive height asks for the cell height, which is what points × dpi / 72 gives.
+Font backgroundTextFont(const String& face, int32_t points, int32_t dpi) {
+    FontRequest request;
+    request.face = face;
+    request.height = fontPixelHeight(points, dpi);
+    request.weight = kHeaviestWeight;
+    return createFont(request);
+}
+
 void* CreateBackgroundWindow(bool minimized) {
     BackgroundWindowSettings& settings = backgroundWindowSettings();
     if (state().window) return state().window;
-    if (settings.TopColor == settings.BottomColor) settings.MonoColor = true;
     state().picture = loadPicture(settings.Picture);
     RECT area = windowArea(settings);
     HWND window = createWindow(settings, area, WS_POPUP | (minimized ? WS_MINIMIZE : 0));
@@ -286,16 +299,18 @@ void* backgroundWindow() {
 
 // The settings may have changed since the window was made (the script's picture and colours
 // are read after the window is created), so the picture is taken again.
-void redrawBackgroundWindow() {
+void repaintBackgroundWindow() {
     if (!state().window) return;
-    BackgroundWindowSettings& settings = backgroundWindowSettings();
-    if (settings.TopColor == settings.BottomColor) settings.MonoColor = true;
-    state().picture = loadPicture(settings.Picture);
+    state().picture = loadPicture(backgroundWindowSettings().Picture);
     RedrawWindow(state().window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-void destroyBackgroundWindow() {
-    if (state().window) DestroyWindow(state().window);
+// The window leaves the screen minimized before it is destroyed, as the exit routine shows it.
+void closeBackgroundWindow() {
+    HWND window = state().window;
+    if (!window) return;
+    ShowWindow(window, SW_MINIMIZE);
+    DestroyWindow(window);
     state().window = nullptr;
 }
 

@@ -7,9 +7,11 @@
 #include "core/memory.h"
 #include "core/process.h"
 #include "core/program_label.h"
+#include "core/system_function_win.h"
 #include "core/ui.h"
 #include "services/crash_filter.h"
 #include "setup/command_line.h"
+#include "setup/exit.h"
 #include "setup/payload.h"
 #include "setup/script_environment.h"
 #include "setup/setup_state.h"
@@ -35,7 +37,14 @@ String programFileName() {
     return narrow;
 }
 
+// Before anything else loads a library or touches a drive.
+void protectProcess() {
+    restrictLibrarySearch();
+    failCriticalErrorsQuietly();
+}
+
 void startUp(HINSTANCE instance) {
+    protectProcess();
     SetupState& state = setupState();
     state.programLabel = String(kProgramLabel);
     state.programLabelWide = String(kProgramLabelWide);
@@ -45,7 +54,7 @@ void startUp(HINSTANCE instance) {
     state.oleInitialized = initializeOle();
     enablePrivilege(u"SeTakeOwnershipPrivilege");
     installOutOfMemoryHandler();
-    setFatalErrorHandler(FatalErrorHandler);
+    setFatalErrorHandler(FatalErrorHandler, FatalErrorHandlerWide);
     state.instance = instance;
     state.icons = loadProgramIcons(instance, 1);
 }

@@ -3,26 +3,18 @@
 #include "core/ui.h"
 #include "services/install_log.h"
 #include "setup/background_window.h"
+#include "setup/exit.h"
+#include "setup/install_script.h"
 #include "setup/setup_state.h"
 
 namespace tessarin {
-
-SetupState& setupState() {
-    static SetupState state;
-    return state;
-}
-
-Payload& setupPayload() {
-    static Payload payload;
-    return payload;
-}
 
 namespace {
 
 void runExitSteps() {
     // The installation log's temporary working file is closed and deleted first.
     discardLogBody();
-    destroyBackgroundWindow();
+    closeBackgroundWindow();
     dispatchPendingMessages();
     // The notification worker is stopped here once notifications exist.
     SetupState& state = setupState();
@@ -44,14 +36,28 @@ void ExitSetup(unsigned code) {
     exitProcess(code);
 }
 
-// The installer's own 8-bit messages are code page 1252. The caption is message 21 of the
-// script's message table once a script is loaded, "Error" before that.
+namespace {
+
+// Message 21 of the script's message table once a script is loaded, "Error" before that or
+// when the script leaves it empty.
+String fatalErrorCaption() {
+    String caption = Message(21);
+    if (caption.empty()) caption.assignWide(u"Error");
+    return caption;
+}
+
+}  // namespace
+
+// The installer's own 8-bit messages are code page 1252.
 void FatalErrorHandler(const char* text) {
-    if (!setupState().SilentMode) {
-        String wide, caption(u"Error");
-        toWide(text, kWholeLength, wide, 1252);
-        showMessageBox(nullptr, wide, caption, kMbOk | kMbIconError);
-    }
+    String wide;
+    toWide(text, kWholeLength, wide, 1252);
+    FatalErrorHandlerWide(wide.w_str());
+}
+
+void FatalErrorHandlerWide(const char16_t* text) {
+    if (!setupState().SilentMode)
+        showMessageBox(nullptr, String(text), fatalErrorCaption(), kMbOk | kMbIconError);
     ExitSetup(1);
 }
 

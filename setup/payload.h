@@ -10,9 +10,14 @@
 
 namespace tessarin {
 
+// The fatal messages of the payload. Those that can carry text in any language (the script's
+// message 13, the program's path, the system's error text) are UTF-16 from end to end.
+//
 // "This installation program is corrupt. ... Error code: %d" (or the script's message 13,
-// used as the format, once a script is loaded).
+// UTF-16, used as the format once a script is loaded).
 String corruptionMessage(int code, const String& scriptMessage13 = String());
+// "Error code 1: The installer could not open itself. ..." with the UTF-16 path and error text.
+String selfOpenFailureMessage(const String& path, uint32_t error, const String& errorText);
 String versionMismatchMessage(const String& foundVersion);
 
 struct Payload {

@@ -1,3 +1,4 @@
+#include "core/convert.h"
 #include "core/format.h"
 #include "setup/payload.h"
 #include "setup/payload_format.h"
@@ -9,16 +10,16 @@ namespace {
 // percent sign; any other "%" stays as written instead of reading arguments that do not exist.
 String fillCode(const String& text, int code) {
     String out;
-    const char* t = text.c_str();
-    for (int32_t i = 0; i < text.length(); ++i) {
-        if (t[i] == '%' && t[i + 1] == 'd') {
-            formatAppend(out, "%d", code);
+    const char16_t* t = text.w_str();
+    for (int32_t i = 0; i < text.wideLength(); ++i) {
+        if (t[i] == u'%' && t[i + 1] == u'd') {
+            appendDecimalWide(out, code);
             ++i;
-        } else if (t[i] == '%' && t[i + 1] == '%') {
-            out.appendChar('%');
+        } else if (t[i] == u'%' && t[i + 1] == u'%') {
+            out.appendWideChar(u'%');
             ++i;
         } else {
-            out.appendChar(t[i]);
+            out.appendWideChar(t[i]);
         }
     }
     return out;
@@ -28,12 +29,18 @@ String fillCode(const String& text, int code) {
 
 String corruptionMessage(int code, const String& scriptMessage13) {
     if (!scriptMessage13.empty()) return fillCode(scriptMessage13, code);
-    return format(
-        "This installation program is corrupt.  This is usually caused by a faulty download, but "
-        "it can also be caused by a virus on your computer.  The installation cannot proceed."
-        "\r\n\r\nDelete the corrupted installer (to prevent caching), then re-download it.  If the "
-        "problem persists, check your system for viruses.\r\n\r\nError code: %d",
+    return formatWide(
+        u"This installation program is corrupt.  This is usually caused by a faulty download, but "
+        u"it can also be caused by a virus on your computer.  The installation cannot proceed."
+        u"\r\n\r\nDelete the corrupted installer (to prevent caching), then re-download it.  If "
+        u"the problem persists, check your system for viruses.\r\n\r\nError code: %d",
         code);
+}
+
+String selfOpenFailureMessage(const String& path, uint32_t error, const String& errorText) {
+    return formatWide(
+        u"Error code 1: The installer could not open itself.\r\nFilename: %s\r\nError #%d: %s",
+        path.w_str(), static_cast<int>(error), errorText.w_str());
 }
 
 String versionMismatchMessage(const String& foundVersion) {

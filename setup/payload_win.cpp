@@ -16,11 +16,7 @@ namespace {
 constexpr int32_t kHeadBytes = 64 * 1024;
 
 [[noreturn]] void cannotOpenSelf(const String& path, uint32_t error) {
-    String name8 = pathText(path);
-    fatalError(format("Error code 1: The installer could not open itself.\r\nFilename: %s\r\n"
-                      "Error #%d: %s",
-                      name8.c_str(), static_cast<int>(error), systemErrorText8(error).c_str())
-                   .c_str());
+    fatalErrorWide(selfOpenFailureMessage(path, error, systemErrorText(error)).w_str());
 }
 
 bool openSelf(File& file) {
@@ -35,12 +31,7 @@ bool openSelf(File& file) {
 
 // Once a script is loaded its message 13 is the text, in the user's language.
 void raiseCorruption(int code) {
-    String message13;
-    if (installScript().Messages.MessageCount > 13) {
-        String wide = Message(13);
-        toNarrow(wide.w_str(), wide.wideLength(), message13, kCodePageSystem, "?");
-    }
-    fatalError(corruptionMessage(code, message13).c_str());
+    fatalErrorWide(corruptionMessage(code, Message(13)).w_str());
 }
 
 bool OpenPayload(Payload& payload) {

@@ -44,8 +44,9 @@ class SystemScriptEnvironment final : public ScriptEnvironment {
         return tessarin::disableFileSystemRedirection(oldValue);
     }
     void createBackgroundWindow(bool minimized) override {
-        tessarin::createBackgroundWindow(minimized);
+        showBackgroundWindowFromScript(minimized);
     }
+    void backgroundAppearanceRead() override { applyScriptToBackgroundWindow(); }
     void startNetworking() override { tessarin::startNetworking(); }
     void notifyLaunch(const String& address) override { queueLaunchNotification(address); }
     void prepareUninstallerImage(const InstallScript& script) override {
@@ -67,7 +68,6 @@ void LoadInstallScript(Payload& payload) {
     source.scriptCheck = payload.header.ScriptCheck;
     source.productFlags2 = payload.header.ProductFlags2;
     ReadInstallScript(source, env, installScript());
-    refreshBackgroundWindow();
 }
 
 }  // namespace tessarin

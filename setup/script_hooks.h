@@ -6,11 +6,12 @@
 
 namespace tessarin {
 
-// Creates and shows the background window (minimized on request) and gives it the program's
-// large and small icons.
-void createBackgroundWindow(bool minimized);
-// Applies the appearance read since the window was created (nothing when there is none).
-void refreshBackgroundWindow();
+// Shows the background window with the appearance the script has given so far (minimized on
+// request) and the program's large and small icons.
+void showBackgroundWindowFromScript(bool minimized);
+// Takes the appearance read since the window was shown and repaints the window (nothing when
+// there is none).
+void applyScriptToBackgroundWindow();
 
 // Initialises the socket library and looks up the local host's name.
 void startNetworking();

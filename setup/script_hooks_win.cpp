@@ -22,16 +22,16 @@ void takeSettingsFromScript() {
 
 // The window is created after the script's first fields; the rest of its appearance (colours,
 // picture, copyright, the texts of message 0) is read afterwards and applied by
-// refreshBackgroundWindow.
-void createBackgroundWindow(bool minimized) {
+// applyScriptToBackgroundWindow.
+void showBackgroundWindowFromScript(bool minimized) {
     takeSettingsFromScript();
     CreateBackgroundWindow(minimized);
 }
 
-void refreshBackgroundWindow() {
+void applyScriptToBackgroundWindow() {
     if (!backgroundWindow()) return;
     takeSettingsFromScript();
-    redrawBackgroundWindow();
+    repaintBackgroundWindow();
 }
 
 // Filled in by the networking module.

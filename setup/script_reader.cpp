@@ -362,6 +362,9 @@ void ReaderIo::finish() {
     expandScriptTokens(s_.BannerText, s_.ProductName, s_.ProductDescription, s_.WindowsFolder);
     env_.startNetworking();
     env_.notifyLaunch(s_.NotifyLaunch);
+    // The window shows the script's appearance from here on, also behind a corruption message
+    // of the image check.
+    env_.backgroundAppearanceRead();
     env_.prepareUninstallerImage(s_);
 }
 

@@ -69,6 +69,8 @@ class ScriptEnvironment {
     // Effects.
     virtual bool disableFileSystemRedirection(void*& oldValue) = 0;
     virtual void createBackgroundWindow(bool minimized) = 0;  // with the program's icons
+    // Every field of the background window's appearance has been read.
+    virtual void backgroundAppearanceRead() {}
     virtual void startNetworking() = 0;  // socket library and the local host's name
     virtual void notifyLaunch(const String& address) = 0;  // 8-bit address template
     virtual void prepareUninstallerImage(const InstallScript& script) = 0;

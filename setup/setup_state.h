@@ -25,9 +25,4 @@ struct SetupState {
 SetupState& setupState();
 Payload& setupPayload();
 
-// Ends the process: closes what the installer opened, in a fixed order, then exits with code.
-[[noreturn]] void ExitSetup(unsigned code);
-// The core library's fatal-error hook: message box unless silent, then ExitSetup(1).
-void FatalErrorHandler(const char* text);
-
 }  // namespace tessarin

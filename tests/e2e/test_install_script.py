@@ -8,6 +8,7 @@ import tempfile
 import unittest
 
 import winehelper as wh
+import xscreen
 
 
 class InstallScripts(unittest.TestCase):
@@ -28,8 +29,11 @@ class InstallScripts(unittest.TestCase):
         return out
 
     def run_installer(self, path, arguments=""):
+        # A message box waits for the test to read it and press OK, through several probes; on
+        # a busy machine that can take longer than runexact's default guard against hangs.
         _, windows = wh.stage_program(path, "scripttest", path.name)
-        return wh.Process('"%s"%s' % (windows, " " + arguments if arguments else ""))
+        return wh.Process('"%s"%s' % (windows, " " + arguments if arguments else ""),
+                          timeout_ms=120000)
 
     def test_demo_installer_reads_its_script_and_ends(self):
         out = self.work / "demo.exe"
@@ -45,27 +49,69 @@ class InstallScripts(unittest.TestCase):
             with self.subTest(arguments=arguments):
                 self.assertEqual(self.run_installer(out, arguments).wait(), 1)
 
-    def test_corruption_after_the_script_uses_its_message_13(self):
-        # The image check runs when the uninstaller image is built, after the script has been
-        # read; a changed byte in the header padding fails it (code 40) without disturbing the
-        # loader. The script's message 13 is the format: its %d takes the code and "%%" is a
-        # percent sign (tessarin-build refuses other conversions in it).
-        path = self.build("checked.exe", '[product]\nname = "Checked"\n'
-                          '[options]\ncheck-image = true\nbackground = false\n'
-                          '[[languages]]\nname = "English"\n'
-                          'messages = { 13 = "Setup is damaged (code %d, 100%%)" }\n'
-                          '[[files]]\nsource = "files"\n')
+    def damaged_after_the_script(self, name, manifest):
+        """Builds the manifest (with check-image) and a copy whose image check fails (code 40):
+        a changed byte in the header padding fails it, after the script has been read, without
+        disturbing the loader. Returns (sound installer, damaged installer)."""
+        path = self.build(name + ".exe", manifest)
         data = bytearray(path.read_bytes())
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         size_of_headers = struct.unpack_from("<I", data, pe + 24 + 60)[0]
         self.assertEqual(data[size_of_headers - 1], 0)
         data[size_of_headers - 1] = 0x5A
-        damaged = self.work / "checked-damaged.exe"
+        damaged = self.work / (name + "-damaged.exe")
         damaged.write_bytes(bytes(data))
+        return path, damaged
+
+    def test_corruption_after_the_script_uses_its_messages_13_and_21(self):
+        # The script's message 13 is the text: its %d takes the code and "%%" is a percent sign
+        # (tessarin-build refuses other conversions in it); message 21 is the caption. Both are
+        # in a language outside the system's code page.
+        path, damaged = self.damaged_after_the_script(
+            "checked", '[product]\nname = "Checked"\n'
+            '[options]\ncheck-image = true\nbackground = false\n'
+            '[[languages]]\nname = "English"\n'
+            'messages = { 13 = "Установка повреждена (код %d, 100%%) ∑", 21 = "Ошибка установки" }\n'
+            '[[files]]\nsource = "files"\n')
         self.assertEqual(self.run_installer(path, "/silent").wait(), 1)
         process = self.run_installer(damaged)
         window = wh.read_window(process.pid)
-        self.assertEqual(wh.message_box_text(window), "Setup is damaged (code 40, 100%)")
+        self.assertEqual(window["caption"], "Ошибка установки")
+        self.assertEqual(wh.message_box_text(window), "Установка повреждена (код 40, 100%) ∑")
+        wh.press(process.pid, "OK")
+        self.assertEqual(process.wait(), 1)
+
+    def test_stub_shows_its_own_background_window_from_the_script(self):
+        # No title in the script: message 0 is painted. The corruption message keeps the
+        # process, and so its background window, alive while the window is looked at.
+        _, damaged = self.damaged_after_the_script(
+            "background", '[product]\nname = "Background"\n'
+            '[options]\ncheck-image = true\n'
+            '[background]\ntaskbar-text = "Фон Übung Setup"\ntitle-size = 1.0\n'
+            'title-color = "#FFFF00"\ntitle-position = 2\n'
+            'top-color = "#204060"\nbottom-color = "#204060"\n'
+            '[[languages]]\nname = "English"\n'
+            'messages = { 0 = "Message Zero Title" }\n'
+            '[[files]]\nsource = "files"\n')
+        process = self.run_installer(damaged)
+        box = wh.read_window(process.pid)
+        code, windows = wh.probe("--pid", str(process.pid), "--class", "SEA Window Class",
+                                 "--dump")
+        self.assertEqual(code, 0, "no background window")
+        self.assertEqual(windows[0]["caption"], "Фон Übung Setup")
+        display = xscreen.Display(wh.ENV["DISPLAY"])
+        try:
+            shot = display.grab()
+        finally:
+            display.close()
+        self.assertEqual(shot.pixel(2, shot.height // 2), (0x20, 0x40, 0x60))
+        band = shot.height // 8
+        title = [(x, y) for y in range(0, band) for x in range(0, shot.width)
+                 if shot.pixel(x, y) == (255, 255, 0)]
+        self.assertGreater(len(title), 50, "message 0 was not painted as the title")
+        middle = sum(x for x, _ in title) / len(title)
+        self.assertLess(abs(middle - shot.width / 2), shot.width / 10)
+        self.assertEqual(box["class"], "#32770")
         wh.press(process.pid, "OK")
         self.assertEqual(process.wait(), 1)
 

@@ -97,7 +97,7 @@ class Release(unittest.TestCase):
         out = self.work / "build-tree-demo.exe"
         result = run_tool(wh.NATIVE_BUILD / "tessarin-build", DEMO, "-o", out, cwd=self.work)
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.check_demo_installer(out, wh.BUILD / "tessarin-setup.exe")
+        self.check_demo_installer(out, wh.BUILD.parent / "cross" / "tessarin-setup.exe")
 
     def test_dist_writes_a_linux_archive_and_a_windows_zip(self):
         dist = self.work / "dist"

@@ -118,7 +118,9 @@ def stage_program(exe, folder, name):
 class Process:
     """A program started with an exact command line through runexact.exe."""
 
-    def __init__(self, command_line, timeout_ms=30000):
+    # The hang guard is generous: on a loaded machine a program may take many seconds to show
+    # the window a test waits for, and a guard that fires first makes the test fail instead.
+    def __init__(self, command_line, timeout_ms=120000):
         self._file = tempfile.NamedTemporaryFile("w", encoding="utf-8", suffix=".cmdline",
                                                  delete=False)
         self._file.write(command_line)

@@ -479,11 +479,24 @@ TEST(Payload, SizesTheInstallerCannotReadAreRefusedAtBuildTime) {
 }
 
 TEST(Payload, ScriptCorruptionTextTakesOnlyTheCode) {
-    EXPECT_STREQ(corruptionMessage(55, String("Broken (%d).")).c_str(), "Broken (55).");
+    EXPECT_TRUE(corruptionMessage(55, String(u"Broken (%d).")).equalsWide(u"Broken (55)."));
     // The text comes from the script: conversions other than %d must not read arguments.
-    EXPECT_STREQ(corruptionMessage(7, String("%s %x 100%% %d %n")).c_str(), "%s %x 100% 7 %n");
-    EXPECT_EQ(std::string(corruptionMessage(55).c_str()).substr(0, 36),
-              "This installation program is corrupt");
+    EXPECT_TRUE(corruptionMessage(7, String(u"%s %x 100%% %d %n")).equalsWide(u"%s %x 100% 7 %n"));
+    EXPECT_TRUE(corruptionMessage(55).startsWithWide(u"This installation program is corrupt"));
+    // A text outside any one 8-bit code page stays as it is.
+    EXPECT_TRUE(corruptionMessage(40, String(u"Установка повреждена (код %d) ∑"))
+                    .equalsWide(u"Установка повреждена (код 40) ∑"));
+}
+
+// The program's path and the system's text reach the message as they are, whatever their
+// language.
+TEST(Payload, SelfOpenFailureKeepsThePathAndTheErrorText) {
+    String text = selfOpenFailureMessage(String(u"C:\\Загрузки\\Übung setup.exe"), 5,
+                                         String(u"Доступ запрещён."));
+    EXPECT_TRUE(
+        text.equalsWide(u"Error code 1: The installer could not open itself.\r\n"
+                        u"Filename: C:\\Загрузки\\Übung setup.exe\r\n"
+                        u"Error #5: Доступ запрещён."));
 }
 
 }  // namespace

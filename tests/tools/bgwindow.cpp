@@ -7,6 +7,11 @@
 //   bgwindow.exe --fatal TEXT     the 8-bit fatal message (TEXT converted to the ANSI code
 //                                 page), program title "Tool Title"
 //   bgwindow.exe --fatal-wide TEXT    the UTF-16 one, program title "Tool Title Übung"
+//   bgwindow.exe --raise-fatal TEXT   starts the dialog framework (program title "Tool Title
+//                                     Übung") and raises TEXT as the library's fatal error, in
+//   bgwindow.exe --raise-fatal-wide TEXT    code page 1252 or as UTF-16; ends with code 1
+//   bgwindow.exe --load-library NAME  LoadLibraryW(NAME) as a program that does not restrict
+//                                     the search would; exit code 0 when it loaded
 //
 // SETTINGS_FILE holds UTF-8 lines "Name=value" with the names of BackgroundWindowSettings
 // (TaskbarText, DisplayTitle, TitleColor, TitleSize, TitleFont, TitlePosition, TitleShadow,
@@ -32,6 +37,7 @@
 
 #include "core/convert.h"
 #include "core/dialog.h"
+#include "core/fatal.h"
 #include "core/process.h"
 #include "core/ui.h"
 #include "setup/background_settings.h"
@@ -191,7 +197,7 @@ int showWindow(const wchar_t* settingsFile) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
         pumpAllMessages();
     }
-    destroyBackgroundWindow();
+    closeBackgroundWindow();
     return 0;
 }
 
@@ -215,6 +221,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         showFatalMessageWide(reinterpret_cast<const char16_t*>(argv[2]));
         return 0;
     }
+    if (argc == 3 && std::wstring(argv[1]) == L"--raise-fatal") {
+        String text;
+        toNarrow(reinterpret_cast<const char16_t*>(argv[2]), kWholeLength, text, 1252, "?");
+        initializeDialogFramework(String("Tool Title"), String(u"Tool Title Übung"));
+        fatalError(text.c_str());
+    }
+    if (argc == 3 && std::wstring(argv[1]) == L"--raise-fatal-wide") {
+        initializeDialogFramework(String("Tool Title"), String(u"Tool Title Übung"));
+        fatalErrorWide(reinterpret_cast<const char16_t*>(argv[2]));
+    }
+    if (argc == 3 && std::wstring(argv[1]) == L"--load-library")
+        return LoadLibraryW(argv[2]) != nullptr ? 0 : 1;
     if (argc != 2) return 126;
     return showWindow(argv[1]);
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -114,6 +115,36 @@ TEST_F(FolderBrowse, CancellingChoosesNothing) {
     EXPECT_FALSE(browseForFolder(request));
     EXPECT_TRUE(user.pressed());
     EXPECT_TRUE(request.chosen.empty());
+}
+
+// A processor exception or a C++ exception out of the system's dialog is no choice, and the
+// program goes on.
+TEST_F(FolderBrowse, ExceptionOutOfTheDialogChoosesNothing) {
+    FolderBrowseCall system = folderBrowseCall();
+    const FolderBrowseCall faults[] = {
+        [](void*) -> void* {
+            volatile int* nowhere = nullptr;
+            return reinterpret_cast<void*>(static_cast<intptr_t>(*nowhere));
+        },
+        [](void*) -> void* {
+            RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 0, nullptr);
+            return nullptr;
+        },
+        [](void*) -> void* { throw std::runtime_error("shell extension failed"); },
+    };
+    for (FolderBrowseCall fault : faults) {
+        folderBrowseCall() = fault;
+        BrowseRequest request;
+        request.initialFolder = systemFolder();
+        EXPECT_FALSE(browseForFolder(request));
+        EXPECT_TRUE(request.chosen.empty());
+    }
+    folderBrowseCall() = system;
+    // The guard is gone with the call: the dialog works as before.
+    BrowseRequest request;
+    request.initialFolder = systemFolder();
+    DialogOperator user(IDOK);
+    EXPECT_TRUE(browseForFolder(request));
 }
 
 }  // namespace
