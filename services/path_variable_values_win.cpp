@@ -158,8 +158,13 @@ class SystemValues : public PathVariableValues {
 
 }  // namespace
 
+const PathVariableValues& systemPathVariableValues() {
+    static const SystemValues values;
+    return values;
+}
+
 void expandPathVariables(String& text) {
-    expandPathVariables(text, SystemValues());
+    expandPathVariables(text, systemPathVariableValues());
 }
 
 }  // namespace tessarin

@@ -87,6 +87,8 @@ class PathVariableValues {
 void expandPathVariables(String& text, const PathVariableValues& values);
 // The same with the values of the running installation (Windows only).
 void expandPathVariables(String& text);
+// The values of the running installation (Windows only).
+const PathVariableValues& systemPathVariableValues();
 
 // Value helpers shared with the system values.
 String driveForm(const String& path);  // "C:" from "c:\...", empty unless a drive letter

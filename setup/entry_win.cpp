@@ -5,6 +5,7 @@
 #include "core/dialog.h"
 #include "core/fatal.h"
 #include "core/memory.h"
+#include "core/privilege.h"
 #include "core/process.h"
 #include "core/program_label.h"
 #include "core/system_function_win.h"
@@ -52,7 +53,7 @@ void startUp(HINSTANCE instance) {
     initializeDialogFramework(state.programLabel, state.programLabelWide);
     installCrashFilter();
     state.oleInitialized = initializeOle();
-    enablePrivilege(u"SeTakeOwnershipPrivilege");
+    setPrivilege("SeTakeOwnershipPrivilege", true);
     installOutOfMemoryHandler();
     setFatalErrorHandler(FatalErrorHandler, FatalErrorHandlerWide);
     state.instance = instance;

@@ -1,0 +1,29 @@
+// Privileges of the process token, and ownership and access of files, folders and registry
+// keys. Implemented for Windows only (privilege_win.cpp).
+#pragma once
+
+#include <cstdint>
+
+#include "core/string.h"
+
+namespace tessarin {
+
+// Enables or disables a named privilege ("SeShutdownPrivilege", ...) in the process token.
+// False when the token cannot be opened, the name is unknown or the token lacks the privilege.
+bool setPrivilege(const char* name, bool enable);
+
+// Kinds of secured objects (SE_OBJECT_TYPE). Registry keys are named "MACHINE\...",
+// "CURRENT_USER\..." and so on.
+enum class SecuredObject : uint32_t {
+    File = 1,         // SE_FILE_OBJECT: files and folders
+    RegistryKey = 4,  // SE_REGISTRY_KEY
+};
+
+// Makes the process token's user the owner of the object; a Windows error code (0 on success,
+// ERROR_NO_TOKEN when the user is not known, ERROR_DLL_NOT_FOUND without the security calls).
+uint32_t takeOwnership(const String& path, SecuredObject kind);
+// Takes ownership, then adds an entry allowing everything to Everyone, inherited by objects
+// and containers below. A Windows error code.
+uint32_t grantFullAccess(const String& path, SecuredObject kind);
+
+}  // namespace tessarin
