@@ -739,10 +739,14 @@ TEST_F(FileSystemTest, ScheduleWininitRenameAppendsToAnExistingFile) {
 
 // ---- Versions ----------------------------------------------------------------------------
 
+// The stub of this build tree: the product (32-bit) or its 64-bit build.
+std::u16string treeStub() {
+    return moduleFolder() +
+           (sizeof(void*) == 8 ? u"\\tessarin-setup64.exe" : u"\\tessarin-setup.exe");
+}
+
 TEST_F(FileSystemTest, FileVersionTexts) {
-    // The stub of this build tree: the product (32-bit) or its 64-bit build.
-    String setup = S(moduleFolder() +
-                     (sizeof(void*) == 8 ? u"\\tessarin-setup64.exe" : u"\\tessarin-setup.exe"));
+    String setup = S(treeStub());
     ASSERT_TRUE(present(U(setup)));
     EXPECT_STREQ(fileVersionText(setup).c_str(), "37.0.2");
     EXPECT_STREQ(fileVersionText(setup, true).c_str(), "0000000037.0000000000.0000000002");
@@ -762,7 +766,7 @@ TEST_F(FileSystemTest, FileVersionTexts) {
 // the stated length, never read on into what follows it.
 TEST_F(FileSystemTest, FileVersionTextKeepsToTheLengthTheResourceGives) {
     std::u16string product = path(u"crafted.exe");
-    ASSERT_TRUE(CopyFileW(w(moduleFolder() + u"\\tessarin-setup.exe"), w(product), FALSE));
+    ASSERT_TRUE(CopyFileW(w(treeStub()), w(product), FALSE));
     // "1.2" is stated; "99" follows it before the terminator.
     std::string resource = craftedVersionResource(u"1.299", 3);
     HANDLE update = BeginUpdateResourceW(w(product), TRUE);
