@@ -1,0 +1,102 @@
+#include "actions/shared_files.h"
+
+#include "core/convert.h"
+#include "core/string.h"
+#include "services/install_log.h"
+
+namespace tessarin {
+
+String sharedFileEntry(const String& path, int32_t kind, bool permanent, bool portable) {
+    char mark = 0;
+    switch (kind) {
+        case kKindSharedFolderFile:
+            if (portable) return String();
+            break;
+        case kKindSystemFile:
+            break;
+        case kKindSystemComServer:
+            if (portable) return String();
+            mark = kSharedMarkComServer;
+            break;
+        case kKindSystemTypeLibrary:
+            mark = kSharedMarkTypeLibrary;
+            break;
+        default:
+            return String();
+    }
+    // A permanent file is only counted, whatever its kind asks for at zero.
+    if (permanent) mark = kSharedMarkPermanent;
+    String entry = path;
+    if (mark) entry.appendChar(mark);
+    return entry;
+}
+
+String sharedFileCountPath(const String& entry) {
+    String path = entry;
+    path.removeBackChar(kSharedMarkComServer);
+    path.removeBackChar(kSharedMarkPermanent);
+    path.removeBackChar(kSharedMarkTypeLibrary);
+    return path;
+}
+
+bool sharedFilesCounted(uint64_t productFlags, bool portable) {
+    return (productFlags & kFlagsUninstallSupport) && !portable;
+}
+
+namespace {
+
+// Whether text holds item, ASCII letters compared without regard to case.
+bool containsNoCase(const String& text, const String& item) {
+    int32_t n = item.length();
+    for (int32_t i = 0; i + n <= text.length(); ++i) {
+        if (compareNoCaseAscii(text.c_str() + i, item.c_str(), static_cast<size_t>(n)) == 0)
+            return true;
+    }
+    return false;
+}
+
+void logCountFailure(const String& path, const String& errorText) {
+    String wide;
+    pathToWide(path.c_str(), path.length(), wide);
+    logText8("Failed to increment reference count of shared file \"");
+    logText(wide);
+    logText8("\" : ");
+    logText(errorText);
+    logText8("\r\n");
+}
+
+}  // namespace
+
+String countSharedFiles(const Vector<String>& list, SharedFileCounts& counts) {
+    String text;
+    if (!counts.open()) {
+        appendError(kSharedCountKeyError);
+        return text;
+    }
+    for (const String& entry : list) {
+        String quoted("\"");
+        quoted.append(entry);
+        quoted.appendChar('"');
+        // A file is counted once per installation, however many records name it.
+        if (containsNoCase(text, quoted)) continue;
+        String path = sharedFileCountPath(entry);
+        String errorText;
+        if (!counts.increment(path, errorText)) logCountFailure(path, errorText);
+        if (!text.empty()) text.appendChar(';');
+        text.append(quoted);
+    }
+    counts.close();
+    return text;
+}
+
+Vector<String>& sharedFileList() {
+    static Vector<String> list;
+    return list;
+}
+
+String& sharedFilesText() {
+    static String text;
+    return text;
+}
+
+}  // namespace tessarin

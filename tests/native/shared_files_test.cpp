@@ -1,0 +1,165 @@
+// The shared-file list entries, the SharedFiles text and the counting against a scripted
+// registry.
+#include "actions/shared_files.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "services/install_log.h"
+
+namespace tessarin {
+namespace {
+
+std::string bytes(const String& s) {
+    return std::string(s.c_str(), static_cast<size_t>(s.length()));
+}
+
+class MemoryBody : public LogBody {
+  public:
+    bool append(const void* data, int32_t length) override {
+        text.append(static_cast<const char*>(data), length);
+        return true;
+    }
+    bool read(String& content) override {
+        content = text;
+        return true;
+    }
+    String text;
+};
+
+// The registry as a map of counts; names listed in refused cannot be written.
+class ScriptedCounts : public SharedFileCounts {
+  public:
+    bool open() override {
+        opened = opens;
+        return opens;
+    }
+    bool increment(const String& path, String& errorText) override {
+        incremented.push_back(bytes(path));
+        if (bytes(path) == refused) {
+            errorText = String(u"Access is denied.");
+            return false;
+        }
+        ++counts[bytes(path)];
+        return true;
+    }
+    void close() override { closed = true; }
+
+    bool opens = true;
+    bool opened = false;
+    bool closed = false;
+    std::string refused;
+    std::map<std::string, uint32_t> counts;
+    std::vector<std::string> incremented;
+};
+
+class SharedFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setLogBody(&body);
+        errorList().clear();
+    }
+    void TearDown() override {
+        setLogBody(nullptr);
+        errorList().clear();
+    }
+    MemoryBody body;
+};
+
+TEST(SharedFileEntries, KindPermanenceAndPortabilityDecideEntryAndMark) {
+    struct Case {
+        int32_t kind;
+        bool permanent, portable;
+        const char* entry;  // "" when the record is not counted
+    } cases[] = {
+        {1, false, false, "C:\\F\\a.dll"},
+        {1, false, true, ""},
+        {1, true, false, "C:\\F\\a.dll "},
+        {6, false, false, "C:\\F\\a.dll"},
+        {6, false, true, "C:\\F\\a.dll"},
+        {7, false, false, "C:\\F\\a.dll^"},
+        {7, true, false, "C:\\F\\a.dll "},
+        {7, false, true, ""},
+        {8, false, false, "C:\\F\\a.dll\xA9"},
+        {8, false, true, "C:\\F\\a.dll\xA9"},
+        {8, true, true, "C:\\F\\a.dll "},
+        {0, false, false, ""},
+        {2, false, false, ""},
+        {5, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(bytes(sharedFileEntry(String("C:\\F\\a.dll"), c.kind, c.permanent, c.portable)),
+                  c.entry)
+            << "kind " << c.kind << " permanent " << c.permanent << " portable " << c.portable;
+    }
+}
+
+TEST(SharedFileEntries, CountPathLosesOnlyItsMark) {
+    const char* cases[][2] = {
+        {"C:\\a.dll", "C:\\a.dll"},
+        {"C:\\a.ocx^", "C:\\a.ocx"},
+        {"C:\\a.dll ", "C:\\a.dll"},
+        {"C:\\a.tlb\xA9", "C:\\a.tlb"},
+        {"|C:\\\xC3\xA4.dll^", "|C:\\\xC3\xA4.dll"},
+    };
+    for (auto& c : cases) EXPECT_EQ(bytes(sharedFileCountPath(String(c[0]))), c[1]) << c[0];
+}
+
+TEST(SharedFileEntries, CountingNeedsUninstallSupportAndAFixedDrive) {
+    EXPECT_TRUE(sharedFilesCounted(kFlagsUninstallSupport, false));
+    EXPECT_TRUE(sharedFilesCounted(kFlagsUninstallSupport | 0x2, false));
+    EXPECT_FALSE(sharedFilesCounted(kFlagsUninstallSupport, true));
+    EXPECT_FALSE(sharedFilesCounted(0x2, false));
+}
+
+TEST_F(SharedFiles, EachFileIsCountedOnceUnderItsPlainPath) {
+    Vector<String> list;
+    for (const char* e : {"C:\\Sys\\a.ocx^", "C:\\Shared\\b.dll", "c:\\shared\\B.DLL",
+                          "C:\\Sys\\t.tlb\xA9", "C:\\Sys\\keep.dll ", "C:\\Sys\\a.ocx^"})
+        list.append(String(e));
+    ScriptedCounts counts;
+    counts.counts["C:\\Shared\\b.dll"] = 4;  // another product uses it already
+    String text = countSharedFiles(list, counts);
+    EXPECT_EQ(bytes(text),
+              "\"C:\\Sys\\a.ocx^\";\"C:\\Shared\\b.dll\";\"C:\\Sys\\t.tlb\xA9\";"
+              "\"C:\\Sys\\keep.dll \"");
+    EXPECT_EQ(counts.counts["C:\\Sys\\a.ocx"], 1u);
+    EXPECT_EQ(counts.counts["C:\\Shared\\b.dll"], 5u);
+    EXPECT_EQ(counts.counts["C:\\Sys\\t.tlb"], 1u);
+    EXPECT_EQ(counts.counts["C:\\Sys\\keep.dll"], 1u);
+    EXPECT_EQ(counts.incremented.size(), 4u);
+    EXPECT_TRUE(counts.closed);
+    EXPECT_TRUE(errorList().empty());
+    EXPECT_EQ(bytes(body.text), "");
+}
+
+TEST_F(SharedFiles, AKeyThatCannotBeOpenedCountsNothing) {
+    Vector<String> list;
+    list.append(String("C:\\Sys\\a.dll"));
+    ScriptedCounts counts;
+    counts.opens = false;
+    EXPECT_TRUE(countSharedFiles(list, counts).empty());
+    EXPECT_TRUE(counts.incremented.empty());
+    EXPECT_EQ(bytes(errorList()),
+              "Registry error: unable to increment shared file reference counts.\r\n\r\n");
+}
+
+TEST_F(SharedFiles, AFailedCountIsLoggedAndTheFileStillListed) {
+    Vector<String> list;
+    list.append(String("|C:\\Sys\\\xC3\xA4.ocx^"));
+    list.append(String("C:\\Sys\\b.dll"));
+    ScriptedCounts counts;
+    counts.refused = "|C:\\Sys\\\xC3\xA4.ocx";
+    String text = countSharedFiles(list, counts);
+    EXPECT_EQ(bytes(text), "\"|C:\\Sys\\\xC3\xA4.ocx^\";\"C:\\Sys\\b.dll\"");
+    EXPECT_EQ(counts.counts["C:\\Sys\\b.dll"], 1u);
+    EXPECT_EQ(bytes(body.text),
+              "Failed to increment reference count of shared file \"C:\\Sys\\\xC3\xA4.ocx\" : "
+              "Access is denied.\r\n");
+    EXPECT_TRUE(errorList().empty());
+}
+
+}  // namespace
+}  // namespace tessarin
