@@ -1,0 +1,285 @@
+#include "actions/shortcuts.h"
+
+#include "core/convert.h"
+#include "core/path.h"
+#include "core/shell_link.h"
+#include "services/install_log.h"
+#include "uninstall/uninstall_data.h"
+
+namespace tessarin {
+
+namespace {
+
+String wideOf(const String& path8) {
+    String wide;
+    pathToWide(path8.c_str(), path8.length(), wide);
+    return wide;
+}
+
+String narrowOf(const String& wide) {
+    String narrow;
+    toNarrow(wide.w_str(), wide.wideLength(), narrow, kCodePageSystem, "?");
+    return narrow;
+}
+
+}  // namespace
+
+void appendScriptShortcuts(const InstallScript& script, Vector<ShortcutRecord>& list) {
+    for (const ScriptShortcut& s : script.Shortcuts) {
+        ShortcutRecord r;
+        r.target = s.Target;
+        r.name = s.Name;
+        r.icon = s.Icon;
+        r.arguments = s.Arguments;
+        r.workingFolder = s.WorkingFolder;
+        r.desktop = s.Desktop != 0;
+        r.startMenu = s.StartMenu != 0;
+        r.startup = s.Startup != 0;
+        r.folder = s.Folder;
+        r.windowState = s.WindowState;
+        r.permanent = s.Permanent != 0;
+        r.expandTarget = true;
+        list.append(r);
+    }
+}
+
+void appendUninstallerShortcuts(const UninstallerShortcuts& request, Vector<ShortcutRecord>& list) {
+    ShortcutRecord base;
+    base.quiet = true;
+    base.target = pathText(request.uninstaller);
+    String arguments(u"/u:\"");
+    arguments.append(request.keyName);
+    arguments.appendWide(u"\"");
+    base.arguments = narrowOf(arguments);
+    base.name = request.name;
+    base.icon = request.icon;
+    uint64_t flags = request.productFlags;
+    if (flags & kFlagsUninstallerStartMenu) {
+        ShortcutRecord r = base;
+        r.startMenu = true;
+        list.append(r);
+    }
+    if (flags & kFlagsUninstallerDesktop) {
+        ShortcutRecord r = base;
+        r.desktop = true;
+        list.append(r);
+    }
+    if (flags & kFlagsUninstallerInFolder) {
+        ShortcutRecord r = base;
+        r.folder = pathText(request.uninstallDir);
+        list.append(r);
+    }
+    if (flags & kFlagsLogStartMenu) {
+        ShortcutRecord r;
+        r.startMenu = true;
+        r.target = pathText(request.logFile);
+        r.name = request.logName;
+        list.append(r);
+    }
+}
+
+bool shortcutListRuns(bool portable, uint32_t productFlags2) {
+    return !(portable && (productFlags2 & kFlags2NoPortableShortcuts));
+}
+
+bool taskbarPinAllowed(uint32_t major, uint32_t minor, bool portable) {
+    return !portable && major == 6 && minor >= 1;
+}
+
+namespace {
+
+String trimmed(const String& wide) {
+    String t = wide;
+    t.trimWide();
+    return t;
+}
+
+// "~\"target\" rest": the quoted path becomes the target, the rest the arguments.
+bool takeQuotedTarget(String& arguments, String& target) {
+    if (!arguments.startsWithWide(u"~\"")) return false;
+    String rest;
+    arguments.substringWide(rest, 2, kWholeLength);
+    int32_t end = 0;
+    while (end < rest.wideLength() && rest.getWide(end) != u'"') ++end;
+    rest.substringWide(target, 0, end);
+    target = trimmed(target);
+    String after;
+    rest.substringWide(after, end < rest.wideLength() ? end + 1 : end, kWholeLength);
+    arguments = trimmed(after);
+    return true;
+}
+
+String defaultName(const String& text, const String& target) {
+    String name = text;
+    String file = fileName(target);
+    if (name.replaceAllWide(u"%s", file.w_str(), 0, 1) == 0) name.append(file);
+    return name;
+}
+
+}  // namespace
+
+PreparedShortcut prepareShortcut(const ShortcutRecord& record, const ShortcutSettings& settings,
+                                 ShortcutSystem& system) {
+    PreparedShortcut p;
+    p.target = wideOf(record.target);
+    String arguments;
+    toWide(record.arguments.c_str(), record.arguments.length(), arguments);
+    system.expand(arguments);
+    bool targetFromArguments = takeQuotedTarget(arguments, p.target);
+    p.arguments = arguments;
+
+    if (!record.icon.empty()) {
+        p.icon = wideOf(record.icon);
+        if (!isAbsolutePath(p.icon)) p.icon = joinPath(settings.uninstallDir, p.icon);
+    }
+    p.workingFolder = wideOf(record.workingFolder);
+    system.expand(p.workingFolder);
+    if (p.workingFolder.empty() || !system.folderExists(p.workingFolder))
+        p.workingFolder = settings.installDir;
+
+    if (record.expandTarget && !targetFromArguments) system.expand(p.target);
+    bool hasColon = false;
+    for (int32_t i = 0; i < p.target.wideLength(); ++i) hasColon |= p.target.getWide(i) == u':';
+    if (!hasColon) p.target = joinPath(settings.installDir, p.target);
+
+    p.name = trimmed(record.name);
+    if (p.name.empty()) p.name = defaultName(settings.defaultNameText, p.target);
+
+    if (settings.allUsers) p.options |= kShortcutAllUsers;
+    if (record.windowState == 1) p.options |= kShortcutMinimized;
+    if (record.windowState == 2) p.options |= kShortcutMaximized;
+    return p;
+}
+
+namespace {
+
+bool hasBackslash(const String& name) {
+    for (int32_t i = 0; i < name.wideLength(); ++i)
+        if (name.getWide(i) == u'\\') return true;
+    return false;
+}
+
+class LinkMaker {
+  public:
+    LinkMaker(const ShortcutSettings& settings, ShortcutSystem& system)
+        : settings_(settings), system_(system) {}
+
+    void make(const ShortcutRecord& record) {
+        PreparedShortcut p = prepareShortcut(record, settings_, system_);
+        record_ = &record;
+        prepared_ = &p;
+        bool subfolder = hasBackslash(p.name);
+        if (record.desktop) desktop(subfolder);
+        if (record.startMenu) startMenu(subfolder);
+        if (record.startup) startup();
+        if (!record.folder.empty()) plain();
+    }
+
+  private:
+    void desktop(bool subfolder) {
+        const PreparedShortcut& p = *prepared_;
+        status(p.name);
+        String path;
+        if (!system_.createDesktopLink(p.name, p.target, p.arguments, p.workingFolder, p.icon,
+                                       p.options, path)) {
+            failed(p.name);
+            return;
+        }
+        if (settings_.productFlags & kFlagsLogEveryItem)
+            logFormatWide(u"Desktop Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
+        record(path, subfolder);
+    }
+
+    void startMenu(bool subfolder) {
+        const PreparedShortcut& p = *prepared_;
+        String name = settings_.productStartMenu;
+        name.appendWide(u"\\");
+        name.append(p.name);
+        status(name);
+        String path;
+        if (!system_.createProgramsMenuLink(name, p.target, p.arguments, p.workingFolder, p.icon,
+                                            p.options, path)) {
+            failed(name);
+            return;
+        }
+        logFormatWide(u"Start Menu Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
+        record(path, subfolder);
+    }
+
+    void startup() {
+        const PreparedShortcut& p = *prepared_;
+        String link = joinPath(system_.startupFolder(settings_.allUsers), p.name);
+        status(link);
+        String path;
+        if (!system_.createLink(link, p.target, p.arguments, p.workingFolder, p.icon, p.options,
+                                path)) {
+            failed(link);
+            return;
+        }
+        logFormatWide(u"Startup Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
+        record(path, false);
+    }
+
+    void plain() {
+        const PreparedShortcut& p = *prepared_;
+        String folder = wideOf(record_->folder);
+        system_.expand(folder);
+        String link = joinPath(folder, p.name);
+        status(link);
+        String path;
+        if (!system_.createLink(link, p.target, p.arguments, p.workingFolder, p.icon, p.options,
+                                path)) {
+            failed(link);
+            return;
+        }
+        logFormatWide(u"Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
+        record(path, true);
+    }
+
+    void status(const String& link) {
+        if (settings_.productFlags & kFlagsHideFileNames) return;
+        String shown = link;
+        shown.appendWide(u".lnk");
+        system_.showStatus(shown);
+    }
+
+    void record(const String& path, bool withFolder) {
+        if (record_->permanent) return;
+        uninstallData().recordDeletionWide(path, DeletionKind::File);
+        if (withFolder)
+            uninstallData().recordDeletionWide(parentFolder(path), DeletionKind::Folder);
+    }
+
+    void failed(const String& link) {
+        if (record_->quiet) return;
+        String line = settings_.failureText;
+        line.appendChar(' ');
+        line.append(narrowOf(link));
+        line.append("\r\n");
+        line.append(system_.lastErrorText());
+        line.append("\r\n\r\n");
+        appendError(line.c_str(), line.length());
+    }
+
+    const ShortcutSettings& settings_;
+    ShortcutSystem& system_;
+    const ShortcutRecord* record_ = nullptr;
+    const PreparedShortcut* prepared_ = nullptr;
+};
+
+}  // namespace
+
+void createShortcutLinks(const Vector<ShortcutRecord>& list, const ShortcutSettings& settings,
+                         ShortcutSystem& system) {
+    if (list.empty()) return;
+    if (settings.productFlags & kFlagsLogEveryItem) logText8("\r\n");
+    LinkMaker maker(settings, system);
+    for (const ShortcutRecord& record : list) maker.make(record);
+}
+
+Vector<ShortcutRecord>& shortcutList() {
+    static Vector<ShortcutRecord> list;
+    return list;
+}
+
+}  // namespace tessarin

@@ -1,0 +1,175 @@
+// The shortcut action under Wine: links made in the real folders resolve to their targets
+// through the shell's own link object, and the log and the uninstall record list them.
+//
+// The taskbar pin is decided for Windows 7 to 8.1 only and is not exercised here: Wine reports
+// a later Windows and has no "taskbarpin" verb, so a pin cannot be shown under it.
+#include "actions/shortcuts.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <string>
+
+#include "core/special_folders.h"
+#include "scratch_folder.h"
+#include "services/install_log.h"
+#include "uninstall/uninstall_data.h"
+
+namespace tessarin {
+namespace {
+
+using testing::present;
+using testing::ScratchFolder;
+using testing::w;
+
+std::u16string U(const String& s) {
+    return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
+}
+String S(const std::u16string& s) {
+    return String(s.c_str(), static_cast<int32_t>(s.size()));
+}
+std::string bytes(const String& s) {
+    return std::string(s.c_str(), static_cast<size_t>(s.length()));
+}
+std::string narrow(const std::u16string& s) {
+    return std::string(s.begin(), s.end());  // ASCII paths only
+}
+
+// The link's target and arguments as IShellLinkW reads them.
+bool resolve(const std::u16string& file, std::u16string& target, std::u16string& arguments) {
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return false;
+    IPersistFile* persist = nullptr;
+    bool ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)));
+    ok = ok && SUCCEEDED(persist->Load(w(file), STGM_READ));
+    wchar_t text[MAX_PATH * 2];
+    ok = ok && SUCCEEDED(link->GetPath(text, MAX_PATH * 2, nullptr, SLGP_RAWPATH));
+    if (ok) target = reinterpret_cast<const char16_t*>(text);
+    ok = ok && SUCCEEDED(link->GetArguments(text, MAX_PATH * 2));
+    if (ok) arguments = reinterpret_cast<const char16_t*>(text);
+    if (persist != nullptr) persist->Release();
+    link->Release();
+    return ok;
+}
+
+class MemoryBody : public LogBody {
+  public:
+    bool append(const void* data, int32_t length) override {
+        text.append(static_cast<const char*>(data), length);
+        return true;
+    }
+    bool read(String& content) override {
+        content = text;
+        return true;
+    }
+    String text;
+};
+
+class ShortcutAction : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        saved_ = installScript().InstallDir;
+        savedMenu_ = installScript().ProductStartMenu;
+        savedFlags_ = installScript().ProductFlags;
+        installScript().InstallDir = S(scratch.path());
+        installScript().ProductStartMenu = S(menuName);
+        installScript().ProductFlags = kFlagsLogEveryItem;
+        uninstallData().clear();
+        errorList().clear();
+        setLogBody(&body);
+    }
+    void TearDown() override {
+        setLogBody(nullptr);
+        testing::removeTree(U(specialFolder(SpecialFolder::ProgramsMenu)) + u"\\" + menuName);
+        DeleteFileW(w(U(specialFolder(SpecialFolder::Desktop)) + u"\\" + linkName + u".LNK"));
+        DeleteFileW(w(U(specialFolder(SpecialFolder::Startup)) + u"\\" + linkName + u".LNK"));
+        installScript().InstallDir = saved_;
+        installScript().ProductStartMenu = savedMenu_;
+        installScript().ProductFlags = savedFlags_;
+        shortcutList().clear();
+        uninstallData().clear();
+        errorList().clear();
+        CoUninitialize();
+    }
+
+    ScratchFolder scratch{u"tessarin-shortcuts-"};
+    std::u16string menuName = u"Tessarin Shortcut Test";
+    std::u16string linkName = u"Tessarin Shortcut Test App";
+    MemoryBody body;
+    String saved_, savedMenu_;
+    uint64_t savedFlags_ = 0;
+};
+
+TEST_F(ShortcutAction, LinksResolveToTheirTargetsAndAreLoggedAndRecorded) {
+    ASSERT_TRUE(testing::put(scratch / u"app.exe", "MZ"));
+    ShortcutRecord r;
+    r.target = String("%InstallDir%\\app.exe");
+    r.expandTarget = true;
+    r.name = S(linkName);
+    r.arguments = String("/start %InstallDir%");
+    r.desktop = r.startMenu = r.startup = true;
+    r.folder = String(narrow(scratch / u"Links").c_str());
+    shortcutList().append(r);
+    CreateShortcuts();
+    EXPECT_TRUE(errorList().empty()) << errorList().c_str();
+
+    std::u16string links[] = {
+        U(specialFolder(SpecialFolder::Desktop)) + u"\\" + linkName + u".LNK",
+        U(specialFolder(SpecialFolder::ProgramsMenu)) + u"\\" + menuName + u"\\" + linkName +
+            u".LNK",
+        U(specialFolder(SpecialFolder::Startup)) + u"\\" + linkName + u".LNK",
+        scratch / u"Links\\" + linkName + u".LNK",
+    };
+    std::string log = bytes(body.text);
+    std::string records = bytes(uninstallData().deletionText());
+    const char* prefixes[] = {"Desktop Shortcut(", "Start Menu Shortcut(", "Startup Shortcut(",
+                              "Shortcut("};
+    for (int i = 0; i < 4; ++i) {
+        const std::u16string& link = links[i];
+        SCOPED_TRACE(narrow(link));
+        ASSERT_TRUE(present(link));
+        std::u16string target, arguments;
+        ASSERT_TRUE(resolve(link, target, arguments));
+        EXPECT_EQ(target, scratch / u"app.exe");
+        EXPECT_EQ(arguments, u"/start " + scratch.path());
+        std::string line =
+            std::string(prefixes[i]) + narrow(linkName) + ") >>> " + narrow(link) + "\r\n";
+        EXPECT_NE(log.find(line), std::string::npos) << log;
+        EXPECT_NE(records.find(narrow(link) + "\r\n"), std::string::npos) << records;
+    }
+    // The plain link's folder goes with it.
+    EXPECT_NE(records.find("~" + narrow(scratch / u"Links") + "\r\n"), std::string::npos)
+        << records;
+}
+
+TEST_F(ShortcutAction, UninstallerIconIsWrittenAndRecorded) {
+    String savedIcon = installScript().UninstallIcon;
+    String savedDir = installScript().UninstallDir;
+    installScript().ProductFlags = 0x4;
+    installScript().UninstallIcon = String("\0\0\1\0icon", 8);
+    installScript().UninstallDir = S(scratch.path());
+    String icon = installUninstallerIcon();
+    EXPECT_EQ(bytes(icon), narrow(scratch / u"uninstall.ico"));
+    EXPECT_EQ(testing::get(scratch / u"uninstall.ico"), std::string("\0\0\1\0icon", 8));
+    EXPECT_EQ(bytes(uninstallData().deletionText()), narrow(scratch / u"uninstall.ico") + "\r\n");
+
+    // An uninstall folder that is not there: logged, and the links carry no icon.
+    installScript().UninstallDir = S(scratch / u"missing\\deeper");
+    EXPECT_TRUE(installUninstallerIcon().empty());
+    EXPECT_EQ(
+        bytes(body.text).rfind("Failed to install uninstaller icon to " +
+                                   narrow(scratch / u"missing\\deeper\\uninstall.ico") + "\r\n",
+                               0),
+        0u)
+        << bytes(body.text);
+    installScript().UninstallIcon = savedIcon;
+    installScript().UninstallDir = savedDir;
+}
+
+}  // namespace
+}  // namespace tessarin
