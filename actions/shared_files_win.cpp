@@ -39,16 +39,14 @@ class RegistryCounts : public SharedFileCounts {
     RegistryKey key_;
 };
 
-bool portableInstallation() {
-    return (driveKind(installScript().InstallDir) & (kDriveRemovable | kDriveRamDisk)) != 0;
-}
-
 }  // namespace
 
 void CountSharedFiles() {
     String& text = sharedFilesText();
     text.clear();
-    if (!sharedFilesCounted(installScript().ProductFlags, portableInstallation())) return;
+    if (!sharedFilesCounted(installScript().ProductFlags,
+                            onPortableDrive(installScript().InstallDir)))
+        return;
     RegistryCounts counts;
     text = countSharedFiles(sharedFileList(), counts);
 }

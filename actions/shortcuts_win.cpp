@@ -77,10 +77,6 @@ ShortcutSettings settingsOfScript() {
     return s;
 }
 
-bool portableInstallation() {
-    return (driveKind(installScript().InstallDir) & (kDriveRemovable | kDriveRamDisk)) != 0;
-}
-
 }  // namespace
 
 String installUninstallerIcon() {
@@ -99,7 +95,8 @@ String installUninstallerIcon() {
 
 void CreateShortcuts() {
     const InstallScript& script = installScript();
-    if (!shortcutListRuns(portableInstallation(), script.ProductFlags2)) return;
+    if (!shortcutListRuns(onPortableDrive(installScript().InstallDir), script.ProductFlags2))
+        return;
     ShellShortcuts system;
     createShortcutLinks(shortcutList(), settingsOfScript(), system);
 }

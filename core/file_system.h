@@ -74,6 +74,10 @@ enum DriveKind : uint32_t {
 };
 // The kind flags of the drive named by the path's first letter (0 when there is none).
 uint32_t driveKind(const String& path);
+// A portable installation's folder: on a removable, optical or RAM-disk drive.
+inline bool onPortableDrive(const String& path) {
+    return (driveKind(path) & (kDriveRemovable | kDriveRamDisk)) != 0;
+}
 bool driveExists(char16_t letter);
 // Bytes per cluster of the path's drive, -1 on failure.
 int64_t clusterSize(const String& path);
