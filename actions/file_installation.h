@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/date_time.h"
 #include "core/string.h"
@@ -107,6 +108,23 @@ struct FileTarget {
 // Where a record goes. expand replaces "%...%" variables in place.
 FileTarget resolveFileTarget(const FileRecord& record, const FileFolders& folders,
                              void (*expand)(String& text));
+
+// What the loop leaves for the steps after it.
+struct FileInstallationState {
+    bool rebootRequired = false;
+    bool fontsChanged = false;
+    std::vector<String> writtenInPlace;  // UTF-16 targets not scheduled for the restart
+};
+FileInstallationState& fileInstallationState();
+
+// Writes data under target (UTF-16) in up to three attempts: the bytes go to a temporary file
+// in the target's folder that is then moved onto the target, so a failed write never leaves a
+// partial file under the target's name. Gives the file date and attributes (-1: as written).
+// After the last failure the file is scheduled to replace the target at the next restart when
+// existed (or the always-replace option) allows it: scheduled is set, reboot-required too, and
+// the result is false; any other failure goes to the error list. True when written in place.
+bool WriteInstalledFile(const String& target, const String& data, const FileDateTime& date,
+                        int32_t attributes, bool existed, bool& scheduled);
 
 // Runs the loop over the whole file table of the running installation: reads every record
 // from the data area, writes, logs and records the files, and checks the data area's end.
