@@ -47,6 +47,9 @@ inline constexpr int32_t kMessageItemFailed = 31;
 inline constexpr int32_t kMessageInstallingFiles = 54;
 inline constexpr int32_t kMessageFontInstalled = 77;
 
+// Corruption code of a record whose kind is outside the table.
+inline constexpr int kCodeUnknownFileKind = 110;
+
 // The name that never shows on the status line.
 inline constexpr const char* kHiddenFileName = "b/0@+";
 

@@ -7,9 +7,14 @@
 #include "core/file_time.h"
 #include "core/format.h"
 #include "core/path.h"
+#include "core/special_folders.h"
 #include "core/system_error.h"
 #include "services/install_log.h"
+#include "services/path_variables.h"
 #include "setup/install_script.h"
+#include "setup/payload.h"
+#include "setup/setup_state.h"
+#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 
@@ -159,6 +164,111 @@ bool WriteInstalledFile(const String& target, const String& data, const FileDate
     if (!temp.empty()) deleteFile(temp);
     appendWideError(text);
     return false;
+}
+
+namespace {
+
+class DiskFiles : public ExistingFiles {
+  public:
+    bool exists(const String& path) override { return fileExists(path); }
+    String versionText(const String& path) override { return fileVersionText(path); }
+    bool timeStamp(const String& path, FileDateTime& stamp) override {
+        uint64_t time = 0;
+        return fileLastWriteTime(path, time) && fileTimeToRecord(time, stamp);
+    }
+};
+
+FileFolders installFolders() {
+    const PathVariableValues& values = systemPathVariableValues();
+    FileFolders folders;
+    folders.installDir = values.value(PathVariable::InstallDir);
+    folders.sharedDir = values.value(PathVariable::SharedDir);
+    folders.uninstallDir = values.value(PathVariable::UninstallDir);
+    folders.fontsDir = specialFolder(SpecialFolder::Fonts);
+    folders.systemDir = systemFolder();
+    folders.portable = (driveKind(folders.installDir) & (kDriveRemovable | kDriveRamDisk)) != 0;
+    return folders;
+}
+
+void expandVariables(String& text) {
+    expandPathVariables(text);
+}
+
+void logTarget(const String& target, const String& message) {
+    logText(target);
+    logText8(message.c_str(), message.length());
+}
+
+// The target's folder, made with its parents; false (and the error listed) when it cannot be.
+bool makeTargetFolder(const String& folder, const String& target) {
+    if (createFolder(folder)) return true;
+    uint32_t error = lastSystemError();
+    String reason = fileExists(folder)
+                        ? String(
+                              u"Cannot create directory because there is a file with the same "
+                              u"name.")
+                        : systemErrorText(error);
+    String text = formatWide(u"%s %s\r\n%s\r\n\r\nNot installed: %s\r\n\r\n",
+                             Message(kMessageFolderFailed).w_str(), folder.w_str(), reason.w_str(),
+                             target.w_str());
+    logText(text);
+    appendWideError(text);
+    return false;
+}
+
+void installRecord(const FileRecord& record, const FileFolders& folders, ExistingFiles& files) {
+    UninstallData& data = uninstallData();
+    FileTarget target = resolveFileTarget(record, folders, expandVariables);
+    // Call point: the status line shows the target, or message 54 for hidden names, once the
+    // progress display exists.
+    FileDecision decision = decideFile(record, target.path, folders.portable, files);
+    if (!decision.message.empty()) logTarget(target.path, decision.message);
+    if (!decision.install) {
+        if (decision.recordRefused) data.recordDeletionWide(target.path, DeletionKind::File);
+        return;
+    }
+    bool counted = isCountedRecord(record.kind, record.options, folders.portable);
+    String folder = parentFolder(target.path);
+    if (target.createFolder && !folder.equalsNoCaseWide(folders.installDir.w_str())) {
+        if (!makeTargetFolder(folder, target.path)) return;
+        if (counted || record.kind == kFileKindShared) {
+            data.recordDeletionWide(folder, DeletionKind::Folder);
+        }
+    }
+    if (counted) data.recordDeletionWide(target.path, DeletionKind::File);
+    bool scheduled = false;
+    bool written = WriteInstalledFile(target.path, record.data, FileDateTime::read(record.date),
+                                      record.attributes, decision.foundExisting, scheduled);
+    if (written && (installScript().ProductFlags & kFlagsLogEveryItem)) {
+        logText(fileName(target.workingName));
+        logText8(" >>> ");
+        logText(target.path);
+        logText8("\r\n");
+    }
+    if (written) fileInstallationState().writtenInPlace.push_back(target.path);
+}
+
+}  // namespace
+
+// Fonts, shortcuts, shared-file counts, COM, type libraries, drivers, packages and applets are
+// queued or handled by their own actions; this loop puts the files on disk and records them.
+void InstallFiles() {
+    Payload& payload = setupPayload();
+    InstallScript& script = installScript();
+    DataArea area;
+    OpenDataArea(payload, area, script.ExternalData != 0,
+                 (script.ProductFlags & kFlagsCompressedBlocks) != 0);
+    FileFolders folders = installFolders();
+    DiskFiles files;
+    int32_t count = payload.header.FileCount;
+    for (int32_t i = 0; i < count; ++i) {
+        // Call point: progress i * 62 / count + 28 once the progress display exists.
+        FileRecord record;
+        PayloadResult result = area.nextFileRecord(i, record, setupState().SilentMode);
+        if (!result.ok()) raiseCorruption(result.code);
+        if (!isKnownFileKind(record.kind)) raiseCorruption(kCodeUnknownFileKind);
+        installRecord(record, folders, files);
+    }
 }
 
 }  // namespace tessarin

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "core/convert.h"
 #include "core/date_time.h"
 #include "core/file_system.h"
 #include "held_file.h"
@@ -15,6 +16,11 @@
 #include "scratch_folder.h"
 #include "services/install_log.h"
 #include "setup/install_script.h"
+#include "setup/payload_section.h"
+#include "setup/setup_state.h"
+#include "tests/native/pe_sample.h"
+#include "tools/build/payload_writer.h"
+#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {
@@ -161,6 +167,60 @@ TEST_F(FileInstallation, HeldFileWithoutExistenceCheckGoesToTheErrorList) {
     holder.release();
     EXPECT_EQ(get(target), "old");
     EXPECT_EQ(otherEntries(folder_.path(), u"held.exe"), 0);
+}
+
+// The loop over a payload built by the build tool's library, read from the image the way the
+// installer reads its own section.
+TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
+    build::PayloadSpec spec;
+    spec.script = String("script");
+    spec.compressBlocks = false;
+    auto add = [&](const char* name, int32_t options, const char* data) {
+        build::FileEntry f;
+        f.name = String(name);
+        f.options = options;
+        date_.write(f.date);
+        f.data = String(data);
+        spec.files.push_back(f);
+    };
+    add("a.txt", 0, "first");
+    add("sub\\b.bin", 0, "second");
+    add("skipped.txt", 1 << 2, "never");  // overwrite mode 1
+    add("kept.txt", 3 << 2, "not this");  // mode 3: an existing file stays
+    std::vector<uint8_t> image = build::buildInstaller(testing::fakeStub(), spec);
+
+    Payload& payload = setupPayload();
+    payload.section = locateSetupSection(image.data(), image.size());
+    ASSERT_TRUE(payload.section.found);
+    payload.sectionBase = image.data() + payload.section.rawOffset;
+    ASSERT_TRUE(
+        openPayload(payload.sectionBase, payload.section.rawSize, payload.header, payload.script)
+            .ok());
+    InstallScript& script = installScript();
+    script.ExternalData = 0;
+    script.InstallDir = S(path(u"app"));
+    script.UninstallDir = S(path(u"app"));
+    script.SharedDir = S(path(u"shared"));
+    CreateDirectoryW(w(path(u"app")), nullptr);
+    put(path(u"app\\kept.txt"), "already here");
+    uninstallData().clear();
+
+    InstallFiles();
+
+    EXPECT_EQ(get(path(u"app\\a.txt")), "first");
+    EXPECT_EQ(get(path(u"app\\sub\\b.bin")), "second");
+    EXPECT_FALSE(present(path(u"app\\skipped.txt")));
+    EXPECT_EQ(get(path(u"app\\kept.txt")), "already here");
+    String app;
+    toNarrow(script.InstallDir.w_str(), script.InstallDir.wideLength(), app);
+    std::string root = app.c_str();
+    EXPECT_EQ(std::string(uninstallData().deletionText().c_str()),
+              root + "\\a.txt\r\n~" + root + "\\sub\r\n" + root + "\\sub\\b.bin\r\n" + root +
+                  "\\kept.txt\r\n");
+    EXPECT_EQ(fileInstallationState().writtenInPlace.size(), 2u);
+    EXPECT_STREQ(errorList().c_str(), "");
+    uninstallData().clear();
+    payload = Payload();
 }
 
 }  // namespace
