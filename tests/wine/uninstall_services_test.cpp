@@ -11,6 +11,7 @@
 #include "core/file_system.h"
 #include "held_file.h"
 #include "pending_operations.h"
+#include "restart_prefix.h"
 #include "scratch_folder.h"
 #include "uninstall/conditional_deletion.h"
 #include "uninstall/pending_renames.h"
@@ -26,6 +27,7 @@ using testing::HeldFile;
 using testing::PendingOperations;
 using testing::present;
 using testing::put;
+using testing::restartPrefix;
 using testing::ScratchFolder;
 using testing::w;
 
@@ -46,23 +48,6 @@ class RecordingReporter : public Reporter {
     std::string logged;
     std::string errors;
 };
-
-// Runs the prefix's restart: wineboot -r carries out the reboot-time operations.
-bool restartPrefix() {
-    wchar_t command[] = L"wineboot.exe -r";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code == 0;
-}
 
 class UninstallServices : public ::testing::Test {
   protected:

@@ -1,0 +1,251 @@
+#include "actions/file_installation.h"
+
+#include "core/convert.h"
+#include "core/format.h"
+#include "core/path.h"
+#include "core/version.h"
+
+namespace tessarin {
+
+namespace {
+
+bool hasDateCheck(int32_t kind) {
+    return kind == kFileKindShared || kind == kFileKindFont;
+}
+
+bool hasVersionCheck(int32_t kind) {
+    return kind >= kFileKindSystem && kind <= kFileKindVersioned;
+}
+
+FileDecision logged(const char* message, bool recordRefused = false) {
+    FileDecision d;
+    d.message.assign(message);
+    d.recordRefused = recordRefused;
+    return d;
+}
+
+FileDateTime recordDate(const FileRecord& record) {
+    return FileDateTime::read(record.date);
+}
+
+// Kinds 1 and 4: the existing file stays unless it is older; an unset or unreadable date
+// makes it out of date.
+FileDecision decideByDate(const FileRecord& record, const String& target, bool portable,
+                          ExistingFiles& files) {
+    FileDateTime ours = recordDate(record);
+    FileDateTime theirs;
+    bool outOfDate = ours.isUnset() || !files.timeStamp(target, theirs) || theirs.isUnset() ||
+                     compareFileDates(theirs, ours) < 0;
+    if (!outOfDate) {
+        bool keep =
+            portable && record.kind == kFileKindShared && !(record.options & kFileOptionPermanent);
+        return logged(" is up to date.\r\n", keep);
+    }
+    FileDecision d;
+    d.install = true;
+    d.foundExisting = true;
+    d.message.assign(" is out of date and will be replaced.\r\n");
+    return d;
+}
+
+// Kinds 6 to 9: a newer version is not enough, the date must be newer too; either refusal
+// stops the record.
+FileDecision decideByVersionAndDate(const FileRecord& record, const String& target,
+                                    ExistingFiles& files) {
+    bool recordRefused =
+        record.kind == kFileKindVersioned && !(record.options & kFileOptionPermanent);
+    String reasons;
+    if (!record.label.empty()) {
+        String existing = files.versionText(target);
+        if (!existing.empty()) {
+            if (compareVersions(record.label.c_str(), existing.c_str()) <= 0) {
+                FileDecision d;
+                d.recordRefused = recordRefused;
+                formatAssign(d.message,
+                             " was not installed because its version (%s) is not newer than %s\r\n",
+                             record.label.c_str(), existing.c_str());
+                return d;
+            }
+            formatAssign(reasons, "its version (%s) is newer than %s", record.label.c_str(),
+                         existing.c_str());
+        }
+    }
+    FileDateTime ours = recordDate(record);
+    FileDateTime theirs;
+    if (files.timeStamp(target, theirs)) {
+        String oursText = fileDateText(ours);
+        String theirsText = fileDateText(theirs);
+        bool later = !ours.isUnset() && (theirs.isUnset() || compareFileDates(ours, theirs) > 0);
+        if (!later) {
+            FileDecision d;
+            d.recordRefused = recordRefused;
+            formatAssign(d.message,
+                         " was not installed because its date (%s) is not newer than %s.\r\n",
+                         oursText.c_str(), theirsText.c_str());
+            return d;
+        }
+        if (!reasons.empty()) reasons.append(" and ");
+        formatAppend(reasons, "its date (%s) is newer than %s", oursText.c_str(),
+                     theirsText.c_str());
+    }
+    FileDecision d;
+    d.install = true;
+    d.foundExisting = true;
+    if (reasons.empty()) {
+        d.message.assign(" is out of date and will be replaced.\r\n");
+    } else {
+        d.message.assign(" needs replacement because ");
+        d.message.append(reasons);
+        d.message.append("\r\n");
+    }
+    return d;
+}
+
+}  // namespace
+
+bool isKnownFileKind(int32_t kind) {
+    return kind == kFileKindProgram || kind == kFileKindShared ||
+           (kind >= kFileKindFont && kind <= kFileKindApplet);
+}
+
+int32_t overwriteMode(int32_t options) {
+    return (options & kFileOptionOverwriteMask) >> 2;
+}
+
+bool isCountedRecord(int32_t kind, int32_t options, bool portable) {
+    if (options & kFileOptionPermanent) return false;
+    switch (kind) {
+        case kFileKindProgram:
+        case kFileKindStartup:
+        case kFileKindVersioned:
+        case kFileKindDriver:
+        case kFileKindMsi:
+        case kFileKindApplet:
+            return true;
+        case kFileKindShared:
+            return portable;
+        default:
+            return false;
+    }
+}
+
+int compareFileDates(const FileDateTime& a, const FileDateTime& b) {
+    const int32_t left[] = {a.year, a.month, a.day, a.hour, a.minute, a.second};
+    const int32_t right[] = {b.year, b.month, b.day, b.hour, b.minute, b.second};
+    for (int i = 0; i < 6; ++i) {
+        if (left[i] != right[i]) return left[i] < right[i] ? -1 : 1;
+    }
+    return 0;
+}
+
+String fileDateText(const FileDateTime& date) {
+    return DateTime::fromRecord(date).format(nullptr);
+}
+
+FileDecision decideFile(const FileRecord& record, const String& target, bool portable,
+                        ExistingFiles& files) {
+    bool counted = isCountedRecord(record.kind, record.options, portable);
+    switch (overwriteMode(record.options)) {
+        case 1:
+        case 5:
+            return FileDecision();
+        case 2:
+            if (!files.exists(target)) {
+                return logged(" was not installed because it does not already exist.\r\n");
+            }
+            break;
+        case 3:
+            if (files.exists(target)) {
+                return logged(" was not installed because it already exists.\r\n", counted);
+            }
+            break;
+        case 4: {
+            FileDateTime ours = recordDate(record);
+            FileDateTime theirs;
+            if (files.timeStamp(target, theirs) && !ours.isUnset() && !theirs.isUnset() &&
+                compareFileDates(theirs, ours) > 0) {
+                return logged(" was not installed because the existing file is newer.\r\n",
+                              counted);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    bool checked = hasDateCheck(record.kind) || hasVersionCheck(record.kind);
+    if (!checked || !files.exists(target)) {
+        FileDecision d;
+        d.install = true;
+        return d;
+    }
+    return hasDateCheck(record.kind) ? decideByDate(record, target, portable, files)
+                                     : decideByVersionAndDate(record, target, files);
+}
+
+namespace {
+
+String baseFolder(int32_t kind, const FileFolders& folders) {
+    switch (kind) {
+        case kFileKindShared:
+            return folders.sharedDir;
+        case kFileKindFont:
+            return folders.fontsDir;
+        case kFileKindSystem:
+        case kFileKindCom:
+        case kFileKindTypeLib:
+            return folders.systemDir;
+        default:
+            return folders.installDir;
+    }
+}
+
+bool hasBackslash(const String& path) {
+    for (int32_t i = 0; i < path.wideLength(); ++i) {
+        if (path.getWide(i) == u'\\') return true;
+    }
+    return false;
+}
+
+// A portable installation keeps shared files below SharedDir: only a plain relative path is
+// taken from TargetPath there.
+bool portableTargetUsable(const String& targetPath) {
+    return hasBackslash(targetPath) && !isAbsolutePath(targetPath) &&
+           targetPath.getWide(0) != u'%' && targetPath.getWide(0) != u'\\';
+}
+
+}  // namespace
+
+FileTarget resolveFileTarget(const FileRecord& record, const FileFolders& folders,
+                             void (*expand)(String& text)) {
+    FileTarget target;
+    pathToWide(record.name.c_str(), record.name.length(), target.workingName);
+    String given = record.targetPath;
+    if (!given.empty() && record.kind == kFileKindShared && folders.portable &&
+        !portableTargetUsable(given)) {
+        given = String();
+    }
+    if (!given.empty()) {
+        if (!hasBackslash(given)) target.workingName = given;
+        if (expand) expand(given);
+        given.removeFrontWideChar(u'\\');
+        if (!isAbsolutePath(given)) {
+            given = joinPath(
+                record.kind == kFileKindShared ? folders.sharedDir : folders.installDir, given);
+        }
+        if (given.wideLength() > 0 && given.getWide(given.wideLength() - 1) == u'\\') {
+            given.append(fileName(target.workingName));
+        }
+        target.path = given;
+        target.createFolder = true;
+    } else if (record.options & kFileOptionUninstallDir) {
+        target.path = joinPath(folders.uninstallDir, target.workingName);
+    } else {
+        target.path = joinPath(baseFolder(record.kind, folders), target.workingName);
+        target.createFolder =
+            baseFolder(record.kind, folders).equalsWide(folders.installDir.w_str()) &&
+            record.kind != kFileKindShared;
+    }
+    return target;
+}
+
+}  // namespace tessarin
