@@ -5,35 +5,16 @@
 #include <string>
 
 #include "core/platform_text.h"
+#include "memory_log_body.h"
 #include "setup/script_format.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-std::string bytes(const String& s) {
-    return std::string(s.c_str(), static_cast<size_t>(s.length()));
-}
-
-class MemoryBody : public LogBody {
-  public:
-    bool append(const void* data, int32_t length) override {
-        text.append(static_cast<const char*>(data), length);
-        return true;
-    }
-    bool read(String& content) override {
-        content = text;
-        return true;
-    }
-    String text;
-};
-
-// Sets a memory body for one test and takes it away again.
-class BodyScope {
-  public:
-    BodyScope() { setLogBody(&body); }
-    ~BodyScope() { setLogBody(nullptr); }
-    MemoryBody body;
-};
+using testing::BodyScope;
+using testing::bytes;
+using testing::MemoryBody;
 
 TEST(InstallLogWriters, ConvertEachInputToUtf8) {
     BodyScope scope;

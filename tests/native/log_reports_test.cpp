@@ -6,27 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "memory_log_body.h"
 #include "services/install_log.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-class MemoryBody : public LogBody {
-  public:
-    bool append(const void* data, int32_t length) override {
-        text.append(static_cast<const char*>(data), static_cast<size_t>(length));
-        return true;
-    }
-    bool read(String& content) override {
-        content.assign(text.data(), static_cast<int32_t>(text.size()));
-        return true;
-    }
-    std::string text;
-};
-
-std::string bytes(const String& s) {
-    return std::string(s.c_str(), static_cast<size_t>(s.length()));
-}
+using testing::bytes;
+using testing::MemoryBody;
 
 TEST(LogReports, ServiceLinesReachTheLogBodyAndTheErrorList) {
     MemoryBody body;
@@ -46,10 +34,10 @@ TEST(LogReports, ServiceLinesReachTheLogBodyAndTheErrorList) {
     quiet.showError(String(u"nobody sees this"));
     setLogBody(nullptr);
 
-    EXPECT_EQ(body.text, std::string("Deleted file: C:\\Programme\\\xC3\x9C"
-                                     "bung\\a.dll\r\n"
-                                     "\r\nRunning Post-Installation Batch...\r\n") +
-                             std::string("\xFF\x00 raw\r\n", 8));
+    EXPECT_EQ(bytes(body.text), std::string("Deleted file: C:\\Programme\\\xC3\x9C"
+                                            "bung\\a.dll\r\n"
+                                            "\r\nRunning Post-Installation Batch...\r\n") +
+                                    std::string("\xFF\x00 raw\r\n", 8));
     EXPECT_EQ(bytes(errorList()), "Failed to register \"|C:\\\xC3\x9C\" for deletion: denied\r\n");
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], u"cannot start");

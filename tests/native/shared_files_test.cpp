@@ -7,27 +7,15 @@
 #include <map>
 #include <string>
 
+#include "memory_log_body.h"
 #include "services/install_log.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
-std::string bytes(const String& s) {
-    return std::string(s.c_str(), static_cast<size_t>(s.length()));
-}
-
-class MemoryBody : public LogBody {
-  public:
-    bool append(const void* data, int32_t length) override {
-        text.append(static_cast<const char*>(data), length);
-        return true;
-    }
-    bool read(String& content) override {
-        content = text;
-        return true;
-    }
-    String text;
-};
+using testing::bytes;
+using testing::MemoryBody;
 
 // The registry as a map of counts; names listed in refused cannot be written.
 class ScriptedCounts : public SharedFileCounts {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/shell_link.h"
+#include "memory_log_body.h"
 #include "services/install_log.h"
 #include "test_text.h"
 #include "uninstall/uninstall_data.h"
@@ -15,25 +16,11 @@
 namespace tessarin {
 namespace {
 
+using testing::bytes;
+using testing::MemoryBody;
+
 using testing::fromUtf8;
 using testing::utf8;
-
-std::string bytes(const String& s) {
-    return std::string(s.c_str(), static_cast<size_t>(s.length()));
-}
-
-class MemoryBody : public LogBody {
-  public:
-    bool append(const void* data, int32_t length) override {
-        text.append(static_cast<const char*>(data), length);
-        return true;
-    }
-    bool read(String& content) override {
-        content = text;
-        return true;
-    }
-    String text;
-};
 
 // A shell with a desktop, a programs menu and Startup folders; links whose path contains
 // refuse fail with "Access is denied.".

@@ -1,4 +1,5 @@
-// Text forms for tests: UTF-16 Strings to and from UTF-8, and to and from the narrow path form.
+// Text forms for tests: a String's bytes, UTF-16 Strings to and from UTF-8, and to and from the
+// narrow path form.
 #pragma once
 
 #include <string>
@@ -7,6 +8,11 @@
 #include "core/string.h"
 
 namespace tessarin::testing {
+
+// A String's bytes as they are (8-bit text, or raw bytes with their length).
+inline std::string bytes(const String& s) {
+    return std::string(s.c_str(), static_cast<size_t>(s.length()));
+}
 
 inline std::string utf8(const String& wide) {
     String t;

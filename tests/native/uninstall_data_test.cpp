@@ -10,12 +10,10 @@
 namespace tessarin {
 namespace {
 
+using testing::bytes;
+
 using testing::fromUtf8;
 using testing::utf8;
-
-std::string bytes(const String& s) {
-    return std::string(s.c_str(), static_cast<size_t>(s.length()));
-}
 
 void read(const std::string& text, UninstallData& data, Vector<String>* notes = nullptr) {
     readUninstallDataText(text.data(), static_cast<int32_t>(text.size()), data, notes);

@@ -13,9 +13,12 @@
 
 #include "core/convert.h"
 #include "fatal_capture.h"
+#include "key_access.h"
 
 namespace tessarin {
 namespace {
+
+using testing::everyoneHasFullAccess;
 
 const wchar_t* w(const std::u16string& s) {
     return reinterpret_cast<const wchar_t*>(s.c_str());
@@ -651,36 +654,6 @@ TEST_F(RegistryTest, KeyThatCannotBeDeletedGivesCodeThreeAndItsSiblingsStillGo) 
 
 // ---- Security of created keys ------------------------------------------------------------
 
-// Whether the access list of a key has an entry that allows Everyone every key right.
-bool everyoneHasFullAccess(const std::u16string& key) {
-    HKEY k;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, w(key), 0, READ_CONTROL, &k) != ERROR_SUCCESS)
-        return false;
-    std::vector<BYTE> buffer(4096);
-    DWORD bytes = static_cast<DWORD>(buffer.size());
-    LONG r = RegGetKeySecurity(k, DACL_SECURITY_INFORMATION, buffer.data(), &bytes);
-    RegCloseKey(k);
-    BOOL present = FALSE, defaulted = FALSE;
-    ACL* acl = nullptr;
-    if (r != ERROR_SUCCESS ||
-        !GetSecurityDescriptorDacl(buffer.data(), &present, &acl, &defaulted) || !present ||
-        acl == nullptr)
-        return false;
-    BYTE everyone[SECURITY_MAX_SID_SIZE];
-    DWORD sidBytes = sizeof everyone;
-    CreateWellKnownSid(WinWorldSid, nullptr, everyone, &sidBytes);
-    for (DWORD i = 0; i < acl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(acl, i, &ace)) continue;
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
-            EqualSid(&allowed->SidStart, everyone) &&
-            (allowed->Mask & KEY_ALL_ACCESS) == KEY_ALL_ACCESS)
-            return true;
-    }
-    return false;
-}
-
 // Creates key with a descriptor that gives Everyone every right, directly.
 bool systemHonoursCreationDescriptor(const std::u16string& key) {
     BYTE sid[SECURITY_MAX_SID_SIZE];
@@ -699,7 +672,7 @@ bool systemHonoursCreationDescriptor(const std::u16string& key) {
                         nullptr) != ERROR_SUCCESS)
         return false;
     RegCloseKey(k);
-    return everyoneHasFullAccess(key);
+    return everyoneHasFullAccess(HKEY_CURRENT_USER, key);
 }
 
 TEST_F(RegistryTest, CreatedKeysGiveEveryoneFullAccessUnlessAskedNotTo) {
@@ -707,11 +680,11 @@ TEST_F(RegistryTest, CreatedKeysGiveEveryoneFullAccessUnlessAskedNotTo) {
     ASSERT_EQ(key.open(kHkeyCurrentUser, sub(u"Open").c_str(), 0, kRegAccessAll), kRegCreated);
     ASSERT_EQ(key.open(kHkeyCurrentUser, sub(u"Default").c_str(), kRegNoSecurity, kRegAccessAll),
               kRegCreated);
-    EXPECT_FALSE(everyoneHasFullAccess(sub(u"Default")));
+    EXPECT_FALSE(everyoneHasFullAccess(HKEY_CURRENT_USER, sub(u"Default")));
     if (!systemHonoursCreationDescriptor(sub(u"Control")))
         GTEST_SKIP() << "this Wine gives new keys default security whatever descriptor "
                         "RegCreateKeyExW is given";
-    EXPECT_TRUE(everyoneHasFullAccess(sub(u"Open")));
+    EXPECT_TRUE(everyoneHasFullAccess(HKEY_CURRENT_USER, sub(u"Open")));
 }
 
 // ---- Registry views ----------------------------------------------------------------------

@@ -13,12 +13,15 @@
 #include <string>
 
 #include "core/special_folders.h"
+#include "memory_log_body.h"
 #include "scratch_folder.h"
 #include "services/install_log.h"
 #include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {
+
+using testing::MemoryBody;
 
 using testing::present;
 using testing::ScratchFolder;
@@ -55,19 +58,6 @@ bool resolve(const std::u16string& file, std::u16string& target, std::u16string&
     link->Release();
     return ok;
 }
-
-class MemoryBody : public LogBody {
-  public:
-    bool append(const void* data, int32_t length) override {
-        text.append(static_cast<const char*>(data), length);
-        return true;
-    }
-    bool read(String& content) override {
-        content = text;
-        return true;
-    }
-    String text;
-};
 
 class ShortcutAction : public ::testing::Test {
   protected:

@@ -13,6 +13,7 @@
 #include "core/registry.h"
 #include "fatal_capture.h"
 #include "held_file.h"
+#include "key_access.h"
 #include "scratch_folder.h"
 #include "test_text.h"
 #include "uninstall/uninstall_data.h"
@@ -20,6 +21,7 @@
 namespace tessarin {
 namespace {
 
+using testing::everyoneHasFullAccess;
 using testing::get;
 using testing::HeldFile;
 using testing::present;
@@ -320,35 +322,6 @@ TEST_F(UninstallKey, ASecondRegistrationDeletesValuesThatBecameEmpty) {
     EXPECT_EQ(value(u"DisplayVersion").bytes, wide(u"7"));
     // The version numbers of the first registration stay: only values of the table are touched.
     EXPECT_EQ(value(u"VersionMajor").bytes, dword(5));
-}
-
-// Whether an access list entry lets Everyone do everything to the key.
-bool everyoneHasFullAccess(HKEY root, const std::u16string& path, REGSAM view) {
-    HKEY key;
-    if (RegOpenKeyExW(root, w(path), 0, READ_CONTROL | view, &key) != ERROR_SUCCESS) return false;
-    std::vector<BYTE> buffer(4096);
-    DWORD bytes = static_cast<DWORD>(buffer.size());
-    LONG r = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, buffer.data(), &bytes);
-    RegCloseKey(key);
-    BOOL present = FALSE, defaulted = FALSE;
-    ACL* acl = nullptr;
-    if (r != ERROR_SUCCESS ||
-        !GetSecurityDescriptorDacl(buffer.data(), &present, &acl, &defaulted) || !present ||
-        acl == nullptr)
-        return false;
-    BYTE everyone[SECURITY_MAX_SID_SIZE];
-    DWORD sidBytes = sizeof everyone;
-    CreateWellKnownSid(WinWorldSid, nullptr, everyone, &sidBytes);
-    for (DWORD i = 0; i < acl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(acl, i, &ace)) continue;
-        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
-            EqualSid(&allowed->SidStart, everyone) &&
-            (allowed->Mask & KEY_ALL_ACCESS) == KEY_ALL_ACCESS)
-            return true;
-    }
-    return false;
 }
 
 TEST_F(UninstallKey, TheKeyIsCreatedWithoutTheEveryoneDescriptor) {
