@@ -31,25 +31,20 @@ def _stub():
 STUB = _stub()
 
 
-def pe_machine(path):
-    """The machine field of a program's PE header: 0x14c (i386) or 0x8664 (x86-64)."""
-    with open(path, "rb") as f:
-        head = f.read(4096)
-    pe = int.from_bytes(head[60:64], "little")
-    if head[:2] != b"MZ" or head[pe:pe + 4] != b"PE\0\0":
-        raise ValueError("%s: not a PE program" % path)
-    return int.from_bytes(head[pe + 4:pe + 6], "little")
-
-
 def loader_for(program):
     """The Wine loader for a program, chosen by its bitness (never the "wine" wrapper's pick)."""
     return subprocess.run([str(SOURCE / "tests/harness/wine-loader.sh"), "for", str(program)],
                           check=True, capture_output=True, text=True).stdout.strip()
 
 
-IS_64BIT = pe_machine(STUB) == 0x8664
 # The tree's own programs (stub, test tools) all have the stub's bitness.
 LOADER = loader_for(STUB)
+
+# The prefix's 64-bit system programs (C:\windows\system32 as a 64-bit process sees it) run
+# with the 64-bit loader.
+WINE64 = subprocess.run([str(SOURCE / "tests/harness/wine-loader.sh"), "64"], check=True,
+                        capture_output=True, text=True).stdout.strip()
+IS_64BIT = LOADER == WINE64
 
 
 def tessarin_build(*args):
@@ -82,12 +77,6 @@ def _environment():
 
 ENV = _environment()
 PREFIX = pathlib.Path(ENV["WINEPREFIX"])
-
-
-# The prefix's 64-bit system programs (C:\windows\system32 as a 64-bit process sees it) run
-# with the 64-bit loader.
-WINE64 = subprocess.run([str(SOURCE / "tests/harness/wine-loader.sh"), "64"], check=True,
-                        capture_output=True, text=True).stdout.strip()
 
 
 def run_system64(program, *args, timeout=60):
