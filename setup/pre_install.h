@@ -15,6 +15,7 @@
 #include "core/registry.h"
 #include "core/string.h"
 #include "setup/install_script.h"
+#include "setup/script_format.h"
 
 namespace tessarin {
 
@@ -40,19 +41,17 @@ void PrepareSystem();
 
 // ---- Option bits ---------------------------------------------------------------------------
 
-// ProductFlags low word.
+// ProductFlags low word (the uninstall entry and the prerequisite bits are in script_format.h).
 inline constexpr uint64_t kFlagsForcedUninstall = 0x1;
-inline constexpr uint64_t kFlagsPreviousInstallation = 0x4;  // the product has an uninstaller
 inline constexpr uint64_t kFlagsChooseFolder = 0x80;
 inline constexpr uint64_t kFlagsSingleInstance = 0x100;
-inline constexpr uint64_t kFlagsPrerequisite = 0x10000;
 inline constexpr uint64_t kFlagsNoUpgradeQuestion = 0x10000000;
 // ProductFlags high word, shifted into place.
-inline constexpr uint64_t kFlagsUpgradeKinds = 0x10ull << 32;
-inline constexpr uint64_t kFlagsUpgradeWarning = 0x1000ull << 32;
-inline constexpr uint64_t kFlagsEveryoneInstallDir = 0x40000ull << 32;
-inline constexpr uint64_t kFlagsPortableWithoutEntry = 0x1000000ull << 32;
-inline constexpr uint64_t kFlagsEveryoneSharedDir = 0x40000000ull << 32;
+inline constexpr uint64_t kFlagsUpgradeKinds = highWord(0x10);
+inline constexpr uint64_t kFlagsUpgradeWarning = highWord(0x1000);
+inline constexpr uint64_t kFlagsEveryoneInstallDir = highWord(0x40000);
+inline constexpr uint64_t kFlagsPortableWithoutEntry = highWord(0x1000000);
+inline constexpr uint64_t kFlagsEveryoneSharedDir = highWord(0x40000000);
 // ProductFlags2.
 inline constexpr uint32_t kFlags2ReinstallBatchOnlySame = 0x1;
 inline constexpr uint32_t kFlags2RestorePoint = 0x2;
@@ -67,6 +66,25 @@ inline constexpr const char16_t* kUninstallKeyPath =
     u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr const char16_t* kSingleInstanceMutex = u"Tessarin TQS";
 inline constexpr int64_t kDefaultClusterSize = 4096;
+
+// ---- The running system (pre_install_win.cpp) ---------------------------------------------
+
+// The previous installation as its uninstall entry (HKLM) tells it.
+struct PreviousInstallation {
+    bool keyFound = false;
+    String folder;        // UTF-16: "InstallLocation", else the value PreviousInstallKey names
+    String oldVersion8;   // "DisplayVersion"
+    String sharedFiles8;  // "SharedFiles"
+    String startMenu;     // UTF-16: "ProductStartMenu"
+};
+PreviousInstallation readPreviousInstallation(const InstallScript& script);
+// The folder that a default folder "HKLM\..." or "HKCU\..." names, expanded; false with the
+// message that refuses the installation (the value is empty or the folder does not exist).
+bool registryDefaultFolder(const String& defaultDir, String& folder, String& refusal);
+// Another process holds the single-instance mutex.
+bool anotherInstanceRunning();
+// The space estimate for the drive of the folder, with the payload's file sizes.
+uint64_t estimateSpaceFor(const String& installDir);
 
 // ---- The system ----------------------------------------------------------------------------
 
