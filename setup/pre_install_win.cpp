@@ -253,7 +253,7 @@ void takePreviousFolder() {
         if (ask(question, Message(2), kMbYesNo | kMbIconQuestion) != kIdYes) cancel();
         if (upgradeWarningWanted(s.ProductFlags, state.oldVersion8, s.UpgradeWarningBelow) &&
             ask(Message(72), Message(20), kMbOkCancel | kMbIconWarning) != kIdOk)
-            refuse();
+            cancel();
     }
     setInstallDir(state.previousFolder);
 }

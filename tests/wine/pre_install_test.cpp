@@ -220,5 +220,38 @@ TEST_F(PreInstallTest, PreparationMakesTheFoldersAndLogsTheRights) {
         << log;
 }
 
+TEST_F(PreInstallTest, TopLevelWindowsAreFoundAndClosedByTheirEntry) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TessarinPreInstallProbe";
+    RegisterClassW(&wc);
+    HWND window =
+        CreateWindowExW(0, wc.lpszClassName, L"Probe Editor - notes.txt", WS_OVERLAPPEDWINDOW, 0, 0,
+                        100, 100, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+
+    Vector<ProgramToClose> list;
+    ProgramToClose entry;
+    entry.TitleText = String("*Editor");
+    entry.Options = 0x1;
+    list.append(entry);
+    const TopLevelWindow* found = nullptr;
+    std::vector<TopLevelWindow> windows = topLevelWindows();
+    for (const TopLevelWindow& candidate : windows)
+        if (candidate.window == window) found = &candidate;
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(testing::bytes(found->className), "TessarinPreInstallProbe");
+    EXPECT_EQ(found->processId, currentProcessId());
+    EXPECT_EQ(programToCloseFor(list, found->className, found->title), 0);
+
+    // WM_CLOSE reaches the default procedure, which destroys the window.
+    ASSERT_TRUE(postCloseMessage(window));
+    MSG msg;
+    while (windowExists(window) && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    EXPECT_FALSE(windowExists(window));
+    UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
 }  // namespace
 }  // namespace tessarin
