@@ -277,6 +277,56 @@ void createShortcutLinks(const Vector<ShortcutRecord>& list, const ShortcutSetti
     for (const ShortcutRecord& record : list) maker.make(record);
 }
 
+String rootShortcutPath(const String& installDir, const String& name) {
+    String link;
+    link.appendWideChar(installDir.empty() ? u'C' : installDir.getWide(0));
+    link.appendWide(u":\\");
+    link.append(name);
+    link.appendWide(u".lnk");
+    return link;
+}
+
+namespace {
+
+// Splits after a leading quoted token; false when the text does not begin with a quote.
+bool splitQuoted(const String& text, String& program, String& arguments) {
+    if (text.empty() || text.getWide(0) != u'"') return false;
+    int32_t end = 1;
+    while (end < text.wideLength() && text.getWide(end) != u'"') ++end;
+    text.substringWide(program, 1, end - 1);
+    String rest;
+    text.substringWide(rest, end < text.wideLength() ? end + 1 : end, kWholeLength);
+    arguments = trimmed(rest);
+    return true;
+}
+
+}  // namespace
+
+void splitFirstToken(const String& command, String& program, String& arguments) {
+    String text = trimmed(command);
+    if (splitQuoted(text, program, arguments)) return;
+    int32_t end = 0;
+    while (end < text.wideLength() && text.getWide(end) != u' ') ++end;
+    text.substringWide(program, 0, end);
+    String rest;
+    text.substringWide(rest, end, kWholeLength);
+    arguments = trimmed(rest);
+}
+
+void splitPinCommand(const String& command, String& program, String& arguments) {
+    if (splitQuoted(command, program, arguments)) return;
+    program = command;
+    arguments = String();
+}
+
+String pinnedLinkPath(const String& appData, const String& pinName) {
+    String path = joinPath(appData, String(u"Microsoft\\Internet Explorer\\Quick Launch\\User "
+                                           u"Pinned\\TaskBar"));
+    path = joinPath(path, pinName);
+    path.appendWide(u".lnk");
+    return path;
+}
+
 Vector<ShortcutRecord>& shortcutList() {
     static Vector<ShortcutRecord> list;
     return list;

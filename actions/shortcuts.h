@@ -77,6 +77,17 @@ bool shortcutListRuns(bool portable, uint32_t productFlags2);
 // Whether the taskbar pin is attempted: Windows 7 to 8.1 (6.1 up to 6.3), not portable.
 bool taskbarPinAllowed(uint32_t major, uint32_t minor, bool portable);
 
+// The link in the root of the installation's drive: "<drive>:\\<name>.lnk" (UTF-16).
+String rootShortcutPath(const String& installDir, const String& name);
+// The root shortcut's command: its first token (double-quoted, or up to the first blank)
+// without quotes, and the rest, trimmed, as the arguments.
+void splitFirstToken(const String& command, String& program, String& arguments);
+// The pin command: a leading double-quoted token is the program and the rest, trimmed, the
+// arguments; otherwise the whole text is the program.
+void splitPinCommand(const String& command, String& program, String& arguments);
+// The copy the shell keeps of a pinned link, below the roaming application-data folder.
+String pinnedLinkPath(const String& appData, const String& pinName);
+
 // What the link step asks of the system.
 class ShortcutSystem {
   public:
@@ -132,7 +143,14 @@ Vector<ShortcutRecord>& shortcutList();
 // The uninstall registration calls it before it adds the uninstaller's links.
 String installUninstallerIcon();
 
-// The install action: the links of the process-wide list.
+// The install action: the links of the process-wide list; then message 78 at 97 %.
 void CreateShortcuts();
+// The link in the root of a portable drive to the script's root-shortcut command (the caller
+// checks that the installation is portable and the command is set). A crash inside is caught
+// and listed.
+void CreateRootShortcut();
+// Pins the script's pin command to the taskbar on the systems that allow it (Windows 7 to
+// 8.1, not portable); the shell's pinned copy is recorded for removal.
+void PinToTaskbar();
 
 }  // namespace tessarin

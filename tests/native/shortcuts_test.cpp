@@ -313,5 +313,42 @@ TEST(ShortcutRecords, ListAndPinConditions) {
             << c.major << "." << c.minor << " portable " << c.portable;
 }
 
+struct SplitCase {
+    const char16_t* command;
+    const char* rootProgram;
+    const char* rootArguments;
+    const char* pinProgram;
+    const char* pinArguments;
+};
+
+TEST(ShortcutRecords, RootAndPinCommandsSplitByTheirOwnRules) {
+    const SplitCase cases[] = {
+        {u"\"E:\\My App\\app.exe\" -a  -b ", "E:\\My App\\app.exe", "-a  -b", "E:\\My App\\app.exe",
+         "-a  -b"},
+        // Unquoted: the root shortcut splits at the first blank, the pin keeps the whole text.
+        {u"E:\\app.exe /x", "E:\\app.exe", "/x", "E:\\app.exe /x", ""},
+        {u"\"E:\\open.exe", "E:\\open.exe", "", "E:\\open.exe", ""},
+        {u"", "", "", "", ""},
+    };
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(utf8(String(c.command)));
+        String program, arguments;
+        splitFirstToken(String(c.command), program, arguments);
+        EXPECT_EQ(utf8(program), c.rootProgram);
+        EXPECT_EQ(utf8(arguments), c.rootArguments);
+        splitPinCommand(String(c.command), program, arguments);
+        EXPECT_EQ(utf8(program), c.pinProgram);
+        EXPECT_EQ(utf8(arguments), c.pinArguments);
+    }
+}
+
+TEST(ShortcutRecords, RootLinkAndPinnedCopyPaths) {
+    EXPECT_EQ(utf8(rootShortcutPath(String(u"F:\\Portable\\App"), String(u"Start App"))),
+              "F:\\Start App.lnk");
+    EXPECT_EQ(utf8(pinnedLinkPath(String(u"C:\\Users\\u\\AppData\\Roaming"), String(u"App"))),
+              "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick "
+              "Launch\\User Pinned\\TaskBar\\App.lnk");
+}
+
 }  // namespace
 }  // namespace tessarin
