@@ -36,7 +36,8 @@ uint64_t productFlags() {
 
 // Date and attributes go onto the temporary file, so the target has them the moment it
 // appears under its name.
-bool writeTemporary(const String& temp, const String& data, const FileDateTime& date) {
+bool writeTemporary(const String& temp, const String& data, const FileDateTime& date,
+                    bool* mismatch = nullptr) {
     if (writeFile(temp, data.c_str(), data.length()) != 0) return false;
     uint64_t time = 0;
     if (!date.isUnset() && recordToFileTime(date, time) && !setFileTimes(temp, time, time)) {
@@ -47,6 +48,7 @@ bool writeTemporary(const String& temp, const String& data, const FileDateTime& 
         File file;
         if (file.open(temp.w_str(), kFileOpenExisting | kFileNoWrite) != kFileOk ||
             !file.readAll(back) || !(back == data)) {
+            if (mismatch) *mismatch = true;
             SetLastError(ERROR_WRITE_FAULT);
             return false;
         }
@@ -56,15 +58,16 @@ bool writeTemporary(const String& temp, const String& data, const FileDateTime& 
 
 // One attempt: a fresh temporary file beside the target, moved onto it. A temporary file that
 // was written but could not be moved stays in temp for the restart.
+// mismatch: the bytes read back differed from the data (retried at once).
 bool attemptWrite(const String& target, const String& data, const FileDateTime& date, String& temp,
-                  uint32_t& error) {
+                  uint32_t& error, bool& mismatch) {
     if (!temp.empty()) deleteFile(temp);
     temp = temporaryFileName(parentFolder(target), String(), kTempNameKeepFolder);
     if (temp.empty()) {
         error = lastSystemError();
         return false;
     }
-    if (!writeTemporary(temp, data, date)) {
+    if (!writeTemporary(temp, data, date, &mismatch)) {
         error = lastSystemError();
         deleteFile(temp);
         temp = String();
@@ -127,7 +130,8 @@ bool WriteInstalledFile(const String& target, const String& data, const FileDate
     String temp;
     uint32_t error = 0;
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        if (attemptWrite(target, data, date, temp, error)) {
+        bool mismatch = false;
+        if (attemptWrite(target, data, date, temp, error, mismatch)) {
             if (attributes != kNoAttributes) {
                 setFileAttributes(target, static_cast<uint32_t>(attributes) & kAttributeMask);
             }
@@ -145,7 +149,7 @@ bool WriteInstalledFile(const String& target, const String& data, const FileDate
                 }
             }
         }
-        if (attempt + 1 < kWriteAttempts) pauseMilliseconds(kRetryPause);
+        if (attempt + 1 < kWriteAttempts && !mismatch) pauseMilliseconds(kRetryPause);
     }
     String text(u"\r\n");
     text.append(Message(kMessageItemFailed));

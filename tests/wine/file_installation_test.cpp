@@ -274,7 +274,8 @@ TEST_F(FileInstallation, LoopQueuesFollowUpsRegistersFontsAndListsRefusedNames) 
             .ok());
     InstallScript& script = installScript();
     script.ExternalData = 0;
-    script.ProductFlags = kFlagsCompressedBlocks;
+    // Every file is read back and compared.
+    script.ProductFlags = kFlagsCompressedBlocks | kFlagsVerifyWrittenFiles;
     script.InstallDir = S(path(u"app"));
     script.UninstallDir = S(path(u"app"));
     script.SharedDir = S(path(u"shared"));
