@@ -177,6 +177,10 @@ class LinkMaker {
 
   private:
     void desktop(bool subfolder) {
+        if (!settings_.desktopShortcuts.empty()) {
+            desktopFolderLink(subfolder);
+            return;
+        }
         const PreparedShortcut& p = *prepared_;
         status(p.name);
         String path;
@@ -188,6 +192,47 @@ class LinkMaker {
         if (settings_.productFlags & kFlagsLogEveryItem)
             logFormatWide(u"Desktop Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
         record(path, subfolder);
+    }
+
+    void desktopFolderLink(bool subfolder) {
+        const PreparedShortcut& p = *prepared_;
+        prepareDesktopFolder();
+        String link = joinPath(settings_.desktopShortcuts, p.name);
+        status(link);
+        String path;
+        if (!system_.createLink(link, p.target, p.arguments, p.workingFolder, p.icon, p.options,
+                                path)) {
+            failed(link);
+            return;
+        }
+        if (settings_.productFlags & kFlagsLogEveryItem)
+            logFormatWide(u"Desktop Folder Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
+        record(path, subfolder);
+    }
+
+    // Once, before the first link goes into it: the folder, recorded with its "Desktop.ini",
+    // and its icon when the script carries one.
+    void prepareDesktopFolder() {
+        if (desktopFolderReady_) return;
+        desktopFolderReady_ = true;
+        const String& folder = settings_.desktopShortcuts;
+        if (!system_.createFolder(folder)) {
+            String reason = system_.lastErrorText();
+            appendErrorFormat("Failed to create directory %s: %s\r\n\r\n", narrowOf(folder).c_str(),
+                              reason.c_str());
+        }
+        UninstallData& data = uninstallData();
+        data.recordDeletionWide(joinPath(folder, String(u"Desktop.ini")), DeletionKind::File);
+        data.recordDeletionWide(folder, DeletionKind::Folder);
+        if (!settings_.desktopFolderIcon) return;
+        String icon = joinPath(settings_.uninstallDir, String(kDesktopFolderIconName));
+        if (!system_.writeDesktopFolderIcon(icon)) {
+            appendErrorFormat("Failed to create Desktop shortcut folder icon \"%s\"\r\n",
+                              narrowOf(icon).c_str());
+            return;
+        }
+        system_.setFolderIcon(folder, icon);
+        data.recordDeletionWide(icon, DeletionKind::File);
     }
 
     void startMenu(bool subfolder) {
@@ -265,6 +310,7 @@ class LinkMaker {
     ShortcutSystem& system_;
     const ShortcutRecord* record_ = nullptr;
     const PreparedShortcut* prepared_ = nullptr;
+    bool desktopFolderReady_ = false;
 };
 
 }  // namespace

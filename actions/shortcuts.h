@@ -54,6 +54,7 @@ inline constexpr int32_t kMessageShortcutsDone = 78;
 inline constexpr int32_t kMessageLogShortcut = 86;
 
 inline constexpr const char16_t* kUninstallIconName = u"uninstall.ico";
+inline constexpr const char16_t* kDesktopFolderIconName = u"Desktop Icon.ico";
 
 // The script's requests: expand-target set, quiet clear.
 void appendScriptShortcuts(const InstallScript& script, Vector<ShortcutRecord>& list);
@@ -106,6 +107,13 @@ class ShortcutSystem {
                                         const String& icon, uint32_t options,
                                         String& finalPath) = 0;
     virtual String startupFolder(bool allUsers) = 0;
+    // The folder of desktop shortcuts, made with its parents; true when it exists afterwards.
+    virtual bool createFolder(const String& path) = 0;
+    // Writes the script's desktop folder icon to path.
+    virtual bool writeDesktopFolderIcon(const String& path) = 0;
+    // Gives folder the icon: its "Desktop.ini" names it, the folder gets the system attribute
+    // and "Desktop.ini" the hidden and system attributes.
+    virtual void setFolderIcon(const String& folder, const String& icon) = 0;
     // The system's text of the last error, 8-bit.
     virtual String lastErrorText() = 0;
     virtual void showStatus(const String& text) = 0;
@@ -120,6 +128,10 @@ struct ShortcutSettings {
     uint64_t productFlags = 0;
     String defaultNameText;  // UTF-16: message 38, "%s" standing for the target's file name
     String failureText;      // 8-bit: message 31
+    // DesktopShortcuts (UTF-16): desktop links go into this folder instead of onto the desktop
+    // when it is set (the script names a DesktopFolder).
+    String desktopShortcuts;
+    bool desktopFolderIcon = false;  // the script carries DesktopFolderIcon
 };
 
 // A record made ready for the shell: texts in UTF-16.

@@ -4,6 +4,7 @@
 #include "core/convert.h"
 #include "core/crash_guard.h"
 #include "core/file_system.h"
+#include "core/ini_file.h"
 #include "core/os_info.h"
 #include "core/path.h"
 #include "core/process.h"
@@ -55,6 +56,20 @@ class ShellShortcuts : public ShortcutSystem {
     String startupFolder(bool allUsers) override {
         return specialFolder(allUsers ? SpecialFolder::StartupAllUsers : SpecialFolder::Startup);
     }
+    bool createFolder(const String& path) override { return keep(tessarin::createFolder(path)); }
+    bool writeDesktopFolderIcon(const String& path) override {
+        const String& icon = installScript().DesktopFolderIcon;
+        return keep(writeFile(path, icon.c_str(), icon.length()) == 0);
+    }
+    void setFolderIcon(const String& folder, const String& icon) override {
+        String ini = joinPath(folder, String(u"Desktop.ini"));
+        writeIniValue(ini, u".ShellClassInfo", u"IconFile", icon);
+        writeIniValue(ini, u".ShellClassInfo", u"IconIndex", String(u"0"));
+        int32_t now = fileAttributes(folder);
+        setFileAttributes(folder, (now == kNoAttributes ? 0u : static_cast<uint32_t>(now)) |
+                                      FILE_ATTRIBUTE_SYSTEM);
+        setFileAttributes(ini, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    }
     String lastErrorText() override { return systemErrorText8(error_); }
     // The progress display shows the link being made once the wizard's pages exist.
     void showStatus(const String&) override {}
@@ -76,6 +91,10 @@ ShortcutSettings settingsOfScript() {
     s.allUsers = script.ShortcutMode == 1;
     s.productFlags = script.ProductFlags;
     s.defaultNameText = script.message(kMessageDefaultShortcutName);
+    if (!script.DesktopFolder.empty()) {
+        s.desktopShortcuts = script.DesktopShortcuts;
+    }
+    s.desktopFolderIcon = !script.DesktopFolderIcon.empty();
     String failure = script.message(kMessageShortcutFailed);
     toNarrow(failure.w_str(), failure.wideLength(), s.failureText, kCodePageSystem, "?");
     return s;

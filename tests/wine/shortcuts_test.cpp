@@ -235,5 +235,50 @@ TEST_F(ShortcutAction, TaskbarPinFollowsTheReportedSystem) {
     script.PinName = String();
 }
 
+TEST_F(ShortcutAction, DesktopFolderGetsTheLinksAndItsIcon) {
+    ASSERT_TRUE(testing::put(scratch / u"app.exe", "MZ"));
+    InstallScript& script = installScript();
+    String savedFolder = script.DesktopFolder, savedShortcuts = script.DesktopShortcuts;
+    String savedIcon = script.DesktopFolderIcon, savedUninstall = script.UninstallDir;
+    std::u16string folder = scratch / u"Desktop\\Product";
+    script.DesktopFolder = S(u"Product");
+    script.DesktopShortcuts = S(folder);
+    script.DesktopFolderIcon = String("\0\0\1\0icon", 8);
+    script.UninstallDir = S(scratch.path());
+    ShortcutRecord r;
+    r.target = String("%InstallDir%\\app.exe");
+    r.expandTarget = true;
+    r.name = S(linkName);
+    r.desktop = true;
+    shortcutList().append(r);
+    CreateShortcuts();
+    EXPECT_TRUE(errorList().empty()) << errorList().c_str();
+
+    std::u16string link = folder + u"\\" + linkName + u".LNK";
+    std::u16string target, arguments;
+    ASSERT_TRUE(resolve(link, target, arguments));
+    EXPECT_EQ(target, scratch / u"app.exe");
+    std::u16string icon = scratch / u"Desktop Icon.ico";
+    EXPECT_EQ(testing::get(icon), std::string("\0\0\1\0icon", 8));
+    std::u16string ini = folder + u"\\Desktop.ini";
+    wchar_t text[MAX_PATH];
+    GetPrivateProfileStringW(L".ShellClassInfo", L"IconFile", L"", text, MAX_PATH, w(ini));
+    EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(text)), icon);
+    GetPrivateProfileStringW(L".ShellClassInfo", L"IconIndex", L"", text, MAX_PATH, w(ini));
+    EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(text)), u"0");
+    EXPECT_NE(GetFileAttributesW(w(folder)) & FILE_ATTRIBUTE_SYSTEM, 0u);
+    EXPECT_EQ(GetFileAttributesW(w(ini)) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
+    std::string records = bytes(uninstallData().deletionText());
+    EXPECT_EQ(records, narrow(ini) + "\r\n~" + narrow(folder) + "\r\n" + narrow(icon) + "\r\n" +
+                           narrow(link) + "\r\n");
+    SetFileAttributesW(w(ini), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(w(folder), FILE_ATTRIBUTE_DIRECTORY);
+    script.DesktopFolder = savedFolder;
+    script.DesktopShortcuts = savedShortcuts;
+    script.DesktopFolderIcon = savedIcon;
+    script.UninstallDir = savedUninstall;
+}
+
 }  // namespace
 }  // namespace tessarin
