@@ -378,7 +378,7 @@ void FinishFileData() {
     if (!data.opened || data.next != setupPayload().header.FileCount) {
         raiseCorruption(kCodeRecordReader);
     }
-    if (data.area.unreadBytes() != 0) raiseCorruption(kCodeDataLeftOver);
+    if (data.area.hasLeftover()) raiseCorruption(kCodeDataLeftOver);
     data.opened = false;
     setProgress(91);
     showStatusMessage(kMessageInstallingFiles);

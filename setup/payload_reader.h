@@ -87,10 +87,9 @@ class DataArea {
     PayloadResult open(const uint8_t* bytes, size_t size, const PayloadHeader& header,
                        bool compressed);
     PayloadResult nextFileRecord(int32_t index, FileRecord& record, bool silentMode = false);
-    // Decoded bytes not yet taken plus stored bytes not yet decoded: 0 after the last record.
-    size_t unreadBytes() const {
-        return static_cast<size_t>(stream_.length()) - streamPos_ + blocks_.remaining();
-    }
+    // Whether anything follows the records read so far: decoded bytes not yet taken, or
+    // stored bytes other than the zero padding that may close an area kept outside the image.
+    bool hasLeftover() const;
 
   private:
     int fillStream();
