@@ -5,6 +5,7 @@
 #include "core/path.h"
 #include "core/platform_text.h"
 #include "core/version.h"
+#include "services/progress.h"
 
 namespace tessarin {
 
@@ -293,6 +294,11 @@ FileTarget resolveFileTarget(const FileRecord& record, const FileFolders& folder
             record.kind != kFileKindShared;
     }
     return target;
+}
+
+FileInstallationState& fileInstallationState() {
+    static FileInstallationState state;
+    return state;
 }
 
 }  // namespace tessarin

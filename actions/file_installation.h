@@ -39,7 +39,6 @@ inline constexpr int32_t kFileOptionUninstallDir = 0x40;
 inline constexpr uint64_t kFlagsAlwaysReplaceAtReboot = 0x00000800;
 inline constexpr uint64_t kFlagsVerifyWrittenFiles = 0x00040000;
 inline constexpr uint64_t kFlagsOverwriteProtected = 0x00080000;
-// kFlagsLogEveryItem and kFlagsHideFileNames come with actions/shortcuts.h.
 
 // Message numbers of the script's message table.
 inline constexpr int32_t kMessageFolderFailed = 25;

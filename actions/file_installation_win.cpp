@@ -119,11 +119,6 @@ bool scheduleReplacement(const String& target, const String& data, const FileDat
 
 }  // namespace
 
-FileInstallationState& fileInstallationState() {
-    static FileInstallationState state;
-    return state;
-}
-
 bool WriteInstalledFile(const String& target, const String& data, const FileDateTime& date,
                         int32_t attributes, bool existed, bool& scheduled) {
     scheduled = false;

@@ -4,6 +4,7 @@
 #include "core/path.h"
 #include "core/shell_link.h"
 #include "services/install_log.h"
+#include "services/progress.h"
 #include "uninstall/uninstall_data.h"
 
 namespace tessarin {

@@ -38,10 +38,8 @@ struct TypeName<ShortcutRecord> {
 
 // ProductFlags bits that ask for shortcuts to the uninstaller and the log.
 inline constexpr uint64_t kFlagsUninstallerStartMenu = 0x2;
-inline constexpr uint64_t kFlagsLogEveryItem = 0x00100000;
 inline constexpr uint64_t kFlagsUninstallerDesktop = 0x2ull << 32;
 inline constexpr uint64_t kFlagsUninstallerInFolder = 0x40ull << 32;
-inline constexpr uint64_t kFlagsHideFileNames = 0x00020000ull << 32;
 inline constexpr uint64_t kFlagsLogStartMenu = 0x08000000ull << 32;
 // ProductFlags2: no shortcuts of the list on a portable installation.
 inline constexpr uint32_t kFlags2NoPortableShortcuts = 0x800;
@@ -155,7 +153,7 @@ Vector<ShortcutRecord>& shortcutList();
 // The uninstall registration calls it before it adds the uninstaller's links.
 String installUninstallerIcon();
 
-// The install action: the links of the process-wide list; then message 78 at 97 %.
+// The install action: the links of the process-wide list.
 void CreateShortcuts();
 // The link in the root of a portable drive to the script's root-shortcut command (the caller
 // checks that the installation is portable and the command is set). A crash inside is caught

@@ -122,8 +122,6 @@ void CreateShortcuts() {
         ShellShortcuts system;
         createShortcutLinks(shortcutList(), settingsOfScript(), system);
     }
-    showStatusMessage(kMessageShortcutsDone);
-    setProgress(97);
 }
 
 namespace {

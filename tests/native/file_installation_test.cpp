@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/convert.h"
+#include "services/progress.h"
 
 namespace tessarin {
 namespace {

@@ -10,6 +10,7 @@
 #include "core/shell_link.h"
 #include "memory_log_body.h"
 #include "services/install_log.h"
+#include "services/progress.h"
 #include "test_text.h"
 #include "uninstall/uninstall_data.h"
 

@@ -166,21 +166,6 @@ TEST_F(ShortcutAction, UninstallerIconIsWrittenAndRecorded) {
     installScript().UninstallDir = savedDir;
 }
 
-TEST_F(ShortcutAction, StepEndsWithItsMessageAndPercentage) {
-    MessageTable saved = installScript().Messages;
-    MessageTable& table = installScript().Messages;
-    table = MessageTable();
-    table.Languages.append(String(u"English"));
-    while (table.Texts.count() <= kMessageShortcutsDone) table.Texts.append(String(u"-"));
-    table.Texts[kMessageShortcutsDone] = String(u"Shortcuts made.");
-    table.MessageCount = table.Texts.count();
-    resetProgress();
-    CreateShortcuts();  // an empty list
-    EXPECT_EQ(currentProgress(), 97);
-    EXPECT_EQ(U(currentStatus()), u"Shortcuts made.");
-    installScript().Messages = saved;
-}
-
 TEST_F(ShortcutAction, RootShortcutLiesInTheDriveRootAndIsRecorded) {
     ASSERT_TRUE(testing::put(scratch / u"run app.exe", "MZ"));
     InstallScript& script = installScript();
