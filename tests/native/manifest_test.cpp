@@ -445,6 +445,44 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
 
 // A message whose default is a printf format is filled with the default's arguments: an
 // override must keep its conversions in count, order and type.
+// Opening the install folder to everyone leaves an uninstaller kept beside the product open too;
+// the tool says so and builds anyway.
+TEST(Manifest, FullAccessWithoutUninstallSubfolderIsWarnedAbout) {
+    struct Case {
+        const char* label;
+        const char* text;
+        bool warned;
+    } cases[] = {
+        {"in the install folder", "[options]\ninstall-folder-full-access = true\n", true},
+        {"empty subfolder",
+         "[options]\ninstall-folder-full-access = true\n[uninstall]\nsubfolder = \"\"\n", true},
+        {"own subfolder",
+         "[options]\ninstall-folder-full-access = true\n[uninstall]\nsubfolder = \"uninstall\"\n",
+         false},
+        {"folder not opened", "[uninstall]\nsubfolder = \"\"\n", false},
+        {"no uninstaller",
+         "[options]\ninstall-folder-full-access = true\nuninstall-entry = false\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ProductFolder product;
+        fs::path file = product.manifest(std::string("[product]\nname = \"X\"\n") + c.text);
+        build::Manifest m = build::readManifest(file);
+        if (!c.warned) {
+            EXPECT_TRUE(m.warnings.empty());
+            continue;
+        }
+        ASSERT_EQ(m.warnings.size(), 1u);
+        const std::string& warning = m.warnings[0];
+        EXPECT_EQ(warning.rfind(file.string() + ": ", 0), 0u) << warning;
+        EXPECT_NE(warning.find("options.install-folder-full-access"), std::string::npos);
+        EXPECT_NE(warning.find("uninstall.subfolder"), std::string::npos);
+        EXPECT_NE(warning.find("Uninstall.DAT"), std::string::npos);
+        // It still builds.
+        EXPECT_GT(build::writeInstallScript(m.script).length(), 0);
+    }
+}
+
 TEST(Manifest, MessageOverridesKeepTheirFormatsConversions) {
     struct Case {
         const char* messages;
