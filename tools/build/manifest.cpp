@@ -20,6 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// ProductFlags: add AddToPathSubfolder (below the install folder) to the system PATH.
+constexpr uint64_t kFlagsAddToPath = 0x1000;
+
 // ---- Product, folders, versions ------------------------------------------------------
 
 void readProduct(Section s, InstallScript& script, PayloadSpec& payload) {
@@ -49,6 +52,8 @@ void readProduct(Section s, InstallScript& script, PayloadSpec& payload) {
     script.LaunchProgram = s.narrowPath("launch-program");
     script.ReadmeFile = s.wide("readme-file");
     script.FinishDocument = s.wide("finish-document");
+    // Given at all (also as "", the install folder itself), the folder joins the system PATH.
+    if (s.has("add-to-path")) script.ProductFlags |= kFlagsAddToPath;
     script.AddToPathSubfolder = s.wide("add-to-path");
     script.StartSound = s.fileBytes("start-sound");
     script.Password = s.wide("password");
