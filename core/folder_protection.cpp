@@ -11,7 +11,8 @@ constexpr uint8_t kAclRevision = 2;
 constexpr uint8_t kAccessAllowed = 0;  // ACCESS_ALLOWED_ACE_TYPE
 constexpr size_t kMaxSubAuthorities = 15;
 constexpr size_t kAclHeaderBytes = 8;
-constexpr size_t kAceHeaderBytes = 8;  // type, flags, size, mask
+constexpr size_t kAceHeaderBytes = 8;    // type, flags, size, mask
+constexpr size_t kMaxAclBytes = 0xFFFF;  // the size is a 16-bit field
 
 void putLittle(std::vector<uint8_t>& out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -73,6 +74,7 @@ std::vector<uint8_t> accessListBytes(const std::vector<AccessEntry>& entries) {
         putLittle(aces, entry.rights, 4);
         aces.insert(aces.end(), sid.begin(), sid.end());
     }
+    if (kAclHeaderBytes + aces.size() > kMaxAclBytes) return {};
     std::vector<uint8_t> acl = {kAclRevision, 0};
     putLittle(acl, kAclHeaderBytes + aces.size(), 2);
     putLittle(acl, entries.size(), 2);

@@ -32,7 +32,8 @@ const std::vector<AccessEntry>& uninstallFolderEntries();
 // The binary form of a SID text ("S-1-5-32-544"); empty when the text is not one.
 std::vector<uint8_t> sidBytes(const char* text);
 
-// An access list (revision 2) that allows each entry in turn; empty when a SID is malformed.
+// An access list (revision 2) that allows each entry in turn; empty when a SID is malformed or
+// the list would not fit its 16-bit size.
 std::vector<uint8_t> accessListBytes(const std::vector<AccessEntry>& entries);
 
 // Puts uninstallFolderEntries() on the folder as its whole access list, marked protected so that

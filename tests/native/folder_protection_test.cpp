@@ -57,9 +57,14 @@ TEST(FolderProtection, UninstallFolderListGivesAdministratorsAndSystemAllAndUser
         EXPECT_NE(sidBytes(entry.sid), sidBytes("S-1-1-0")) << entry.sid;
 }
 
-TEST(FolderProtection, AListWithAMalformedSidIsRefusedWhole) {
+TEST(FolderProtection, MalformedOrOversizedListsAreRefusedWhole) {
     EXPECT_TRUE(accessListBytes({{"S-1-5-18", kFileFullControl, 0}, {"BUILTIN", 0, 0}}).empty());
     EXPECT_EQ(accessListBytes({}), (Bytes{2, 0, 8, 0, 0, 0, 0, 0}));
+    // The size field has 16 bits: 3276 entries of 20 bytes fit, one more does not.
+    std::vector<AccessEntry> many(3276, {"S-1-5-18", kFileFullControl, 0});
+    EXPECT_EQ(accessListBytes(many).size(), 8u + 3276 * 20);
+    many.push_back(many.back());
+    EXPECT_TRUE(accessListBytes(many).empty());
 }
 
 }  // namespace
