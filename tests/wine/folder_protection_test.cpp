@@ -1,9 +1,11 @@
 // The uninstall folder's access list put on a real folder and read back from the prefix.
 //
-// Wine never enforces a file's access list (every process of the prefix runs as the same Unix
-// user and may write the folder whatever its list says), and Wine 8 does not even keep the list:
-// it derives one from the Unix mode. What can be shown is that the call succeeds and leaves the
-// folder usable; the list itself is compared where the prefix keeps it.
+// Wine never enforces a file's access list: every process of the prefix runs as the same Unix
+// user. Nor does Wine keep the list (only Wine Staging stores it): it reports one derived from
+// the Unix mode (the system, the Unix user, Everyone), and a list without an entry for Everyone
+// or the owner leaves that mode as it was. What Wine shows is that the call succeeds and leaves
+// the folder usable, and that the list handed over is the one the system's own calls build; the
+// list on the folder is compared where the prefix keeps it (on Windows).
 #include "core/folder_protection.h"
 
 #include <aclapi.h>
@@ -83,9 +85,7 @@ bool allowsEveryone(const AccessList& list) {
 
 const BYTE kInherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
-// Whether this prefix keeps the access list that is put on a folder. Wine 8 keeps none on the
-// file systems seen so far: it derives a list from the Unix mode (the system, the Unix user,
-// Everyone) whatever was set, so a protected list cannot be read back there.
+// Whether this prefix keeps the access list that is put on a folder (Wine does not, see above).
 bool prefixKeepsFolderLists(const std::u16string& folder) {
     BYTE sid[SECURITY_MAX_SID_SIZE];
     DWORD sidBytes = sizeof sid;
