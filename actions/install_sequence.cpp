@@ -44,8 +44,10 @@ bool fontWasInstalled() {
     return fileInstallationState().fontsChanged;
 }
 
+// Without shared files there is nothing to count, and a missing count key is no error.
 bool sharedFilesAreCounted() {
-    return sharedFilesCounted(installScript().ProductFlags, portable());
+    return sharedFileList().count() > 0 &&
+           sharedFilesCounted(installScript().ProductFlags, portable());
 }
 
 bool componentsListed() {

@@ -19,6 +19,11 @@
 namespace tessarin {
 namespace {
 
+// The script's own shortcut requests come first in the list, before those of the files.
+void AddScriptShortcuts() {
+    appendScriptShortcuts(installScript(), shortcutList());
+}
+
 // The rules of the script that remove files while installing; all of them go on to the
 // uninstaller, which applies those of its own phase.
 void CarryOutInstallDeletions() {
@@ -54,7 +59,8 @@ constexpr int32_t kNone = -1;
 // clang-format off
 const InstallStep kInstallSequence[] = {
     // #, step,                                   runs when,             action,                      status, progress, linger before status, linger after
-    {1,  "file data and conditional deletions",   nullptr,               OpenFileData,                 0,  kNone, false, false},
+    {1,  "the script's shortcut requests",        nullptr,               AddScriptShortcuts,           0,  kNone, false, false},
+    {1,  "file data",                             nullptr,               OpenFileData,                 0,  kNone, false, false},
     {1,  "conditional deletions",                 nullptr,               CarryOutInstallDeletions,     0,  27,    false, false},
     {2,  "file loop",                             nullptr,               InstallFiles,                 0,  90,    false, false},
     {3,  "checks after the file loop",            nullptr,               FinishFileData,               0,  kNone, false, false},

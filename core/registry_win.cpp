@@ -624,17 +624,18 @@ bool RegistryKey::writeValue(const char* name, uint32_t type, const void* data, 
     return n.ok() && storeValue(n.name(), n.wide(), type, data, bytes, bytes == 0, options);
 }
 
-// The length covers the text only. The system adds the terminator of REG_SZ and
-// REG_EXPAND_SZ data itself when a zero follows the data, which String always provides.
+// The length covers the text and its terminator, which String always provides: an empty
+// text is then one zero character, as readers of REG_SZ data expect, not zero bytes.
 bool RegistryKey::writeText(const char16_t* name, const String& text, uint32_t options) {
     return storeValue(name, true, textType(options), text.c_str(),
-                      static_cast<uint32_t>(text.wideLength()) * 2, text.empty(), options);
+                      static_cast<uint32_t>(text.wideLength() + 1) * 2, text.empty(), options);
 }
 
 bool RegistryKey::writeText(const char* name, const String& text, uint32_t options) {
     NarrowName n(name, options);
     if (!n.ok()) return false;
-    uint32_t bytes = static_cast<uint32_t>(n.wide() ? text.wideLength() * 2 : text.length());
+    uint32_t bytes =
+        static_cast<uint32_t>(n.wide() ? (text.wideLength() + 1) * 2 : text.length() + 1);
     return storeValue(n.name(), n.wide(), textType(options), text.c_str(), bytes, text.empty(),
                       options);
 }

@@ -19,8 +19,6 @@ import xscreen  # noqa: E402
 OUT = wh.BUILD / "demo"
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo Notes"
 INSTALL_FOLDER = ("Tessarin Examples", "Demo Notes")  # below the program-files folder
-# No menu entries on the Linux side for the links the demo makes.
-wh.ENV["WINEDLLOVERRIDES"] = "winemenubuilder.exe=d"
 
 
 def run(title, exe, name, arguments="", expect_window=False):
@@ -102,15 +100,6 @@ def screenshot_background_window(installer):
     process.wait()
 
 
-def keep_desktop_in_prefix():
-    """Wine links the prefix user's desktop to the Linux home folder; the demo's desktop
-    shortcut belongs in the prefix, so the desktop becomes a folder of its own there."""
-    for desktop in (wh.PREFIX / "drive_c" / "users").glob("*/Desktop"):
-        if desktop.is_symlink():
-            desktop.unlink()
-            desktop.mkdir()
-
-
 def section(title):
     print("=" * 72)
     print(title)
@@ -185,7 +174,6 @@ EXIT_MEANINGS = {1: "the installer's code at every end of an installation",
 
 def install_silently(installer):
     """Installs the demo with /silent; returns False when the installer crashed or hung."""
-    keep_desktop_in_prefix()
     _, windows = wh.stage_program(installer, "demo", "demo-notes-setup.exe")
     command = '"%s" /silent' % windows
     section("Installing the demo silently\n  command line: %s" % command)

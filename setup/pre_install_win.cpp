@@ -3,6 +3,7 @@
 #include "core/fatal.h"
 #include "core/file_system.h"
 #include "core/file_time.h"
+#include "core/folder_protection.h"
 #include "core/format.h"
 #include "core/os_info.h"
 #include "core/path.h"
@@ -319,6 +320,17 @@ void grantEveryone(const String& folder) {
     }
 }
 
+void protectUninstallData(const String& folder) {
+    logFormatWide(u"Protecting uninstall data folder \"%s\"...", folder.w_str());
+    uint32_t error = protectUninstallFolder(folder);
+    if (error == 0) {
+        logText8("OK\r\n");
+    } else {
+        logFormatWide(u"FAILED code %d: %s\r\n\r\n", static_cast<int>(error),
+                      systemErrorText(error).w_str());
+    }
+}
+
 void createLoggedFolder(const String& folder, const char16_t* what) {
     if (createFolder(folder)) return;
     logFormatWide(u"Failed to create %s \"%s\": %s\r\n", what, folder.w_str(),
@@ -332,7 +344,9 @@ void prepareFolders() {
     if (s.ProductFlags & kFlagsEveryoneInstallDir) grantEveryone(s.InstallDir);
     if (!s.UninstallSubdir.empty()) {
         createLoggedFolder(s.UninstallDir, u"uninstall data folder");
-        // Protect the uninstall folder here (folder protection).
+        // The uninstaller's records must not become writable along with an install folder
+        // opened to everyone: an ordinary user could otherwise steer the next uninstallation.
+        if (s.ProductFlags & kFlagsEveryoneInstallDir) protectUninstallData(s.UninstallDir);
     }
     if ((s.ProductFlags & kFlagsUninstallEntry) == 0) return;
     int selector = sharedBaseSelector(s.SharedBase, s.Bitness);

@@ -81,9 +81,11 @@ PREFIX = pathlib.Path(ENV["WINEPREFIX"])
 
 def run_system64(program, *args, timeout=60):
     """Runs a 64-bit program of the prefix's system32 folder (such as reg.exe) with the 64-bit
-    loader; returns the completed process (output as text)."""
+    loader; returns the completed process (output as text; bytes that are not UTF-8, such as
+    a value's 8-bit text, show as U+FFFD)."""
     return subprocess.run([WINE64, "C:\\windows\\system32\\" + program, *map(str, args)],
-                          env=ENV, capture_output=True, text=True, timeout=timeout)
+                          env=ENV, capture_output=True, text=True, errors="replace",
+                          timeout=timeout)
 
 
 def windows_path(path):

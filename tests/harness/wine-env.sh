@@ -31,7 +31,7 @@ prefix_path() {
 }
 
 # Raise when the way the template is made changes, so that machines make it anew.
-TEMPLATE_FORMAT=1
+TEMPLATE_FORMAT=2
 
 template_path() {
     local key
@@ -49,6 +49,15 @@ ensure_template() {
         # No network here: skip the Mono and Gecko download prompts.
         WINEPREFIX=$template WINEDLLOVERRIDES="mscoree,mshtml=" "$wine64" wineboot -i \
             >/dev/null 2>&1
+        # What installations make for the user stays in the prefix: Wine links the user's
+        # desktop and document folders to the Linux home folder, and its menu builder copies
+        # Start-menu shortcuts there; the folders become real ones and the builder is off.
+        local link
+        for link in "$template"/drive_c/users/*/*; do
+            if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+        done
+        WINEPREFIX=$template "$wine64" reg add 'HKCU\Software\Wine\DllOverrides' \
+            /v winemenubuilder.exe /d '' /f >/dev/null 2>&1
         WINEPREFIX=$template wineserver -w
         touch "$template/.tessarin-ready"
     fi
