@@ -624,20 +624,23 @@ bool RegistryKey::writeValue(const char* name, uint32_t type, const void* data, 
     return n.ok() && storeValue(n.name(), n.wide(), type, data, bytes, bytes == 0, options);
 }
 
-// The length covers the text and its terminator, which String always provides: an empty
-// text is then one zero character, as readers of REG_SZ data expect, not zero bytes.
+// The length of text data covers its terminator, which String always provides: an empty text
+// is one zero character, as readers of REG_SZ data expect, not zero bytes. Binary data is the
+// text's bytes alone.
 bool RegistryKey::writeText(const char16_t* name, const String& text, uint32_t options) {
-    return storeValue(name, true, textType(options), text.c_str(),
-                      static_cast<uint32_t>(text.wideLength() + 1) * 2, text.empty(), options);
+    uint32_t type = textType(options);
+    uint32_t characters = static_cast<uint32_t>(text.wideLength()) + (type != kRegTypeBinary);
+    return storeValue(name, true, type, text.c_str(), characters * 2, text.empty(), options);
 }
 
 bool RegistryKey::writeText(const char* name, const String& text, uint32_t options) {
     NarrowName n(name, options);
     if (!n.ok()) return false;
-    uint32_t bytes =
-        static_cast<uint32_t>(n.wide() ? (text.wideLength() + 1) * 2 : text.length() + 1);
-    return storeValue(n.name(), n.wide(), textType(options), text.c_str(), bytes, text.empty(),
-                      options);
+    uint32_t type = textType(options);
+    uint32_t terminator = type != kRegTypeBinary;
+    uint32_t bytes = static_cast<uint32_t>(n.wide() ? (text.wideLength() + terminator) * 2
+                                                    : text.length() + terminator);
+    return storeValue(n.name(), n.wide(), type, text.c_str(), bytes, text.empty(), options);
 }
 
 bool RegistryKey::writeBytes(const char16_t* name, const String& bytes, uint32_t options) {

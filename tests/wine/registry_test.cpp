@@ -260,7 +260,7 @@ TEST_F(RegistryTest, TextIsStoredTerminatedAndReadBackWithNonAsciiNames) {
     ASSERT_TRUE(key.writeText(name, text));
     Raw raw = read(name);
     EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-    // The terminator is the system's doing (the length passed covers the text only).
+    // The terminator is stored with the text.
     EXPECT_EQ(raw.data, bytesOf(text) + std::string(2, '\0'));
     EXPECT_EQ(u(key.readText(name)), u(text));
 
@@ -423,12 +423,15 @@ TEST_F(RegistryTest, KeepExistingAndEmptyDeletes) {
     EXPECT_TRUE(key.writeText(u"Fresh", String(), kRegEmptyDeletes));  // already gone
     EXPECT_TRUE(key.writeText("Fresh8", String(), kRegEmptyDeletes));
     EXPECT_FALSE(read(u"Fresh8").found);
-    // Without the option an empty text is an empty value.
+    // Without the option an empty text is a value holding just the terminator, as the
+    // system's own empty texts do.
     EXPECT_TRUE(key.writeText(u"Empty", String()));
     Raw raw = read(u"Empty");
     EXPECT_TRUE(raw.found);
     EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(raw.data, "");
+    EXPECT_EQ(raw.data, std::string(2, '\0'));
+    EXPECT_TRUE(key.writeText("Empty8", String()));
+    EXPECT_EQ(read(u"Empty8").data, std::string(2, '\0'));
 
     RegistryKey closed;
     EXPECT_FALSE(closed.writeText(u"X", String(u"y")));
