@@ -207,3 +207,13 @@ def run_installer(exe, folder, arguments=""):
     """Stages an installer under C:\\<folder> and starts it; returns the Process."""
     _, windows = stage_program(exe, folder, pathlib.Path(exe).name)
     return Process('"%s"%s' % (windows, " " + arguments if arguments else ""))
+
+
+def start_menu_folders(name):
+    """The Start-menu program folders of that name that exist: the users' and the all-users
+    one. The users' other folders are never walked: a fresh prefix links them to the host's
+    home."""
+    menus = list(PREFIX.glob("drive_c/users/*/AppData/Roaming/Microsoft/Windows/Start Menu/"
+                             "Programs"))
+    menus.append(drive_c("ProgramData", "Microsoft", "Windows", "Start Menu", "Programs"))
+    return [menu / name for menu in menus if (menu / name).is_dir()]
