@@ -2,7 +2,8 @@
 #   make        build the native tree (portable core, tests) and the cross trees: build/cross
 #               (the product, the 32-bit stub) and build/cross64 (the 64-bit test vehicle)
 #   make test   install missing packages, build, run every test (native and under Wine)
-#   make demo   install missing packages, build, run the stub under Wine and show the result
+#   make demo   install missing packages, build, install the demo product silently under Wine and
+#               show what it made (files, uninstall entry, shortcuts, Install.log, exit code)
 BUILD ?= build
 NATIVE := $(BUILD)/native
 CROSS := $(BUILD)/cross

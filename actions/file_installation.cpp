@@ -3,7 +3,9 @@
 #include "core/convert.h"
 #include "core/format.h"
 #include "core/path.h"
+#include "core/platform_text.h"
 #include "core/version.h"
+#include "services/progress.h"
 
 namespace tessarin {
 
@@ -139,7 +141,53 @@ int compareFileDates(const FileDateTime& a, const FileDateTime& b) {
 }
 
 String fileDateText(const FileDateTime& date) {
+    if (date.isUnset()) return String("no date");
     return DateTime::fromRecord(date).format(nullptr);
+}
+
+int32_t fileProgress(int32_t index, int32_t count) {
+    if (count <= 0) return 28;
+    return static_cast<int32_t>(int64_t{index} * 62 / count + 28);
+}
+
+bool fileNameHidden(const FileRecord& record, uint64_t productFlags) {
+    return (productFlags & kFlagsHideFileNames) != 0 || record.name == String(kHiddenFileName);
+}
+
+bool fileShortcutRecord(const FileRecord& record, const String& target, ShortcutRecord& shortcut) {
+    bool bits = (record.options & (kFileOptionDesktopShortcut | kFileOptionStartMenuShortcut)) != 0;
+    if (!(record.kind == kFileKindStartup || (record.kind == kFileKindProgram && bits))) {
+        return false;
+    }
+    shortcut = ShortcutRecord();
+    shortcut.desktop = (record.options & kFileOptionDesktopShortcut) != 0;
+    shortcut.startMenu = (record.options & kFileOptionStartMenuShortcut) != 0;
+    shortcut.startup = record.kind == kFileKindStartup;
+    shortcut.permanent = (record.options & kFileOptionPermanent) != 0;
+    shortcut.target = pathText(target);
+    // A label that is not UTF-8 is taken as it stands rather than dropped.
+    if (!toWide(record.label.c_str(), record.label.length(), shortcut.name, kCodePageUtf8)) {
+        toWide(record.label.c_str(), record.label.length(), shortcut.name);
+    }
+    shortcut.icon = record.shortcutIcon;
+    shortcut.arguments = record.arguments;
+    shortcut.workingFolder = record.auxiliary;
+    return true;
+}
+
+String fontListEntry(const String& displayName, const String& fileName8) {
+    String entry("\"");
+    entry.append(displayName);
+    entry.append("\" \"");
+    entry.append(fileName8);
+    entry.append("\" ");
+    return entry;
+}
+
+String fontStatusText(const String& message77, const String& fileName) {
+    String text = message77;
+    text.replaceAllWide(u"<file>", fileName.w_str());
+    return text;
 }
 
 FileDecision decideFile(const FileRecord& record, const String& target, bool portable,
@@ -246,6 +294,11 @@ FileTarget resolveFileTarget(const FileRecord& record, const FileFolders& folder
             record.kind != kFileKindShared;
     }
     return target;
+}
+
+FileInstallationState& fileInstallationState() {
+    static FileInstallationState state;
+    return state;
 }
 
 }  // namespace tessarin

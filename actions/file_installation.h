@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "actions/shortcuts.h"
 #include "core/date_time.h"
 #include "core/string.h"
 #include "setup/payload_reader.h"
@@ -38,14 +39,17 @@ inline constexpr int32_t kFileOptionUninstallDir = 0x40;
 inline constexpr uint64_t kFlagsAlwaysReplaceAtReboot = 0x00000800;
 inline constexpr uint64_t kFlagsVerifyWrittenFiles = 0x00040000;
 inline constexpr uint64_t kFlagsOverwriteProtected = 0x00080000;
-inline constexpr uint64_t kFlagsLogEveryItem = 0x00100000;
-inline constexpr uint64_t kFlagsHideFileNames = uint64_t{0x00020000} << 32;
 
 // Message numbers of the script's message table.
 inline constexpr int32_t kMessageFolderFailed = 25;
 inline constexpr int32_t kMessageItemFailed = 31;
 inline constexpr int32_t kMessageInstallingFiles = 54;
 inline constexpr int32_t kMessageFontInstalled = 77;
+inline constexpr int32_t kMessageCheckingData = 62;
+
+// Corruption codes after the last record: bytes left over, and a reader that never opened.
+inline constexpr int kCodeDataLeftOver = 80;
+inline constexpr int kCodeRecordReader = 83;
 
 // Corruption code of a record whose kind is outside the table.
 inline constexpr int kCodeUnknownFileKind = 110;
@@ -89,8 +93,20 @@ FileDecision decideFile(const FileRecord& record, const String& target, bool por
 // Chronological order of two file date records, field by field; unset records are not ordered
 // by this (callers test isUnset first).
 int compareFileDates(const FileDateTime& a, const FileDateTime& b);
-// "yy-mm-dd HH:ii:ss" of the record, as the log shows dates.
+// "yy-mm-dd HH:ii:ss" of the record, as the log shows dates; "no date" for an unset record.
 String fileDateText(const FileDateTime& date);
+
+// The percentage while record index of count is installed: 28 to 90.
+int32_t fileProgress(int32_t index, int32_t count);
+// Whether the status line hides the record's target behind message 54.
+bool fileNameHidden(const FileRecord& record, uint64_t productFlags);
+// The shortcut request a record makes (kind 0 with a shortcut bit, every kind 5); false when
+// it makes none. target is the resolved UTF-16 path.
+bool fileShortcutRecord(const FileRecord& record, const String& target, ShortcutRecord& shortcut);
+// The font's entry in the ProductFonts text: "display name" "file name" and a blank (8-bit).
+String fontListEntry(const String& displayName, const String& fileName8);
+// Message 77 with "<file>" replaced by the font's file name (UTF-16).
+String fontStatusText(const String& message77, const String& fileName);
 
 // The folders a record may go to (UTF-16, without trailing backslash).
 struct FileFolders {
@@ -117,6 +133,9 @@ struct FileInstallationState {
     bool rebootRequired = false;
     bool fontsChanged = false;
     std::vector<String> writtenInPlace;  // UTF-16 targets not scheduled for the restart
+    // Registered by later steps (UTF-16 targets, in record order).
+    std::vector<String> comServers, typeLibraries, drivers;
+    String fontList;  // 8-bit: the ProductFonts text
 };
 FileInstallationState& fileInstallationState();
 
@@ -129,8 +148,16 @@ FileInstallationState& fileInstallationState();
 bool WriteInstalledFile(const String& target, const String& data, const FileDateTime& date,
                         int32_t attributes, bool existed, bool& scheduled);
 
-// Runs the loop over the whole file table of the running installation: reads every record
-// from the data area, writes, logs and records the files, and checks the data area's end.
+// Positions on the data area of the running installation and checks it (its length and
+// checksum), showing message 62 at 21 % during the check and message 54 at 26 % after it.
+void OpenFileData();
+// Runs the loop over the whole file table of the data area OpenFileData opened: reads every
+// record, writes, logs and records the files and queues their follow-up work.
 void InstallFiles();
+// After the loop: bytes left in the data area end the run (code 80), as does a data area that
+// was never opened (83); then 91 % and message 54.
+void FinishFileData();
+// Tells every window that the font table changed, when the loop added a font.
+void BroadcastFontChange();
 
 }  // namespace tessarin

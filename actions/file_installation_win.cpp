@@ -1,16 +1,22 @@
 #include <windows.h>
 
 #include "actions/file_installation.h"
+#include "actions/shared_files.h"
+#include "actions/shortcuts.h"
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
 #include "core/file_time.h"
+#include "core/font_resource.h"
 #include "core/format.h"
+#include "core/os_info.h"
 #include "core/path.h"
+#include "core/registry.h"
 #include "core/special_folders.h"
 #include "core/system_error.h"
 #include "services/install_log.h"
 #include "services/path_variables.h"
+#include "services/progress.h"
 #include "setup/install_script.h"
 #include "setup/payload.h"
 #include "setup/setup_state.h"
@@ -30,7 +36,8 @@ uint64_t productFlags() {
 
 // Date and attributes go onto the temporary file, so the target has them the moment it
 // appears under its name.
-bool writeTemporary(const String& temp, const String& data, const FileDateTime& date) {
+bool writeTemporary(const String& temp, const String& data, const FileDateTime& date,
+                    bool* mismatch = nullptr) {
     if (writeFile(temp, data.c_str(), data.length()) != 0) return false;
     uint64_t time = 0;
     if (!date.isUnset() && recordToFileTime(date, time) && !setFileTimes(temp, time, time)) {
@@ -41,6 +48,7 @@ bool writeTemporary(const String& temp, const String& data, const FileDateTime& 
         File file;
         if (file.open(temp.w_str(), kFileOpenExisting | kFileNoWrite) != kFileOk ||
             !file.readAll(back) || !(back == data)) {
+            if (mismatch) *mismatch = true;
             SetLastError(ERROR_WRITE_FAULT);
             return false;
         }
@@ -50,15 +58,16 @@ bool writeTemporary(const String& temp, const String& data, const FileDateTime& 
 
 // One attempt: a fresh temporary file beside the target, moved onto it. A temporary file that
 // was written but could not be moved stays in temp for the restart.
+// mismatch: the bytes read back differed from the data (retried at once).
 bool attemptWrite(const String& target, const String& data, const FileDateTime& date, String& temp,
-                  uint32_t& error) {
+                  uint32_t& error, bool& mismatch) {
     if (!temp.empty()) deleteFile(temp);
     temp = temporaryFileName(parentFolder(target), String(), kTempNameKeepFolder);
     if (temp.empty()) {
         error = lastSystemError();
         return false;
     }
-    if (!writeTemporary(temp, data, date)) {
+    if (!writeTemporary(temp, data, date, &mismatch)) {
         error = lastSystemError();
         deleteFile(temp);
         temp = String();
@@ -110,18 +119,14 @@ bool scheduleReplacement(const String& target, const String& data, const FileDat
 
 }  // namespace
 
-FileInstallationState& fileInstallationState() {
-    static FileInstallationState state;
-    return state;
-}
-
 bool WriteInstalledFile(const String& target, const String& data, const FileDateTime& date,
                         int32_t attributes, bool existed, bool& scheduled) {
     scheduled = false;
     String temp;
     uint32_t error = 0;
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        if (attemptWrite(target, data, date, temp, error)) {
+        bool mismatch = false;
+        if (attemptWrite(target, data, date, temp, error, mismatch)) {
             if (attributes != kNoAttributes) {
                 setFileAttributes(target, static_cast<uint32_t>(attributes) & kAttributeMask);
             }
@@ -139,7 +144,7 @@ bool WriteInstalledFile(const String& target, const String& data, const FileDate
                 }
             }
         }
-        if (attempt + 1 < kWriteAttempts) pauseMilliseconds(kRetryPause);
+        if (attempt + 1 < kWriteAttempts && !mismatch) pauseMilliseconds(kRetryPause);
     }
     String text(u"\r\n");
     text.append(Message(kMessageItemFailed));
@@ -216,11 +221,78 @@ bool makeTargetFolder(const String& folder, const String& target) {
     return false;
 }
 
+void showRecordStatus(const FileRecord& record, const String& target) {
+    if (fileNameHidden(record, productFlags())) {
+        showStatusMessage(kMessageInstallingFiles);
+    } else {
+        showStatusText(target);
+    }
+}
+
+// Follow-ups that depend only on the kind: the shared-file count and the registrations of the
+// later steps.
+void queueFollowUps(const FileRecord& record, const String& target, bool portable) {
+    FileInstallationState& state = fileInstallationState();
+    if (record.kind == kFileKindCom) state.comServers.push_back(target);
+    if (record.kind == kFileKindTypeLib) state.typeLibraries.push_back(target);
+    String entry = sharedFileEntry(pathText(target), record.kind,
+                                   (record.options & kFileOptionPermanent) != 0, portable);
+    if (!entry.empty()) sharedFileList().append(entry);
+}
+
+const char16_t* fontsKey() {
+    return isWindows9598() ? u"Software\\Microsoft\\Windows\\CurrentVersion\\Fonts"
+                           : u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+}
+
+// The font's value names its file: by its name when it lies in the Fonts folder, as the system
+// keeps its own, else by its full path. The font table gets it for this session at once.
+void registerFont(const FileRecord& record, const String& target, const String& fontsDir) {
+    String file = fileName(target);
+    showStatusText(fontStatusText(Message(kMessageFontInstalled), file));
+    String displayName;
+    toWide(record.label.c_str(), record.label.length(), displayName);
+    String valueData = parentFolder(target).equalsNoCaseWide(fontsDir.w_str()) ? file : target;
+    RegistryKey key;
+    if (key.open(kHkeyLocalMachine, fontsKey(), 0, kRegAccessWriteValues) == kRegOpenFailed ||
+        !key.writeText(displayName.w_str(), valueData)) {
+        String reason = systemErrorText(lastSystemError());
+        logFormatWide(u"Failed to register font %s: %s\r\n", target.w_str(), reason.w_str());
+    }
+    addFontResource(target);
+    FileInstallationState& state = fileInstallationState();
+    state.fontsChanged = true;
+    if (!(record.options & kFileOptionPermanent)) {
+        state.fontList.append(fontListEntry(record.label, pathText(file)));
+    }
+}
+
+void afterWrite(const FileRecord& record, const String& target, const FileFolders& folders) {
+    switch (record.kind) {
+        case kFileKindFont:
+            registerFont(record, target, folders.fontsDir);
+            break;
+        case kFileKindDriver:
+            fileInstallationState().drivers.push_back(target);
+            break;
+        case kFileKindMsi:
+            // Call point: the package is installed here, once component installation exists.
+            break;
+        case kFileKindApplet:
+            // Call point: the applet is registered here, once component installation exists.
+            break;
+        default:
+            break;
+    }
+}
+
 void installRecord(const FileRecord& record, const FileFolders& folders, ExistingFiles& files) {
     UninstallData& data = uninstallData();
     FileTarget target = resolveFileTarget(record, folders, expandVariables);
-    // Call point: the status line shows the target, or message 54 for hidden names, once the
-    // progress display exists.
+    ShortcutRecord shortcut;
+    if (fileShortcutRecord(record, target.path, shortcut)) shortcutList().append(shortcut);
+    showRecordStatus(record, target.path);
+    queueFollowUps(record, target.path, folders.portable);
     FileDecision decision = decideFile(record, target.path, folders.portable, files);
     if (!decision.message.empty()) logTarget(target.path, decision.message);
     if (!decision.install) {
@@ -245,30 +317,70 @@ void installRecord(const FileRecord& record, const FileFolders& folders, Existin
         logText(target.path);
         logText8("\r\n");
     }
+    if (written) afterWrite(record, target.path, folders);
+    // Call point: a control-panel applet scheduled for the restart is registered all the same,
+    // once component installation exists.
     if (written) fileInstallationState().writtenInPlace.push_back(target.path);
+}
+
+struct OpenedData {
+    DataArea area;
+    bool opened = false;
+    int32_t next = 0;  // records read so far
+};
+
+OpenedData& openedData() {
+    static OpenedData data;
+    return data;
 }
 
 }  // namespace
 
-// Fonts, shortcuts, shared-file counts, COM, type libraries, drivers, packages and applets are
-// queued or handled by their own actions; this loop puts the files on disk and records them.
-void InstallFiles() {
+void OpenFileData() {
     Payload& payload = setupPayload();
     InstallScript& script = installScript();
-    DataArea area;
-    OpenDataArea(payload, area, script.ExternalData != 0,
+    OpenedData& data = openedData();
+    showStatusMessage(kMessageCheckingData);
+    setProgress(21);
+    OpenDataArea(payload, data.area, script.ExternalData != 0,
                  (script.ProductFlags & kFlagsCompressedBlocks) != 0);
+    data.opened = true;
+    data.next = 0;
+    showStatusMessage(kMessageInstallingFiles);
+    setProgress(26);
+}
+
+void InstallFiles() {
+    OpenedData& data = openedData();
+    if (!data.opened) raiseCorruption(kCodeRecordReader);
     FileFolders folders = installFolders();
     DiskFiles files;
-    int32_t count = payload.header.FileCount;
-    for (int32_t i = 0; i < count; ++i) {
-        // Call point: progress i * 62 / count + 28 once the progress display exists.
+    int32_t count = setupPayload().header.FileCount;
+    for (int32_t i = data.next; i < count; ++i) {
+        noteProgressTick();
+        setProgress(fileProgress(i, count));
         FileRecord record;
-        PayloadResult result = area.nextFileRecord(i, record, setupState().SilentMode);
+        PayloadResult result = data.area.nextFileRecord(i, record, setupState().SilentMode);
         if (!result.ok()) raiseCorruption(result.code);
+        data.next = i + 1;
         if (!isKnownFileKind(record.kind)) raiseCorruption(kCodeUnknownFileKind);
         installRecord(record, folders, files);
     }
+}
+
+void FinishFileData() {
+    OpenedData& data = openedData();
+    if (!data.opened || data.next != setupPayload().header.FileCount) {
+        raiseCorruption(kCodeRecordReader);
+    }
+    if (data.area.hasLeftover()) raiseCorruption(kCodeDataLeftOver);
+    data.opened = false;
+    setProgress(91);
+    showStatusMessage(kMessageInstallingFiles);
+}
+
+void BroadcastFontChange() {
+    if (fileInstallationState().fontsChanged) broadcastFontChange();
 }
 
 }  // namespace tessarin

@@ -40,7 +40,7 @@ String sharedFileCountPath(const String& entry) {
 }
 
 bool sharedFilesCounted(uint64_t productFlags, bool portable) {
-    return (productFlags & kFlagsUninstallSupport) && !portable;
+    return (productFlags & kFlagsUninstallEntry) && !portable;
 }
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "core/containers.h"
 #include "core/string.h"
+#include "setup/script_format.h"
 
 namespace tessarin {
 
@@ -26,9 +27,6 @@ inline constexpr int32_t kKindSharedFolderFile = 1;
 inline constexpr int32_t kKindSystemFile = 6;
 inline constexpr int32_t kKindSystemComServer = 7;
 inline constexpr int32_t kKindSystemTypeLibrary = 8;
-
-// ProductFlags low word: the product has an uninstaller.
-inline constexpr uint64_t kFlagsUninstallSupport = 0x4;
 
 inline constexpr const char16_t* kSharedDllsKey =
     u"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";

@@ -4,6 +4,7 @@
 #include "core/path.h"
 #include "core/shell_link.h"
 #include "services/install_log.h"
+#include "services/progress.h"
 #include "uninstall/uninstall_data.h"
 
 namespace tessarin {
@@ -177,6 +178,10 @@ class LinkMaker {
 
   private:
     void desktop(bool subfolder) {
+        if (!settings_.desktopShortcuts.empty()) {
+            desktopFolderLink(subfolder);
+            return;
+        }
         const PreparedShortcut& p = *prepared_;
         status(p.name);
         String path;
@@ -188,6 +193,47 @@ class LinkMaker {
         if (settings_.productFlags & kFlagsLogEveryItem)
             logFormatWide(u"Desktop Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
         record(path, subfolder);
+    }
+
+    void desktopFolderLink(bool subfolder) {
+        const PreparedShortcut& p = *prepared_;
+        prepareDesktopFolder();
+        String link = joinPath(settings_.desktopShortcuts, p.name);
+        status(link);
+        String path;
+        if (!system_.createLink(link, p.target, p.arguments, p.workingFolder, p.icon, p.options,
+                                path)) {
+            failed(link);
+            return;
+        }
+        if (settings_.productFlags & kFlagsLogEveryItem)
+            logFormatWide(u"Desktop Folder Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
+        record(path, subfolder);
+    }
+
+    // Once, before the first link goes into it: the folder, recorded with its "Desktop.ini",
+    // and its icon when the script carries one.
+    void prepareDesktopFolder() {
+        if (desktopFolderReady_) return;
+        desktopFolderReady_ = true;
+        const String& folder = settings_.desktopShortcuts;
+        if (!system_.createFolder(folder)) {
+            String reason = system_.lastErrorText();
+            appendErrorFormat("Failed to create directory %s: %s\r\n\r\n", narrowOf(folder).c_str(),
+                              reason.c_str());
+        }
+        UninstallData& data = uninstallData();
+        data.recordDeletionWide(joinPath(folder, String(u"Desktop.ini")), DeletionKind::File);
+        data.recordDeletionWide(folder, DeletionKind::Folder);
+        if (!settings_.desktopFolderIcon) return;
+        String icon = joinPath(settings_.uninstallDir, String(kDesktopFolderIconName));
+        if (!system_.writeDesktopFolderIcon(icon)) {
+            appendErrorFormat("Failed to create Desktop shortcut folder icon \"%s\"\r\n",
+                              narrowOf(icon).c_str());
+            return;
+        }
+        system_.setFolderIcon(folder, icon);
+        data.recordDeletionWide(icon, DeletionKind::File);
     }
 
     void startMenu(bool subfolder) {
@@ -265,6 +311,7 @@ class LinkMaker {
     ShortcutSystem& system_;
     const ShortcutRecord* record_ = nullptr;
     const PreparedShortcut* prepared_ = nullptr;
+    bool desktopFolderReady_ = false;
 };
 
 }  // namespace
@@ -275,6 +322,56 @@ void createShortcutLinks(const Vector<ShortcutRecord>& list, const ShortcutSetti
     if (settings.productFlags & kFlagsLogEveryItem) logText8("\r\n");
     LinkMaker maker(settings, system);
     for (const ShortcutRecord& record : list) maker.make(record);
+}
+
+String rootShortcutPath(const String& installDir, const String& name) {
+    String link;
+    link.appendWideChar(installDir.empty() ? u'C' : installDir.getWide(0));
+    link.appendWide(u":\\");
+    link.append(name);
+    link.appendWide(u".lnk");
+    return link;
+}
+
+namespace {
+
+// Splits after a leading quoted token; false when the text does not begin with a quote.
+bool splitQuoted(const String& text, String& program, String& arguments) {
+    if (text.empty() || text.getWide(0) != u'"') return false;
+    int32_t end = 1;
+    while (end < text.wideLength() && text.getWide(end) != u'"') ++end;
+    text.substringWide(program, 1, end - 1);
+    String rest;
+    text.substringWide(rest, end < text.wideLength() ? end + 1 : end, kWholeLength);
+    arguments = trimmed(rest);
+    return true;
+}
+
+}  // namespace
+
+void splitFirstToken(const String& command, String& program, String& arguments) {
+    String text = trimmed(command);
+    if (splitQuoted(text, program, arguments)) return;
+    int32_t end = 0;
+    while (end < text.wideLength() && text.getWide(end) != u' ') ++end;
+    text.substringWide(program, 0, end);
+    String rest;
+    text.substringWide(rest, end, kWholeLength);
+    arguments = trimmed(rest);
+}
+
+void splitPinCommand(const String& command, String& program, String& arguments) {
+    if (splitQuoted(command, program, arguments)) return;
+    program = command;
+    arguments = String();
+}
+
+String pinnedLinkPath(const String& appData, const String& pinName) {
+    String path = joinPath(appData, String(u"Microsoft\\Internet Explorer\\Quick Launch\\User "
+                                           u"Pinned\\TaskBar"));
+    path = joinPath(path, pinName);
+    path.appendWide(u".lnk");
+    return path;
 }
 
 Vector<ShortcutRecord>& shortcutList() {

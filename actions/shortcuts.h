@@ -38,10 +38,8 @@ struct TypeName<ShortcutRecord> {
 
 // ProductFlags bits that ask for shortcuts to the uninstaller and the log.
 inline constexpr uint64_t kFlagsUninstallerStartMenu = 0x2;
-inline constexpr uint64_t kFlagsLogEveryItem = 0x00100000;
 inline constexpr uint64_t kFlagsUninstallerDesktop = 0x2ull << 32;
 inline constexpr uint64_t kFlagsUninstallerInFolder = 0x40ull << 32;
-inline constexpr uint64_t kFlagsHideFileNames = 0x00020000ull << 32;
 inline constexpr uint64_t kFlagsLogStartMenu = 0x08000000ull << 32;
 // ProductFlags2: no shortcuts of the list on a portable installation.
 inline constexpr uint32_t kFlags2NoPortableShortcuts = 0x800;
@@ -54,6 +52,7 @@ inline constexpr int32_t kMessageShortcutsDone = 78;
 inline constexpr int32_t kMessageLogShortcut = 86;
 
 inline constexpr const char16_t* kUninstallIconName = u"uninstall.ico";
+inline constexpr const char16_t* kDesktopFolderIconName = u"Desktop Icon.ico";
 
 // The script's requests: expand-target set, quiet clear.
 void appendScriptShortcuts(const InstallScript& script, Vector<ShortcutRecord>& list);
@@ -77,6 +76,17 @@ bool shortcutListRuns(bool portable, uint32_t productFlags2);
 // Whether the taskbar pin is attempted: Windows 7 to 8.1 (6.1 up to 6.3), not portable.
 bool taskbarPinAllowed(uint32_t major, uint32_t minor, bool portable);
 
+// The link in the root of the installation's drive: "<drive>:\\<name>.lnk" (UTF-16).
+String rootShortcutPath(const String& installDir, const String& name);
+// The root shortcut's command: its first token (double-quoted, or up to the first blank)
+// without quotes, and the rest, trimmed, as the arguments.
+void splitFirstToken(const String& command, String& program, String& arguments);
+// The pin command: a leading double-quoted token is the program and the rest, trimmed, the
+// arguments; otherwise the whole text is the program.
+void splitPinCommand(const String& command, String& program, String& arguments);
+// The copy the shell keeps of a pinned link, below the roaming application-data folder.
+String pinnedLinkPath(const String& appData, const String& pinName);
+
 // What the link step asks of the system.
 class ShortcutSystem {
   public:
@@ -95,6 +105,13 @@ class ShortcutSystem {
                                         const String& icon, uint32_t options,
                                         String& finalPath) = 0;
     virtual String startupFolder(bool allUsers) = 0;
+    // The folder of desktop shortcuts, made with its parents; true when it exists afterwards.
+    virtual bool createFolder(const String& path) = 0;
+    // Writes the script's desktop folder icon to path.
+    virtual bool writeDesktopFolderIcon(const String& path) = 0;
+    // Gives folder the icon: its "Desktop.ini" names it, the folder gets the system attribute
+    // and "Desktop.ini" the hidden and system attributes.
+    virtual void setFolderIcon(const String& folder, const String& icon) = 0;
     // The system's text of the last error, 8-bit.
     virtual String lastErrorText() = 0;
     virtual void showStatus(const String& text) = 0;
@@ -109,6 +126,10 @@ struct ShortcutSettings {
     uint64_t productFlags = 0;
     String defaultNameText;  // UTF-16: message 38, "%s" standing for the target's file name
     String failureText;      // 8-bit: message 31
+    // DesktopShortcuts (UTF-16): desktop links go into this folder instead of onto the desktop
+    // when it is set (the script names a DesktopFolder).
+    String desktopShortcuts;
+    bool desktopFolderIcon = false;  // the script carries DesktopFolderIcon
 };
 
 // A record made ready for the shell: texts in UTF-16.
@@ -134,5 +155,12 @@ String installUninstallerIcon();
 
 // The install action: the links of the process-wide list.
 void CreateShortcuts();
+// The link in the root of a portable drive to the script's root-shortcut command (the caller
+// checks that the installation is portable and the command is set). A crash inside is caught
+// and listed.
+void CreateRootShortcut();
+// Pins the script's pin command to the taskbar on the systems that allow it (Windows 7 to
+// 8.1, not portable); the shell's pinned copy is recorded for removal.
+void PinToTaskbar();
 
 }  // namespace tessarin

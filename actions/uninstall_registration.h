@@ -12,6 +12,7 @@
 #include "core/string.h"
 #include "services/path_variables.h"
 #include "setup/install_script.h"
+#include "setup/script_format.h"
 #include "uninstall/reporter.h"
 
 namespace tessarin {
@@ -19,8 +20,6 @@ namespace tessarin {
 inline constexpr const char16_t* kUninstallKeyParent =
     u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr const char16_t* kProductIconName = u"product.ico";
-// ProductFlags low word: the product has an uninstall entry.
-inline constexpr uint64_t kFlagsUninstallEntry = 0x4;
 // ProductFlags low word: the background has a picture.
 inline constexpr uint64_t kFlagsBackgroundPicture = 0x8000;
 // ProductFlags2: the uninstaller is the executable without its payload section.
@@ -86,5 +85,11 @@ bool InstallUninstaller(const InstallScript& script, const RegistrationFacts& fa
 // Writes the uninstall key; whether it holds the expected "UninstallString" afterwards.
 bool RegisterUninstallEntry(const InstallScript& script, const RegistrationFacts& facts,
                             Reporter& reporter);
+
+// The install actions of the running installation: the uninstaller's icon file and the links
+// to the uninstaller and the log (added to the shortcut list), and the uninstaller with its
+// entry.
+void AddUninstallerShortcuts();
+void RegisterUninstaller();
 
 }  // namespace tessarin

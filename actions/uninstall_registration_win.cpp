@@ -1,16 +1,25 @@
 #include <windows.h>
 
+#include "actions/file_installation.h"
+#include "actions/shared_files.h"
+#include "actions/shortcuts.h"
 #include "actions/uninstall_registration.h"
 #include "core/convert.h"
 #include "core/crash_guard.h"
+#include "core/date_time.h"
 #include "core/file.h"
 #include "core/file_system.h"
 #include "core/format.h"
 #include "core/icon_replacement.h"
 #include "core/path.h"
+#include "core/process.h"
 #include "core/registry.h"
 #include "core/system_error.h"
+#include "services/install_log.h"
+#include "services/log_reports.h"
 #include "setup/payload.h"
+#include "setup/pre_install.h"
+#include "setup/setup_state.h"
 #include "uninstall/uninstall_data.h"
 
 namespace tessarin {
@@ -228,6 +237,35 @@ bool RegisterUninstallEntry(const InstallScript& script, const RegistrationFacts
         String("Unable to save the uninstall information to the registry.  Uninstall "
                "will not work properly.\r\n\r\n"));
     return false;
+}
+
+void AddUninstallerShortcuts() {
+    const InstallScript& script = installScript();
+    UninstallerShortcuts request;
+    request.productFlags = script.ProductFlags;
+    request.uninstaller = uninstallerPath(script);
+    request.keyName = script.UninstallKeyName;
+    request.name = Message(kMessageUninstallShortcut);
+    request.icon = installUninstallerIcon();
+    request.uninstallDir = script.UninstallDir;
+    request.logFile = installLogPath(script.UninstallDir);
+    request.logName = Message(kMessageLogShortcut);
+    appendUninstallerShortcuts(request, shortcutList());
+}
+
+void RegisterUninstaller() {
+    const InstallScript& script = installScript();
+    RegistrationFacts facts;
+    facts.installerPath = currentModulePath();
+    facts.uninstallerImage = &setupPayload().uninstallerImage;
+    facts.fontList = fileInstallationState().fontList;
+    facts.sharedFiles = sharedFilesText();
+    facts.spaceEstimate = preInstallState().spaceEstimate;
+    facts.displayTitle = script.DisplayTitle;
+    facts.today = DateTime::now().format("yymmdd");
+    InstallLogReporter reporter;
+    if (InstallUninstaller(script, facts, reporter)) fileInstallationState().rebootRequired = true;
+    RegisterUninstallEntry(script, facts, reporter);
 }
 
 }  // namespace tessarin

@@ -1,6 +1,11 @@
 """Demonstration: packs the example product (examples/demo) into an installer with
-tessarin-build, describes it, and runs it under Wine as a user would; then shows what the
-installer says about a damaged copy and what the bare stub says."""
+tessarin-build, describes it, installs it silently under Wine and shows what a user and an
+administrator would look at (the installed tree, the uninstall entry, the shortcuts, the head of
+Install.log, the exit code); then shows what the installer says about a damaged copy and what
+the bare stub says.
+
+The demonstration fails when the installer crashes or hangs; a piece of the installation that
+is missing is reported as missing."""
 import json
 import os
 import pathlib
@@ -12,6 +17,10 @@ import winehelper as wh  # noqa: E402
 import xscreen  # noqa: E402
 
 OUT = wh.BUILD / "demo"
+UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo Notes"
+INSTALL_FOLDER = ("Tessarin Examples", "Demo Notes")  # below the program-files folder
+# No menu entries on the Linux side for the links the demo makes.
+wh.ENV["WINEDLLOVERRIDES"] = "winemenubuilder.exe=d"
 
 
 def run(title, exe, name, arguments="", expect_window=False):
@@ -93,6 +102,116 @@ def screenshot_background_window(installer):
     process.wait()
 
 
+def keep_desktop_in_prefix():
+    """Wine links the prefix user's desktop to the Linux home folder; the demo's desktop
+    shortcut belongs in the prefix, so the desktop becomes a folder of its own there."""
+    for desktop in (wh.PREFIX / "drive_c" / "users").glob("*/Desktop"):
+        if desktop.is_symlink():
+            desktop.unlink()
+            desktop.mkdir()
+
+
+def section(title):
+    print("=" * 72)
+    print(title)
+
+
+def crashed(code):
+    """Exit codes of a process that ended through an exception (0xC0000005 and its kin)."""
+    return code is not None and (code < 0 or code >= 0xC0000000)
+
+
+def in_prefix(path):
+    """The Windows name of a path on the prefix's C: drive."""
+    return "C:\\" + str(path.relative_to(wh.drive_c())).replace("/", "\\")
+
+
+def show_tree(folder):
+    if not folder.is_dir():
+        print("  %s: not there" % in_prefix(folder))
+        return
+    print("  %s:" % in_prefix(folder))
+    for path in sorted(folder.rglob("*")):
+        relative = str(path.relative_to(folder)).replace("/", "\\")
+        if path.is_dir():
+            print("    %10s  %s\\" % ("", relative))
+        else:
+            print("    %10d  %s" % (path.stat().st_size, relative))
+
+
+def show_uninstall_entry():
+    """The 64-bit reg.exe names the view the key is in: a 32-bit installer's key appears under
+    WOW6432Node, a 64-bit one's directly under Software."""
+    for label, key in (("64-bit view", "HKLM\\" + UNINSTALL_KEY),
+                       ("32-bit view (WOW6432Node)",
+                        "HKLM\\" + UNINSTALL_KEY.replace("Software\\", "Software\\WOW6432Node\\", 1))):
+        result = wh.run_system64("reg.exe", "query", key)
+        print("  reg query %s  [%s]" % (key, label))
+        if result.returncode != 0:
+            print("    (no such key)")
+            continue
+        for line in result.stdout.splitlines():
+            if line.strip() and not line.startswith("HKEY_"):
+                print("    " + line.strip())
+
+
+def show_shortcuts(since):
+    links = []
+    for root in (wh.drive_c("users"), wh.drive_c("ProgramData")):
+        # Not into the folders that Wine links to the Linux home.
+        for folder, _, files in os.walk(root, followlinks=False):
+            links += [pathlib.Path(folder, f) for f in files if f.lower().endswith(".lnk")]
+    links = sorted(p for p in links if p.stat().st_mtime >= since)
+    if not links:
+        print("  (no shortcut was made)")
+    for link in links:
+        print("  " + in_prefix(link))
+
+
+def show_log_head(log, lines=20):
+    if not log.is_file():
+        print("  %s: not there" % in_prefix(log))
+        return
+    text = log.read_bytes().decode("utf-8-sig", errors="replace").splitlines()
+    print("  %s (%d lines; the first %d):" % (in_prefix(log), len(text), min(lines, len(text))))
+    for line in text[:lines]:
+        print("    | " + line)
+
+
+EXIT_MEANINGS = {1: "the installer's code at every end of an installation",
+                 0: "installed", 3010: "installed, restart needed", 1641: "restart started",
+                 1602: "cancelled", 1603: "failed"}
+
+
+def install_silently(installer):
+    """Installs the demo with /silent; returns False when the installer crashed or hung."""
+    keep_desktop_in_prefix()
+    _, windows = wh.stage_program(installer, "demo", "demo-notes-setup.exe")
+    command = '"%s" /silent' % windows
+    section("Installing the demo silently\n  command line: %s" % command)
+    since = time.time() - 1
+    process = wh.Process(command, timeout_ms=120000)
+    code = process.wait(timeout=180)
+    if code is None:
+        print("  the installer did not end within two minutes: stopped")
+        return False
+    print("  exit code: %d (%s)" % (code, EXIT_MEANINGS.get(code, "unexpected")))
+    if crashed(code):
+        print("  the installer crashed")
+        return False
+    program_files = "Program Files" if wh.IS_64BIT else "Program Files (x86)"
+    install_dir = wh.drive_c(program_files, *INSTALL_FOLDER)
+    section("The installed tree (size in bytes, path)")
+    show_tree(install_dir)
+    section("The uninstall entry as the registry holds it")
+    show_uninstall_entry()
+    section("Shortcuts made by the installation")
+    show_shortcuts(since)
+    section("The head of Install.log")
+    show_log_head(install_dir / "Uninstall" / "Install.log")
+    return True
+
+
 def damaged_copy(installer, info):
     data = bytearray(installer.read_bytes())
     data[info["section"]["rawOffset"]] ^= 1  # the header's magic number
@@ -103,14 +222,14 @@ def damaged_copy(installer, info):
 
 def main():
     installer, info = pack()
-    run("The demo installer: it reads its payload and install script, then ends (the wizard "
-        "and the install actions come in later versions)", installer, "demo-notes-setup.exe")
+    installed = install_silently(installer)
     screenshot_background_window(installer)
-    run("The demo installer in silent mode", installer, "demo-notes-setup.exe", "/silent")
     run("A damaged copy of the demo installer", damaged_copy(installer, info),
         "damaged-setup.exe", expect_window=True)
     run("The bare stub, without a payload", wh.STUB, wh.STUB.name, expect_window=True)
     run("A usage error", wh.STUB, wh.STUB.name, "/u", expect_window=True)
+    if not installed:
+        sys.exit("The demo installation did not end properly (see above)")
 
 
 if __name__ == "__main__":

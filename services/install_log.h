@@ -28,6 +28,8 @@ inline constexpr const char* kLogInstallerVersion = "37.0.2";
 inline constexpr const char16_t* kInstallLogName = u"Install.log";
 // ProductFlags low word: keep a log of every installation, not only of failed ones.
 inline constexpr uint64_t kFlagsKeepLog = 0x40;
+// ProductFlags low word: log every installed file and shortcut.
+inline constexpr uint64_t kFlagsLogEveryItem = 0x00100000;
 // Message numbers: the success line of the log.
 inline constexpr int32_t kMessageLogSuccess = 43;
 
@@ -136,5 +138,8 @@ String logBodyPath();
 // At the end of the installation: writes Install.log into the uninstall folder of the install
 // state when it is wanted, then discards the body. True when Install.log was written.
 bool finishInstallLog(bool reinstall);
+// After the log was finished: appends UTF-16 text (as UTF-8) to Install.log in the uninstall
+// folder, for failures of the launches at the very end. False when the file cannot be written.
+bool appendToInstallLogFile(const String& text);
 
 }  // namespace tessarin

@@ -92,4 +92,14 @@ bool finishInstallLog(bool reinstall) {
     return written;
 }
 
+bool appendToInstallLogFile(const String& text) {
+    const InstallScript& script = installScript();
+    if (script.UninstallDir.empty()) return false;
+    InstallLogFile file;
+    if (!file.open(installLogPath(script.UninstallDir))) return false;
+    bool written = file.append(utf8FromWide(text));
+    file.close();
+    return written;
+}
+
 }  // namespace tessarin

@@ -13,6 +13,9 @@
 
 namespace tessarin {
 
+// ProductFlags high word: the status line never shows file names.
+inline constexpr uint64_t kFlagsHideFileNames = uint64_t{0x00020000} << 32;
+
 // What draws the progress: the progress window.
 class ProgressDisplay {
   public:

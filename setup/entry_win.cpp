@@ -1,6 +1,7 @@
 // The Windows entry of the installer and uninstaller.
 #include <windows.h>
 
+#include "actions/install_sequence.h"
 #include "core/convert.h"
 #include "core/dialog.h"
 #include "core/fatal.h"
@@ -14,6 +15,7 @@
 #include "setup/command_line.h"
 #include "setup/exit.h"
 #include "setup/payload.h"
+#include "setup/pre_install.h"
 #include "setup/script_environment.h"
 #include "setup/setup_state.h"
 
@@ -82,9 +84,10 @@ void readCommandLine() {
     Payload& payload = setupPayload();
     if (!OpenPayload(payload)) fatalError(kNoInstallationData);
     LoadInstallScript(payload);
-    // The pre-install checks, the wizard and the install actions (which open the data area)
-    // follow here; the install branch always ends with code 1.
-    ExitSetup(1);
+    RunPreInstallChecks();
+    DecideTargetFolder();
+    PrepareSystem();
+    RunInstallSequence();
 }
 
 }  // namespace

@@ -136,6 +136,17 @@ PayloadResult DataArea::open(const uint8_t* bytes, size_t size, const PayloadHea
     return PayloadResult{};
 }
 
+bool DataArea::hasLeftover() const {
+    if (static_cast<size_t>(stream_.length()) > streamPos_) return true;
+    ByteCursor rest = blocks_;
+    const uint8_t* bytes = nullptr;
+    size_t count = rest.remaining();
+    if (count == 0 || !rest.readBytes(count, bytes)) return false;
+    for (size_t i = 0; i < count; ++i)
+        if (bytes[i] != 0) return true;
+    return false;
+}
+
 // Decodes the next block and appends it to the record stream.
 int DataArea::fillStream() {
     int32_t length;

@@ -87,6 +87,9 @@ class DataArea {
     PayloadResult open(const uint8_t* bytes, size_t size, const PayloadHeader& header,
                        bool compressed);
     PayloadResult nextFileRecord(int32_t index, FileRecord& record, bool silentMode = false);
+    // Whether anything follows the records read so far: decoded bytes not yet taken, or
+    // stored bytes other than the zero padding that may close an area kept outside the image.
+    bool hasLeftover() const;
 
   private:
     int fillStream();

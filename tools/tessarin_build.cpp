@@ -111,6 +111,8 @@ fs::path defaultStub(const char* argv0) {
 int buildFromManifest(const std::string& manifestPath, std::string stub, const std::string& output,
                       const char* argv0) {
     tessarin::build::Manifest m = tessarin::build::readManifest(manifestPath);
+    for (const std::string& warning : m.warnings)
+        std::fprintf(stderr, "tessarin-build: warning: %s\n", warning.c_str());
     if (stub.empty()) stub = (m.stub.empty() ? defaultStub(argv0) : m.stub).string();
     try {
         m.payload.script = tessarin::build::writeInstallScript(m.script);

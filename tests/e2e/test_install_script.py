@@ -135,5 +135,19 @@ class InstallScripts(unittest.TestCase):
                 self.assertFalse(out.exists())
 
 
+    def test_open_install_folder_without_uninstall_subfolder_is_warned_about_and_built(self):
+        for subfolder, warned in (("", True), ("uninstall", False)):
+            with self.subTest(subfolder=subfolder):
+                out = self.work / "warned.exe"
+                out.unlink(missing_ok=True)
+                manifest = ('[product]\nname = "X"\n[options]\ninstall-folder-full-access = true\n'
+                            '[uninstall]\nsubfolder = "%s"\n' % subfolder)
+                result = wh.build_from_manifest(self.work, manifest, out)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertTrue(out.exists())
+                warning = ("tessarin-build: warning: %s: options.install-folder-full-access "
+                           "without uninstall.subfolder" % (self.work / "setup.toml"))
+                self.assertEqual(warning in result.stderr, warned, result.stderr)
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)

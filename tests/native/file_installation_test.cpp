@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/convert.h"
+#include "services/progress.h"
 
 namespace tessarin {
 namespace {
@@ -131,8 +132,7 @@ TEST(FileDecision, WhichFileWins) {
         {"no version resource, unreadable date", 7, 0, kOld, "2.0", kNoDate, kNew, "", true, false,
          " is out of date and will be replaced.\r\n"},
         {"our date unset never wins", 9, 0, kUnset, "", kPresent, kOld, "", false, true,
-         " was not installed because its date (-2147483648-00-00 -1:-1:-1) is not newer than "
-         "2020-01-01 "
+         " was not installed because its date (no date) is not newer than 2020-01-01 "
          "12:00:00.\r\n"},
         {"versioned, missing target", 9, 0, kOld, "1.0", kMissing, kNew, "9.0", true, false, ""},
     };
@@ -246,6 +246,88 @@ TEST(FileTarget, WhereARecordGoes) {
         EXPECT_EQ(wide(t.path), std::u16string(c.expected));
         EXPECT_EQ(t.createFolder, c.createFolder);
     }
+}
+
+TEST(FileLoop, ProgressSpansTheFilePhase) {
+    EXPECT_EQ(fileProgress(0, 1), 28);
+    EXPECT_EQ(fileProgress(0, 3), 28);
+    EXPECT_EQ(fileProgress(1, 3), 48);  // 62 / 3 = 20, integer arithmetic
+    EXPECT_EQ(fileProgress(2, 3), 69);
+    EXPECT_EQ(fileProgress(99, 100), 89);
+    // No overflow on a large table.
+    EXPECT_EQ(fileProgress(0x7FFFFFFE, 0x7FFFFFFF), 89);
+}
+
+TEST(FileLoop, HiddenNamesShowTheGeneralMessage) {
+    FileRecord r;
+    r.name.assign("app.exe");
+    EXPECT_FALSE(fileNameHidden(r, 0));
+    EXPECT_TRUE(fileNameHidden(r, kFlagsHideFileNames));
+    EXPECT_FALSE(fileNameHidden(r, 0x00020000));  // the low word's bit is something else
+    r.name.assign("b/0@+");
+    EXPECT_TRUE(fileNameHidden(r, 0));
+    r.name.assign("b/0@+x");
+    EXPECT_FALSE(fileNameHidden(r, 0));
+}
+
+struct ShortcutCase {
+    const char* what;
+    int32_t kind;
+    int32_t options;
+    bool made, desktop, startMenu, startup, permanent;
+};
+
+TEST(FileLoop, ShortcutRecordOfAFile) {
+    const ShortcutCase cases[] = {
+        {"program without bits", 0, 0, false, false, false, false, false},
+        {"program, desktop", 0, 0x1, true, true, false, false, false},
+        {"program, start menu, permanent", 0, 0x22, true, false, true, false, true},
+        {"startup kind always", 5, 0, true, false, false, true, false},
+        {"startup kind with both bits", 5, 0x3, true, true, true, true, false},
+        {"shared kind ignores the bits", 1, 0x3, false, false, false, false, false},
+        {"versioned kind ignores the bits", 9, 0x1, false, false, false, false, false},
+    };
+    for (const ShortcutCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        FileRecord r;
+        r.kind = c.kind;
+        r.options = c.options;
+        r.label.assign("Caf\xC3\xA9");  // UTF-8
+        r.shortcutIcon.assign("app.ico");
+        r.arguments.assign("-x");
+        r.auxiliary.assign("C:\\Work");
+        ShortcutRecord s;
+        s.name.assign("stale");
+        ASSERT_EQ(fileShortcutRecord(r, String(u"C:\\App\\app.exe"), s), c.made);
+        if (!c.made) continue;
+        EXPECT_EQ(s.desktop, c.desktop);
+        EXPECT_EQ(s.startMenu, c.startMenu);
+        EXPECT_EQ(s.startup, c.startup);
+        EXPECT_EQ(s.permanent, c.permanent);
+        EXPECT_FALSE(s.expandTarget);
+        EXPECT_FALSE(s.quiet);
+        EXPECT_STREQ(s.target.c_str(), "C:\\App\\app.exe");
+        EXPECT_EQ(wide(s.name), std::u16string(u"Caf\u00E9"));
+        EXPECT_STREQ(s.icon.c_str(), "app.ico");
+        EXPECT_STREQ(s.arguments.c_str(), "-x");
+        EXPECT_STREQ(s.workingFolder.c_str(), "C:\\Work");
+    }
+}
+
+TEST(FileLoop, FontTexts) {
+    String list = fontListEntry(String("Demo Sans"), String("demo.ttf"));
+    list.append(fontListEntry(String("Demo Mono"), String("mono.ttf")));
+    EXPECT_STREQ(list.c_str(), "\"Demo Sans\" \"demo.ttf\" \"Demo Mono\" \"mono.ttf\" ");
+    EXPECT_EQ(wide(fontStatusText(String(u"Registering <file>..."), String(u"demo.ttf"))),
+              std::u16string(u"Registering demo.ttf..."));
+}
+
+TEST(FileLoop, DateTextOfSetAndUnsetDates) {
+    EXPECT_STREQ(fileDateText(at(2024, 6, 1, 9)).c_str(), "2024-06-01 09:00:00");
+    EXPECT_STREQ(fileDateText(FileDateTime()).c_str(), "no date");
+    FileDateTime negativeTime = at(2024, 6, 1);
+    negativeTime.hour = -1;
+    EXPECT_STREQ(fileDateText(negativeTime).c_str(), "no date");
 }
 
 }  // namespace

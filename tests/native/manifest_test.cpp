@@ -445,6 +445,101 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
 
 // A message whose default is a printf format is filled with the default's arguments: an
 // override must keep its conversions in count, order and type.
+// The options the installation reads at its end, by name, each on its own bit of its own word.
+TEST(Manifest, FinishingOptionsSetTheirBits) {
+    const uint64_t high = uint64_t(1) << 32;
+    struct Case {
+        const char* name;
+        uint64_t flags;   // ProductFlags
+        uint32_t flags2;  // ProductFlags2
+    } cases[] = {
+        {"conventional-exit-codes", 0, 0x04000000},
+        {"readme-files", 0x4000 * high, 0},
+        {"license-files", 0x8000 * high, 0},
+        {"reboot-marker", 0x200000 * high, 0},
+        {"background-picture-file", 0x8000, 0},
+        {"uninstaller-start-menu-shortcut", 0x2, 0},
+        {"uninstaller-desktop-shortcut", 0x2 * high, 0},
+        {"uninstaller-folder-shortcut", 0x40 * high, 0},
+        {"log-start-menu-shortcut", 0x08000000 * high, 0},
+        {"offer-log", 0x02000000 * high, 0},
+        {"launch-directly", 0, 0x100000},
+        {"keep-install-log", 0x400000 * high, 0},
+    };
+    ProductFolder product;
+    const build::Manifest plain =
+        build::readManifest(product.manifest("[product]\nname = \"X\"\n"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        build::Manifest m = build::readManifest(product.manifest(
+            std::string("[product]\nname = \"X\"\n[options]\n") + c.name + " = true\n"));
+        EXPECT_EQ(m.script.ProductFlags ^ plain.script.ProductFlags, c.flags);
+        EXPECT_EQ(m.payload.productFlags2 ^ plain.payload.productFlags2, c.flags2);
+        // Off by default.
+        EXPECT_EQ(plain.script.ProductFlags & c.flags, 0u);
+        EXPECT_EQ(plain.payload.productFlags2 & c.flags2, 0u);
+    }
+}
+
+// Naming a PATH folder, even the install folder itself (""), turns the PATH change on.
+TEST(Manifest, AddToPathTurnsThePathChangeOn) {
+    struct Case {
+        const char* product;
+        bool on;
+        const char* subfolder;
+    } cases[] = {
+        {"", false, ""},
+        {"add-to-path = \"bin\"\n", true, "bin"},
+        {"add-to-path = \"\"\n", true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.product);
+        ProductFolder product;
+        build::Manifest m = build::readManifest(
+            product.manifest(std::string("[product]\nname = \"X\"\n") + c.product));
+        EXPECT_EQ((m.script.ProductFlags & 0x1000) != 0, c.on);
+        EXPECT_EQ(utf8(m.script.AddToPathSubfolder), c.subfolder);
+    }
+}
+
+// Opening the install folder to everyone leaves an uninstaller kept beside the product open too;
+// the tool says so and builds anyway.
+TEST(Manifest, FullAccessWithoutUninstallSubfolderIsWarnedAbout) {
+    struct Case {
+        const char* label;
+        const char* text;
+        bool warned;
+    } cases[] = {
+        {"in the install folder", "[options]\ninstall-folder-full-access = true\n", true},
+        {"empty subfolder",
+         "[options]\ninstall-folder-full-access = true\n[uninstall]\nsubfolder = \"\"\n", true},
+        {"own subfolder",
+         "[options]\ninstall-folder-full-access = true\n[uninstall]\nsubfolder = \"uninstall\"\n",
+         false},
+        {"folder not opened", "[uninstall]\nsubfolder = \"\"\n", false},
+        {"no uninstaller",
+         "[options]\ninstall-folder-full-access = true\nuninstall-entry = false\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ProductFolder product;
+        fs::path file = product.manifest(std::string("[product]\nname = \"X\"\n") + c.text);
+        build::Manifest m = build::readManifest(file);
+        if (!c.warned) {
+            EXPECT_TRUE(m.warnings.empty());
+            continue;
+        }
+        ASSERT_EQ(m.warnings.size(), 1u);
+        const std::string& warning = m.warnings[0];
+        EXPECT_EQ(warning.rfind(file.string() + ": ", 0), 0u) << warning;
+        EXPECT_NE(warning.find("options.install-folder-full-access"), std::string::npos);
+        EXPECT_NE(warning.find("uninstall.subfolder"), std::string::npos);
+        EXPECT_NE(warning.find("Uninstall.DAT"), std::string::npos);
+        // It still builds.
+        EXPECT_GT(build::writeInstallScript(m.script).length(), 0);
+    }
+}
+
 TEST(Manifest, MessageOverridesKeepTheirFormatsConversions) {
     struct Case {
         const char* messages;

@@ -63,6 +63,8 @@ struct Reader {
     String script;
     PayloadResult result;
     std::vector<FileRecord> records;
+    bool leftoverBeforeLast = false;  // the area still holds the last record
+    bool leftover = true;             // and after it: nothing may be left over
 };
 
 // Reads an installer the way the installer does, from the file's bytes.
@@ -87,9 +89,11 @@ Reader readInstaller(const Bytes& file, bool externalData, bool compressed, bool
     r.result = area.open(file.data() + position, length, r.header, compressed);
     for (int32_t i = 0; r.result.ok() && i < r.header.FileCount; ++i) {
         FileRecord f;
+        if (i + 1 == r.header.FileCount) r.leftoverBeforeLast = area.hasLeftover();
         r.result = area.nextFileRecord(i, f, silent);
         if (r.result.ok()) r.records.push_back(f);
     }
+    r.leftover = area.hasLeftover();
     return r;
 }
 
@@ -118,6 +122,9 @@ TEST_P(PayloadRoundTrip, FilesComeBackByteForByte) {
     EXPECT_TRUE(r.script == spec.script);
     EXPECT_EQ(r.header.ProductFlags2 & kFlags2Enciphered, l.cipher ? kFlags2Enciphered : 0u);
     ASSERT_EQ(r.records.size(), spec.files.size());
+    // The last record ends the data area (an external area's zero padding aside).
+    EXPECT_TRUE(r.leftoverBeforeLast);
+    EXPECT_FALSE(r.leftover);
     for (size_t i = 0; i < spec.files.size(); ++i) {
         const build::FileEntry& w = spec.files[i];
         const FileRecord& f = r.records[i];

@@ -96,9 +96,9 @@ TEST(SharedFileEntries, CountPathLosesOnlyItsMark) {
 }
 
 TEST(SharedFileEntries, CountingNeedsUninstallSupportAndAFixedDrive) {
-    EXPECT_TRUE(sharedFilesCounted(kFlagsUninstallSupport, false));
-    EXPECT_TRUE(sharedFilesCounted(kFlagsUninstallSupport | 0x2, false));
-    EXPECT_FALSE(sharedFilesCounted(kFlagsUninstallSupport, true));
+    EXPECT_TRUE(sharedFilesCounted(kFlagsUninstallEntry, false));
+    EXPECT_TRUE(sharedFilesCounted(kFlagsUninstallEntry | 0x2, false));
+    EXPECT_FALSE(sharedFilesCounted(kFlagsUninstallEntry, true));
     EXPECT_FALSE(sharedFilesCounted(0x2, false));
 }
 

@@ -10,6 +10,7 @@
 #include "core/shell_link.h"
 #include "memory_log_body.h"
 #include "services/install_log.h"
+#include "services/progress.h"
 #include "test_text.h"
 #include "uninstall/uninstall_data.h"
 
@@ -61,6 +62,17 @@ class ScriptedShell : public ShortcutSystem {
     String startupFolder(bool allUsers) override {
         return String(allUsers ? u"C:\\Common Startup" : u"C:\\My Startup");
     }
+    bool createFolder(const String& path) override {
+        made.push_back("folder " + utf8(path));
+        return refuse.empty() || utf8(path).find(refuse) == std::string::npos;
+    }
+    bool writeDesktopFolderIcon(const String& path) override {
+        made.push_back("icon " + utf8(path));
+        return !iconRefused;
+    }
+    void setFolderIcon(const String& folder, const String& icon) override {
+        made.push_back("folder icon " + utf8(folder) + " " + utf8(icon));
+    }
     String lastErrorText() override { return String("Access is denied."); }
     void showStatus(const String& text) override { shown.push_back(utf8(text)); }
 
@@ -74,6 +86,8 @@ class ScriptedShell : public ShortcutSystem {
     }
 
     std::string refuse;
+    bool iconRefused = false;
+    std::vector<std::string> made;  // folders, icons and folder icons, in order
     std::vector<Link> links;
     std::vector<std::string> shown;
 };
@@ -242,6 +256,60 @@ TEST_F(Shortcuts, StatusLineShowsEachLinkUnlessNamesAreHidden) {
     EXPECT_TRUE(shell.shown.empty());
 }
 
+TEST_F(Shortcuts, DesktopFolderReceivesTheDesktopLinksAndIsPreparedOnce) {
+    settings.desktopShortcuts = String(u"C:\\Users\\me\\Desktop\\Product");
+    settings.desktopFolderIcon = true;
+    settings.productFlags = kFlagsLogEveryItem;
+    Vector<ShortcutRecord> list;
+    ShortcutRecord a = record("a.exe", "A");
+    a.desktop = true;
+    ShortcutRecord b = record("b.exe", "Tools\\B");
+    b.desktop = true;
+    list.append(a);
+    list.append(b);
+    createShortcutLinks(list, settings, shell);
+
+    ASSERT_EQ(shell.links.size(), 2u);
+    EXPECT_EQ(shell.links[0].where, "plain");
+    EXPECT_EQ(shell.links[0].path, "C:\\Users\\me\\Desktop\\Product\\A.LNK");
+    EXPECT_EQ(shell.links[1].path, "C:\\Users\\me\\Desktop\\Product\\Tools\\B.LNK");
+    const std::vector<std::string> made = {
+        "folder C:\\Users\\me\\Desktop\\Product", "icon C:\\App\\Uninstall\\Desktop Icon.ico",
+        "folder icon C:\\Users\\me\\Desktop\\Product C:\\App\\Uninstall\\Desktop Icon.ico"};
+    EXPECT_EQ(shell.made, made);
+    EXPECT_EQ(bytes(uninstallData().deletionText()),
+              "C:\\Users\\me\\Desktop\\Product\\Desktop.ini\r\n"
+              "~C:\\Users\\me\\Desktop\\Product\r\n"
+              "C:\\App\\Uninstall\\Desktop Icon.ico\r\n"
+              "C:\\Users\\me\\Desktop\\Product\\A.LNK\r\n"
+              "C:\\Users\\me\\Desktop\\Product\\Tools\\B.LNK\r\n"
+              "~C:\\Users\\me\\Desktop\\Product\\Tools\r\n");
+    EXPECT_NE(bytes(body.text).find("Desktop Folder Shortcut(A) >>> "
+                                    "C:\\Users\\me\\Desktop\\Product\\A.LNK\r\n"),
+              std::string::npos)
+        << bytes(body.text);
+    EXPECT_TRUE(errorList().empty());
+}
+
+TEST_F(Shortcuts, DesktopFolderFailuresAreListed) {
+    settings.desktopShortcuts = String(u"C:\\Locked\\Product");
+    settings.desktopFolderIcon = true;
+    shell.refuse = "Locked";
+    shell.iconRefused = true;
+    Vector<ShortcutRecord> list;
+    ShortcutRecord a = record("a.exe", "A");
+    a.desktop = true;
+    list.append(a);
+    createShortcutLinks(list, settings, shell);
+    EXPECT_EQ(std::string(errorList().c_str()),
+              "Failed to create directory C:\\Locked\\Product: Access is denied.\r\n\r\n"
+              "Failed to create Desktop shortcut folder icon \"C:\\App\\Uninstall\\Desktop "
+              "Icon.ico\"\r\n"
+              "Could not create the shortcut C:\\Locked\\Product\\A\r\nAccess is denied.\r\n\r\n");
+    // No icon is set on a folder whose icon file could not be written.
+    EXPECT_EQ(shell.made.size(), 2u);
+}
+
 TEST(ShortcutRecords, ScriptRequestsExpandTheirTargets) {
     InstallScript script;
     ScriptShortcut s;
@@ -311,6 +379,43 @@ TEST(ShortcutRecords, ListAndPinConditions) {
     for (auto& c : cases)
         EXPECT_EQ(taskbarPinAllowed(c.major, c.minor, c.portable), c.pin)
             << c.major << "." << c.minor << " portable " << c.portable;
+}
+
+struct SplitCase {
+    const char16_t* command;
+    const char* rootProgram;
+    const char* rootArguments;
+    const char* pinProgram;
+    const char* pinArguments;
+};
+
+TEST(ShortcutRecords, RootAndPinCommandsSplitByTheirOwnRules) {
+    const SplitCase cases[] = {
+        {u"\"E:\\My App\\app.exe\" -a  -b ", "E:\\My App\\app.exe", "-a  -b", "E:\\My App\\app.exe",
+         "-a  -b"},
+        // Unquoted: the root shortcut splits at the first blank, the pin keeps the whole text.
+        {u"E:\\app.exe /x", "E:\\app.exe", "/x", "E:\\app.exe /x", ""},
+        {u"\"E:\\open.exe", "E:\\open.exe", "", "E:\\open.exe", ""},
+        {u"", "", "", "", ""},
+    };
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(utf8(String(c.command)));
+        String program, arguments;
+        splitFirstToken(String(c.command), program, arguments);
+        EXPECT_EQ(utf8(program), c.rootProgram);
+        EXPECT_EQ(utf8(arguments), c.rootArguments);
+        splitPinCommand(String(c.command), program, arguments);
+        EXPECT_EQ(utf8(program), c.pinProgram);
+        EXPECT_EQ(utf8(arguments), c.pinArguments);
+    }
+}
+
+TEST(ShortcutRecords, RootLinkAndPinnedCopyPaths) {
+    EXPECT_EQ(utf8(rootShortcutPath(String(u"F:\\Portable\\App"), String(u"Start App"))),
+              "F:\\Start App.lnk");
+    EXPECT_EQ(utf8(pinnedLinkPath(String(u"C:\\Users\\u\\AppData\\Roaming"), String(u"App"))),
+              "C:\\Users\\u\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick "
+              "Launch\\User Pinned\\TaskBar\\App.lnk");
 }
 
 }  // namespace

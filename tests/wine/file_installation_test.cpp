@@ -7,9 +7,12 @@
 
 #include <string>
 
+#include "actions/shared_files.h"
+#include "actions/shortcuts.h"
 #include "core/convert.h"
 #include "core/date_time.h"
 #include "core/file_system.h"
+#include "core/registry.h"
 #include "held_file.h"
 #include "pending_operations.h"
 #include "restart_prefix.h"
@@ -36,6 +39,16 @@ using testing::w;
 
 String S(const std::u16string& s) {
     return String(s.c_str(), static_cast<int32_t>(s.size()));
+}
+
+std::u16string wide16(const String& s) {
+    return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
+}
+
+std::string narrow(const std::u16string& s) {
+    String n;
+    toNarrow(s.c_str(), static_cast<int32_t>(s.size()), n);
+    return n.c_str();
 }
 
 // Entries of the folder other than the given name (and the holder's "<name>.held" marker): a
@@ -205,7 +218,9 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     put(path(u"app\\kept.txt"), "already here");
     uninstallData().clear();
 
+    OpenFileData();
     InstallFiles();
+    FinishFileData();
 
     EXPECT_EQ(get(path(u"app\\a.txt")), "first");
     EXPECT_EQ(get(path(u"app\\sub\\b.bin")), "second");
@@ -219,6 +234,93 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
                   "\\kept.txt\r\n");
     EXPECT_EQ(fileInstallationState().writtenInPlace.size(), 2u);
     EXPECT_STREQ(errorList().c_str(), "");
+    uninstallData().clear();
+    payload = Payload();
+}
+
+// The follow-up work of a loop: shortcut records, shared-file entries, the COM and driver lists,
+// a font registered, and a name the file system refuses listed as failed with nothing left.
+TEST_F(FileInstallation, LoopQueuesFollowUpsRegistersFontsAndListsRefusedNames) {
+    build::PayloadSpec spec;
+    spec.script = String("script");
+    spec.compressBlocks = true;
+    auto add = [&](const char* name, int32_t kind, int32_t options, const char* label,
+                   const std::u16string& targetPath) {
+        build::FileEntry f;
+        f.name = String(name);
+        f.kind = kind;
+        f.options = options;
+        f.label = String(label);
+        f.targetPath = S(targetPath);
+        date_.write(f.date);
+        f.data = String(name);
+        spec.files.push_back(f);
+        return spec.files.size() - 1;
+    };
+    add("app.exe", 0, 0x3, "App", u"");
+    add("run.exe", 5, 0x20, "Run", u"");
+    add("demo.ttf", 4, 0, "Tessarin Test Font (TrueType)", path(u"fonts\\"));
+    add("com.dll", 7, 0, "", path(u"sys\\"));
+    add("drv.inf", 10, 0, "", u"");
+    add("bad?name.txt", 0, 0, "", u"");
+    std::vector<uint8_t> image = build::buildInstaller(testing::fakeStub(), spec);
+
+    Payload& payload = setupPayload();
+    payload.section = locateSetupSection(image.data(), image.size());
+    ASSERT_TRUE(payload.section.found);
+    payload.sectionBase = image.data() + payload.section.rawOffset;
+    ASSERT_TRUE(
+        openPayload(payload.sectionBase, payload.section.rawSize, payload.header, payload.script)
+            .ok());
+    InstallScript& script = installScript();
+    script.ExternalData = 0;
+    // Every file is read back and compared.
+    script.ProductFlags = kFlagsCompressedBlocks | kFlagsVerifyWrittenFiles;
+    script.InstallDir = S(path(u"app"));
+    script.UninstallDir = S(path(u"app"));
+    script.SharedDir = S(path(u"shared"));
+    CreateDirectoryW(w(path(u"app")), nullptr);
+    uninstallData().clear();
+    shortcutList().clear();
+    sharedFileList().clear();
+
+    OpenFileData();
+    InstallFiles();
+    FinishFileData();
+
+    ASSERT_EQ(shortcutList().count(), 2);
+    const ShortcutRecord& app = shortcutList()[0];
+    EXPECT_TRUE(app.desktop && app.startMenu && !app.startup && !app.permanent);
+    EXPECT_EQ(wide16(app.name), u"App");
+    const ShortcutRecord& run = shortcutList()[1];
+    EXPECT_TRUE(!run.desktop && !run.startMenu && run.startup && run.permanent);
+
+    std::u16string font = path(u"fonts\\demo.ttf");
+    EXPECT_EQ(get(font), "demo.ttf");
+    RegistryKey key;
+    ASSERT_NE(key.open(kHkeyLocalMachine, u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                       kRegOpenExisting, kRegAccessAll),
+              kRegOpenFailed);
+    EXPECT_EQ(wide16(key.readText(u"Tessarin Test Font (TrueType)")), font);
+    key.deleteValue(u"Tessarin Test Font (TrueType)");
+    FileInstallationState& state = fileInstallationState();
+    EXPECT_TRUE(state.fontsChanged);
+    EXPECT_STREQ(state.fontList.c_str(), "\"Tessarin Test Font (TrueType)\" \"demo.ttf\" ");
+
+    ASSERT_EQ(state.comServers.size(), 1u);
+    EXPECT_EQ(wide16(state.comServers[0]), path(u"sys\\com.dll"));
+    ASSERT_EQ(sharedFileList().count(), 1);
+    EXPECT_EQ(std::string(sharedFileList()[0].c_str()), narrow(path(u"sys\\com.dll")) + "^");
+    ASSERT_EQ(state.drivers.size(), 1u);
+    EXPECT_EQ(wide16(state.drivers[0]), path(u"app\\drv.inf"));
+
+    // The refused name: listed with its path, no file and no temporary file left behind.
+    std::string errors = errorList().c_str();
+    EXPECT_NE(errors.find("bad?name.txt"), std::string::npos) << errors;
+    EXPECT_EQ(otherEntries(path(u"app"), u"app.exe"), 2);  // run.exe and drv.inf
+    EXPECT_EQ(state.writtenInPlace.size(), 5u);
+    shortcutList().clear();
+    sharedFileList().clear();
     uninstallData().clear();
     payload = Payload();
 }

@@ -42,7 +42,7 @@ class SharedFileCounting : public ::testing::Test {
         for (auto& n : names) removeValue(n);
         saved = installScript().ProductFlags;
         savedDir = installScript().InstallDir;
-        installScript().ProductFlags = kFlagsUninstallSupport;
+        installScript().ProductFlags = kFlagsUninstallEntry;
         installScript().InstallDir = String(u"C:\\Program Files\\Counted");
         errorList().clear();
     }

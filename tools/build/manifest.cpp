@@ -20,6 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// ProductFlags: add AddToPathSubfolder (below the install folder) to the system PATH.
+constexpr uint64_t kFlagsAddToPath = 0x1000;
+
 // ---- Product, folders, versions ------------------------------------------------------
 
 void readProduct(Section s, InstallScript& script, PayloadSpec& payload) {
@@ -49,6 +52,8 @@ void readProduct(Section s, InstallScript& script, PayloadSpec& payload) {
     script.LaunchProgram = s.narrowPath("launch-program");
     script.ReadmeFile = s.wide("readme-file");
     script.FinishDocument = s.wide("finish-document");
+    // Given at all (also as "", the install folder itself), the folder joins the system PATH.
+    if (s.has("add-to-path")) script.ProductFlags |= kFlagsAddToPath;
     script.AddToPathSubfolder = s.wide("add-to-path");
     script.StartSound = s.fileBytes("start-sound");
     script.Password = s.wide("password");
@@ -414,6 +419,22 @@ void stampScriptDate(InstallScript& script) {
     script.ScriptDate.second = t.tm_sec;
 }
 
+// The full-access option opens the install folder to every user. The installer keeps an
+// uninstall subfolder closed, but without one Uninstall.DAT, Install.log and the uninstaller
+// copy lie in the opened folder, where any user could rewrite what a later uninstallation by an
+// administrator deletes or runs.
+void warnAboutOpenUninstallFolder(const fs::path& file, Manifest& m) {
+    const uint64_t fullAccess = uint64_t(0x40000) << 32;
+    if ((m.script.ProductFlags & fullAccess) == 0 ||
+        (m.script.ProductFlags & kFlagsUninstallEntry) == 0 || !m.script.UninstallSubdir.empty())
+        return;
+    m.warnings.push_back(file.string() +
+                         ": options.install-folder-full-access without uninstall.subfolder: the "
+                         "uninstaller, Uninstall.DAT and Install.log go into the install folder, "
+                         "which every user may change; name an uninstall.subfolder to keep them "
+                         "protected");
+}
+
 }  // namespace
 
 Manifest readManifest(const fs::path& file) {
@@ -460,6 +481,7 @@ Manifest readManifest(const fs::path& file) {
     if ((m.script.ProductFlags & kFlagsUninstallEntry) == 0 && !m.script.UninstallIcon.empty()) {
         throw ManifestError(file.string() + ": uninstall.icon: needs the uninstall-entry option");
     }
+    warnAboutOpenUninstallFolder(file, m);
     stampScriptDate(m.script);
     return m;
 }

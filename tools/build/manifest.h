@@ -26,6 +26,9 @@ struct Manifest {
     InstallScript script;        // the stored fields; the writer serialises them
     PayloadSpec payload;         // everything but the script bytes
     std::filesystem::path stub;  // "stub" of the manifest, empty when not given
+    // Combinations that build but that the publisher should know about, each naming the
+    // manifest and the keys; the tool prints them and builds anyway.
+    std::vector<std::string> warnings;
 };
 
 // Reads and checks the manifest; relative paths in it are taken from the manifest's folder.

@@ -1,0 +1,97 @@
+#include "actions/install_sequence.h"
+
+#include "actions/file_installation.h"
+#include "actions/finishing.h"
+#include "actions/shared_files.h"
+#include "actions/shortcuts.h"
+#include "services/progress.h"
+#include "setup/install_script.h"
+#include "setup/pre_install.h"
+#include "uninstall/reboot_marker.h"
+
+namespace tessarin {
+namespace {
+
+// ProductFlags low word: add a folder to the system PATH.
+constexpr uint64_t kFlagsAddToPath = 0x00001000;
+// ProductFlags2: no registry entries on a portable installation.
+constexpr uint32_t kFlags2NoPortableRegistry = 0x00008000;
+
+bool portable() {
+    return preInstallState().portable;
+}
+
+}  // namespace
+
+void runInstallSteps(const InstallStep* steps, int32_t count, uint32_t stepDelay, bool automatic) {
+    for (int32_t i = 0; i < count; ++i) {
+        const InstallStep& step = steps[i];
+        if (step.run && (!step.runsWhen || step.runsWhen())) step.run();
+        if (step.statusAfter) {
+            if (step.lingerBeforeStatus) lingerForStepDelay(stepDelay, automatic);
+            showStatusMessage(step.statusAfter);
+        }
+        if (step.progressAfter >= 0) setProgress(step.progressAfter);
+        if (step.lingerAfter) lingerForStepDelay(stepDelay, automatic);
+    }
+}
+
+bool hasUninstallSupport() {
+    return (installScript().ProductFlags & kFlagsUninstallEntry) != 0;
+}
+
+bool fontWasInstalled() {
+    return fileInstallationState().fontsChanged;
+}
+
+bool sharedFilesAreCounted() {
+    return sharedFilesCounted(installScript().ProductFlags, portable());
+}
+
+bool componentsListed() {
+    const FileInstallationState& files = fileInstallationState();
+    return !files.comServers.empty() || !files.typeLibraries.empty();
+}
+
+bool driversListed() {
+    return !fileInstallationState().drivers.empty();
+}
+
+bool shortcutsListed() {
+    return shortcutList().count() > 0 &&
+           shortcutListRuns(portable(), installScript().ProductFlags2);
+}
+
+bool rootShortcutWanted() {
+    return portable() && !installScript().RootShortcutCommand.empty();
+}
+
+bool registryTableApplies() {
+    return !(portable() && (installScript().ProductFlags2 & kFlags2NoPortableRegistry));
+}
+
+bool registryMergeGiven() {
+    return !installScript().RegistryMergeText.empty();
+}
+
+bool associationsGiven() {
+    return installScript().FileAssociations.count() > 0;
+}
+
+bool firewallGiven() {
+    return !installScript().FirewallText.empty();
+}
+
+bool pathAdditionWanted() {
+    return (installScript().ProductFlags & kFlagsAddToPath) != 0;
+}
+
+bool rebootMarkerWanted() {
+    return (installScript().ProductFlags & kFlagsRebootMarker) != 0;
+}
+
+bool restorePointStarted() {
+    return (installScript().ProductFlags2 & kFlags2RestorePoint) != 0;
+}
+
+}  // namespace tessarin

@@ -1,0 +1,103 @@
+#include "actions/file_installation.h"
+#include "actions/finishing.h"
+#include "actions/install_sequence.h"
+#include "actions/shared_files.h"
+#include "actions/shortcuts.h"
+#include "actions/uninstall_registration.h"
+#include "core/os_info.h"
+#include "services/install_log.h"
+#include "services/log_reports.h"
+#include "services/progress.h"
+#include "setup/install_script.h"
+#include "setup/pre_install.h"
+#include "setup/setup_state.h"
+#include "uninstall/conditional_deletion.h"
+#include "uninstall/pending_renames.h"
+#include "uninstall/reboot_marker.h"
+#include "uninstall/uninstall_data.h"
+
+namespace tessarin {
+namespace {
+
+// The rules of the script that remove files while installing; all of them go on to the
+// uninstaller, which applies those of its own phase.
+void CarryOutInstallDeletions() {
+    InstallScript& script = installScript();
+    InstallLogReporter reporter;
+    Vector<ConditionalDeletion> rules = script.UninstallExtras;
+    carryOutConditionalDeletions(rules, DeletionPhase::Install, script.InstallDir, reporter,
+                                 script.ProductFlags);
+    uninstallData().conditionalDeletions = script.UninstallExtras;
+}
+
+// Pending renames and deletions left from earlier runs must not undo the files just written.
+void RemoveStalePendingOperations() {
+    PathSet written;
+    for (const String& path : fileInstallationState().writtenInPlace) written.add(path);
+    if (written.count() == 0) return;
+    InstallLogReporter reporter;
+    removePendingOperations(written, DeletionPhase::Install, reporter);
+}
+
+void PlaceRebootMarker() {
+    placeRebootMarker(installScript().ProductFlags, installScript().InstallDir);
+}
+
+bool taskbarPinWanted() {
+    if (installScript().PinCommand.empty()) return false;
+    const OsRecord& os = osRecord();
+    return taskbarPinAllowed(os.major, os.minor, preInstallState().portable);
+}
+
+constexpr int32_t kNone = -1;
+
+// clang-format off
+const InstallStep kInstallSequence[] = {
+    // #, step,                                   runs when,             action,                      status, progress, linger before status, linger after
+    {1,  "file data and conditional deletions",   nullptr,               OpenFileData,                 0,  kNone, false, false},
+    {1,  "conditional deletions",                 nullptr,               CarryOutInstallDeletions,     0,  27,    false, false},
+    {2,  "file loop",                             nullptr,               InstallFiles,                 0,  90,    false, false},
+    {3,  "checks after the file loop",            nullptr,               FinishFileData,               0,  kNone, false, false},
+    {4,  "font-change broadcast",                 fontWasInstalled,      BroadcastFontChange,          0,  kNone, false, false},
+    {5,  "stale pending operations",              nullptr,               RemoveStalePendingOperations, 0,  92,    false, false},
+    {6,  "shared-file counts",                    sharedFilesAreCounted, CountSharedFiles,             0,  93,    false, false},
+    // COM servers and type libraries, then drivers: the component registration comes with
+    // its own part of the installer.
+    {7,  "COM servers and type libraries",        componentsListed,      nullptr,                      0,  kNone, false, false},
+    {8,  "drivers",                               driversListed,         nullptr,                      26, 95,    true,  false},
+    {9,  "uninstaller icon and shortcuts",        hasUninstallSupport,   AddUninstallerShortcuts,      0,  kNone, false, false},
+    {10, "shortcuts",                             shortcutsListed,       CreateShortcuts,              0,  kNone, false, false},
+    {11, "root shortcut",                         rootShortcutWanted,    CreateRootShortcut,           0,  kNone, false, false},
+    {12, "taskbar pin",                           taskbarPinWanted,      PinToTaskbar,                 78, 97,    false, false},
+    // Registry entries, the merge file, file associations, the firewall exceptions and the
+    // PATH addition come with their own parts of the installer.
+    {13, "product key and registry entries",      registryTableApplies,  nullptr,                      0,  kNone, false, false},
+    {14, "registry merge file",                   registryMergeGiven,    nullptr,                      0,  kNone, false, false},
+    {15, "file associations",                     associationsGiven,     nullptr,                      0,  kNone, false, false},
+    {16, "firewall exceptions",                   firewallGiven,         nullptr,                      32, 98,    true,  false},
+    {17, "background picture, readme, licence",   nullptr,               WriteUserFiles,               0,  kNone, false, false},
+    {18, "PATH addition",                         pathAdditionWanted,    nullptr,                      0,  99,    false, false},
+    {19, "uninstaller and uninstall entry",       hasUninstallSupport,   RegisterUninstaller,          0,  kNone, false, false},
+    {20, "reboot marker",                         rebootMarkerWanted,    PlaceRebootMarker,            36, 100,   true,  false},
+    {21, "uninstall data file",                   hasUninstallSupport,   WriteUninstallData,           0,  kNone, false, false},
+    {22, "post-install batch",                    nullptr,               RunPostInstallBatch,          0,  kNone, false, false},
+    // The notification of the installation's kind comes with the notifications.
+    {22, "notification",                          nullptr,               nullptr,                      0,  kNone, false, false},
+    {22, "desktop refresh",                       nullptr,               RefreshDesktop,               0,  kNone, false, false},
+    {22, "restore-point commit",                  restorePointStarted,   CommitRestorePoint,           0,  kNone, false, true},
+    {23, "close, summary, restart decision, exit batch, empty folders",
+                                                  nullptr,               CloseInstallation,            0,  kNone, false, false},
+};
+// clang-format on
+
+}  // namespace
+
+void RunInstallSequence() {
+    const InstallScript& script = installScript();
+    runInstallSteps(kInstallSequence, sizeof(kInstallSequence) / sizeof(kInstallSequence[0]),
+                    script.StepDelay, setupState().AutomaticMode);
+    // Step 24: the restart, or the launches at the end; the process ends there.
+    EndInstallation();
+}
+
+}  // namespace tessarin

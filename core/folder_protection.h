@@ -1,0 +1,43 @@
+// The access list that keeps the uninstall folder out of ordinary users' hands: the files there
+// (the uninstall data, the log, the uninstaller copy) steer a later uninstallation that an
+// administrator runs, so nobody but administrators and the system may change them, whatever
+// the folder above allows. The list is built here as the system's own binary form, so that it
+// is checked natively; protectUninstallFolder (folder_protection_win.cpp) puts it on a folder.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/string.h"
+
+namespace tessarin {
+
+// Access masks of folder entries: every file right, and read with execute (list, traverse).
+constexpr uint32_t kFileFullControl = 0x001F01FF;  // FILE_ALL_ACCESS
+constexpr uint32_t kFileReadExecute = 0x001200A9;  // FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
+
+// Inheritance of an entry by files (0x1) and folders (0x2) below.
+constexpr uint8_t kInheritedByFilesAndFolders = 0x1 | 0x2;
+
+struct AccessEntry {
+    const char* sid;  // a well-known account in its text form, "S-1-5-18"
+    uint32_t rights;
+    uint8_t inheritance;
+};
+
+// Administrators and the system with full control, users with read and execute; each inherited
+// by everything below.
+const std::vector<AccessEntry>& uninstallFolderEntries();
+
+// The binary form of a SID text ("S-1-5-32-544"); empty when the text is not one.
+std::vector<uint8_t> sidBytes(const char* text);
+
+// An access list (revision 2) that allows each entry in turn; empty when a SID is malformed or
+// the list would not fit its 16-bit size.
+std::vector<uint8_t> accessListBytes(const std::vector<AccessEntry>& entries);
+
+// Puts uninstallFolderEntries() on the folder as its whole access list, marked protected so that
+// nothing is inherited from the folder above. A Windows error code, 0 on success.
+uint32_t protectUninstallFolder(const String& folder);
+
+}  // namespace tessarin
