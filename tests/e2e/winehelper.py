@@ -73,6 +73,9 @@ def _environment():
     env["WINEPREFIX"] = os.path.realpath(BUILD / "wineprefix")
     env["DISPLAY"] = state.read_text().strip()
     env["WINEDEBUG"] = "-all"
+    # Shortcuts made in the prefix would otherwise become menu entries in the host user's
+    # home, through a helper that can crash and leave its debugger holding the prefix.
+    env["WINEDLLOVERRIDES"] = "winemenubuilder.exe=d"
     return env
 
 
