@@ -172,7 +172,8 @@ def press(pid, caption):
 # The HKLM\Software key as the tree's programs see it: WOW6432Node for the 32-bit stub, the
 # native key for the 64-bit build (reg.exe runs as a 64-bit program and sees both).
 SOFTWARE = "HKLM\\Software" if IS_64BIT else "HKLM\\Software\\WOW6432Node"
-UNINSTALL = SOFTWARE + "\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+# The uninstall entry is made in the 32-bit view, whatever the bitness of the installer.
+UNINSTALL = "HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 
 
 def reg_values(key):
