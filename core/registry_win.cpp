@@ -209,6 +209,11 @@ uint32_t textType(uint32_t options) {
     return (options & kRegExpandable) ? kRegTypeExpandSz : kRegTypeSz;
 }
 
+// Text stored as binary data has no terminator.
+int32_t terminatorCount(uint32_t type) {
+    return type == kRegTypeBinary ? 0 : 1;
+}
+
 // Shortest of the usual precisions that reads back as the same number.
 String realText(double value) {
     String text = format("%.15g", value);
@@ -624,22 +629,22 @@ bool RegistryKey::writeValue(const char* name, uint32_t type, const void* data, 
     return n.ok() && storeValue(n.name(), n.wide(), type, data, bytes, bytes == 0, options);
 }
 
-// The length of text data covers its terminator, which String always provides: an empty text
-// is one zero character, as readers of REG_SZ data expect, not zero bytes. Binary data is the
-// text's bytes alone.
+// The length covers the terminator, which String always provides: the system stores exactly
+// the bytes it is given, and an empty text stored without its terminator is data of length 0
+// that some readers of the registry (Wine's reg.exe among them) cannot show.
 bool RegistryKey::writeText(const char16_t* name, const String& text, uint32_t options) {
     uint32_t type = textType(options);
-    uint32_t characters = static_cast<uint32_t>(text.wideLength()) + (type != kRegTypeBinary);
-    return storeValue(name, true, type, text.c_str(), characters * 2, text.empty(), options);
+    return storeValue(name, true, type, text.c_str(),
+                      static_cast<uint32_t>(text.wideLength() + terminatorCount(type)) * 2,
+                      text.empty(), options);
 }
 
 bool RegistryKey::writeText(const char* name, const String& text, uint32_t options) {
     NarrowName n(name, options);
     if (!n.ok()) return false;
     uint32_t type = textType(options);
-    uint32_t terminator = type != kRegTypeBinary;
-    uint32_t bytes = static_cast<uint32_t>(n.wide() ? (text.wideLength() + terminator) * 2
-                                                    : text.length() + terminator);
+    int32_t characters = (n.wide() ? text.wideLength() : text.length()) + terminatorCount(type);
+    uint32_t bytes = static_cast<uint32_t>(characters) * (n.wide() ? 2 : 1);
     return storeValue(n.name(), n.wide(), type, text.c_str(), bytes, text.empty(), options);
 }
 

@@ -8,6 +8,7 @@ through the same script.
 import json
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import tempfile
@@ -165,3 +166,57 @@ def press(pid, caption):
     code, _ = probe("--pid", str(pid), "--press-caption", caption, "--wait-gone-ms", "10000")
     if code != 0:
         raise AssertionError("could not press %r (uiprobe exit %d)" % (caption, code))
+
+
+# The HKLM\Software key as the tree's programs see it: WOW6432Node for the 32-bit stub, the
+# native key for the 64-bit build (reg.exe runs as a 64-bit program and sees both).
+SOFTWARE = "HKLM\\Software" if IS_64BIT else "HKLM\\Software\\WOW6432Node"
+# The uninstall entry is made in the 32-bit view, whatever the bitness of the installer.
+UNINSTALL = "HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+
+
+def reg_values(key):
+    """The values of a key as the 64-bit reg.exe lists them: {name: (type, data text)}, or
+    None when the key does not exist."""
+    result = run_system64("reg.exe", "query", key)
+    if result.returncode != 0:
+        return None
+    values = {}
+    for line in result.stdout.splitlines():
+        match = re.match(r"^    (.*?)    (REG_\w+)(?:    (.*))?$", line)
+        if match:
+            values[match.group(1)] = (match.group(2), match.group(3) or "")
+    return values
+
+
+def reg_delete(key):
+    run_system64("reg.exe", "delete", key, "/f")
+
+
+def copy_fixture(name, folder, replacements=()):
+    """Copies tests/e2e/fixtures/<name> into folder, with each (old, new) text replaced in its
+    setup.toml; returns the manifest's path."""
+    folder = pathlib.Path(folder)
+    shutil.copytree(SOURCE / "tests/e2e/fixtures" / name, folder, dirs_exist_ok=True)
+    manifest = folder / "setup.toml"
+    text = manifest.read_text(encoding="utf-8")
+    for old, new in replacements:
+        text = text.replace(old, new)
+    manifest.write_text(text, encoding="utf-8")
+    return manifest
+
+
+def run_installer(exe, folder, arguments=""):
+    """Stages an installer under C:\\<folder> and starts it; returns the Process."""
+    _, windows = stage_program(exe, folder, pathlib.Path(exe).name)
+    return Process('"%s"%s' % (windows, " " + arguments if arguments else ""))
+
+
+def start_menu_folders(name):
+    """The Start-menu program folders of that name that exist: the users' and the all-users
+    one. The users' other folders are never walked: a fresh prefix links them to the host's
+    home."""
+    menus = list(PREFIX.glob("drive_c/users/*/AppData/Roaming/Microsoft/Windows/Start Menu/"
+                             "Programs"))
+    menus.append(drive_c("ProgramData", "Microsoft", "Windows", "Start Menu", "Programs"))
+    return [menu / name for menu in menus if (menu / name).is_dir()]

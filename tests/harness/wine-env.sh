@@ -31,7 +31,7 @@ prefix_path() {
 }
 
 # Raise when the way the template is made changes, so that machines make it anew.
-TEMPLATE_FORMAT=2
+TEMPLATE_FORMAT=3
 
 template_path() {
     local key
@@ -58,6 +58,13 @@ ensure_template() {
         done
         WINEPREFIX=$template "$wine64" reg add 'HKCU\Software\Wine\DllOverrides' \
             /v winemenubuilder.exe /d '' /f >/dev/null 2>&1
+        # A program that crashes ends there: no debugger attaches and holds the prefix.
+        local view
+        for view in 'Microsoft' 'Wow6432Node\Microsoft'; do
+            WINEPREFIX=$template "$wine64" reg delete \
+                "HKLM\Software\$view\Windows NT\CurrentVersion\AeDebug" /v Debugger /f \
+                >/dev/null 2>&1
+        done
         WINEPREFIX=$template wineserver -w
         touch "$template/.tessarin-ready"
     fi

@@ -423,15 +423,15 @@ TEST_F(RegistryTest, KeepExistingAndEmptyDeletes) {
     EXPECT_TRUE(key.writeText(u"Fresh", String(), kRegEmptyDeletes));  // already gone
     EXPECT_TRUE(key.writeText("Fresh8", String(), kRegEmptyDeletes));
     EXPECT_FALSE(read(u"Fresh8").found);
-    // Without the option an empty text is a value holding just the terminator, as the
-    // system's own empty texts do.
+    // Without the option an empty text is an empty value: its terminator alone, never data of
+    // length 0 (which Wine's reg.exe cannot show), in both forms.
     EXPECT_TRUE(key.writeText(u"Empty", String()));
     Raw raw = read(u"Empty");
     EXPECT_TRUE(raw.found);
     EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(raw.data, std::string(2, '\0'));
+    EXPECT_EQ(raw.data, std::string("\0\0", 2));
     EXPECT_TRUE(key.writeText("Empty8", String()));
-    EXPECT_EQ(read(u"Empty8").data, std::string(2, '\0'));
+    EXPECT_EQ(read(u"Empty8").data, std::string("\0\0", 2));
 
     RegistryKey closed;
     EXPECT_FALSE(closed.writeText(u"X", String(u"y")));

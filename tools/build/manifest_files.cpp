@@ -67,8 +67,9 @@ FileDateTime modificationDate(const fs::path& p) {
     std::error_code ec;
     auto t = fs::last_write_time(p, ec);
     if (ec) return d;
-    auto system = std::chrono::time_point_cast<std::chrono::seconds>(
-        t - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
+    // Converted by the clock itself: going through the two clocks' current times adds the
+    // moment between the two readings, which pushed whole seconds down to the one before.
+    auto system = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::to_sys(t));
     std::time_t seconds = std::chrono::system_clock::to_time_t(system);
     std::tm* tm = std::gmtime(&seconds);
     if (!tm) return d;

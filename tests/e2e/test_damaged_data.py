@@ -1,0 +1,119 @@
+"""Installers whose file data was damaged after the build: the installation stops with the
+corruption message of its code (the exit code is 1, as at every end of the install branch) and
+leaves no file in the target that is not complete."""
+import json
+import pathlib
+import shutil
+import struct
+import tempfile
+import unittest
+
+import winehelper as wh
+
+NAME = "Tessarin Damaged Fixture"
+INSTALL_DIR = "C:\\tessarin-damaged\\" + NAME
+FILES = {"a.txt": b"hello\r\n", "sub\\b.txt": b"deep file\r\n"}
+MANIFEST = """[product]
+name = "%s"
+[options]
+background = false
+compress = false
+uninstall-entry = false
+[[files]]
+source = "files"
+""" % NAME
+
+
+def checksum(data):
+    """The payload's additive checksum: little-endian words, then the tail bytes as signed
+    bytes, then the length, from a fixed start."""
+    total = 0x79E2BC9D
+    words = len(data) // 4
+    for (word,) in struct.iter_unpack("<I", data[:words * 4]):
+        total += word
+    for byte in data[words * 4:]:
+        total += byte - 256 if byte >= 128 else byte
+    return (total + len(data)) & 0xFFFFFFFF
+
+
+class DamagedData(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = pathlib.Path(tempfile.mkdtemp(prefix="tessarin-damaged-"))
+        for name, data in FILES.items():
+            path = cls.work / "files" / name.replace("\\", "/")
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_bytes(data)
+        cls.good = cls.work / "good.exe"
+        result = wh.build_from_manifest(cls.work, MANIFEST, cls.good)
+        assert result.returncode == 0, result.stderr
+        dump = json.loads(wh.tessarin_build("--dump", cls.good).stdout)
+        assert not dump["compressedBlocks"] and not dump["enciphered"]
+        base = dump["section"]["rawOffset"]
+        cls.area = (base + dump["dataOffset"], base + dump["dataEnd"])
+        cls.data_check = int(dump["dataCheck"], 16)
+        cls.target = wh.drive_c("tessarin-damaged", NAME)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.target.parent, ignore_errors=True)
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def find(self, data, needle):
+        at = data.find(needle, *self.area)
+        self.assertGreaterEqual(at, 0, needle)
+        self.assertEqual(data.find(needle, at + 1, self.area[1]), -1, needle)
+        return at
+
+    def fix_block_checks(self, data):
+        pos = self.area[0]
+        while pos + 8 <= self.area[1]:
+            length = struct.unpack_from("<I", data, pos)[0]
+            struct.pack_into("<I", data, pos + 4, checksum(bytes(data[pos + 8:pos + 8 + length])))
+            pos += 8 + length
+
+    def fix_data_check(self, data):
+        at = data.find(struct.pack("<I", self.data_check), self.area[0] - 4096, self.area[0])
+        self.assertGreaterEqual(at, 0, "the data checksum is not in the header")
+        struct.pack_into("<I", data, at, checksum(bytes(data[self.area[0]:self.area[1]])))
+
+    def flipped_byte(self, data):
+        data[self.find(data, b"hello\r\n")] ^= 0x01
+
+    def damaged_block(self, data):
+        self.flipped_byte(data)
+        self.fix_data_check(data)
+
+    def empty_name(self, data):
+        data[self.find(data, b"sub\\b.txt\0")] = 0
+        self.fix_block_checks(data)
+        self.fix_data_check(data)
+
+    def test_each_damage_ends_with_its_code_and_nothing_half_written(self):
+        # (damage, code, files complete in the target afterwards)
+        cases = [(self.flipped_byte, 55, []), (self.damaged_block, 62, []),
+                 (self.empty_name, 70, ["a.txt"])]
+        for damage, code, complete in cases:
+            with self.subTest(code=code):
+                shutil.rmtree(self.target, ignore_errors=True)
+                data = bytearray(self.good.read_bytes())
+                damage(data)
+                path = self.work / ("damaged-%d.exe" % code)
+                path.write_bytes(bytes(data))
+                process = wh.run_installer(path, "damagedtest", '/a /d:"%s"' % INSTALL_DIR)
+                window = wh.read_window(process.pid)
+                self.assertTrue(wh.message_box_text(window).endswith("Error code: %d" % code),
+                                window)
+                wh.press(process.pid, "OK")
+                self.assertEqual(process.wait(), 1)
+                left = sorted(str(p.relative_to(self.target)).replace("/", "\\")
+                              for p in self.target.rglob("*") if p.is_file()) \
+                    if self.target.exists() else []
+                left = [name for name in left if name != "Install.log"]
+                self.assertEqual(left, complete)
+                for name in complete:
+                    self.assertEqual((self.target / name).read_bytes(), FILES[name])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
