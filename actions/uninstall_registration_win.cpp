@@ -255,6 +255,14 @@ void AddUninstallerShortcuts() {
 
 void RegisterUninstaller() {
     const InstallScript& script = installScript();
+    InstallLogReporter reporter;
+    // Without a file name the uninstaller's path would be the folder itself.
+    if (script.UninstallerName.empty()) {
+        reporter.error(
+            String("The install script names no uninstaller file: the uninstaller "
+                   "was not placed and the product not registered.\r\n\r\n"));
+        return;
+    }
     RegistrationFacts facts;
     facts.installerPath = currentModulePath();
     facts.uninstallerImage = &setupPayload().uninstallerImage;
@@ -263,7 +271,6 @@ void RegisterUninstaller() {
     facts.spaceEstimate = preInstallState().spaceEstimate;
     facts.displayTitle = script.DisplayTitle;
     facts.today = DateTime::now().format("yymmdd");
-    InstallLogReporter reporter;
     if (InstallUninstaller(script, facts, reporter)) fileInstallationState().rebootRequired = true;
     RegisterUninstallEntry(script, facts, reporter);
 }

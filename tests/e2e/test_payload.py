@@ -65,14 +65,17 @@ class BuiltInstallers(unittest.TestCase):
         for name, options in (("plain", ""), ("cipher", "cipher = true"),
                               ("external", "block-size = 4096"), ("stored", "compress = false")):
             with self.subTest(name=name):
-                manifest = ('[product]\nname = "Sound"\n%s\n[options]\nbackground = false\n%s\n'
-                            '[[files]]\nsource = "files"\n'
-                            % ("external-data = true" if name == "external" else "", options))
+                manifest = ('[product]\nname = "Sound %s"\ninstall-folder = "C:\\\\sound-%s"\n%s\n'
+                            '[options]\nbackground = false\n%s\n[[files]]\nsource = "files"\n'
+                            % (name, name, "external-data = true" if name == "external" else "",
+                               options))
                 path = self.work / ("sound-%s.exe" % name)
                 result = wh.build_from_manifest(product, manifest, path)
                 self.assertEqual(result.returncode, 0, result.stderr)
-                # With a sound payload nothing is shown yet: the stub reads the script and ends.
-                self.assertEqual(wh.Process(self.run_installer(path, path.name)).wait(), 1)
+                # A sound payload installs: its file lands with its bytes.
+                self.assertEqual(
+                    wh.Process(self.run_installer(path, path.name, "/silent")).wait(), 1)
+                self.assertEqual(wh.drive_c("sound-%s" % name, "a.txt").read_bytes(), b"hello\r\n")
 
     def test_damaged_payloads_show_the_corruption_message_with_their_code(self):
         cases = [("magic.exe", 0, 0x01, 20), ("size.exe", 18, 0x80, 22),

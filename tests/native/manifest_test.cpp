@@ -653,5 +653,15 @@ TEST(Manifest, GlobsMatchWithinAndAcrossFolders) {
     }
 }
 
+// The uninstaller copy is a file: without a name of the publisher's it still gets one.
+TEST(Manifest, TheUninstallerHasAFileNameByDefault) {
+    ProductFolder product;
+    build::Manifest plain = build::readManifest(product.manifest("[product]\nname = \"X\"\n"));
+    EXPECT_STREQ(plain.script.UninstallerName.c_str(), "uninstall.exe");
+    build::Manifest named = build::readManifest(product.manifest(
+        "[product]\nname = \"X\"\n[uninstall]\nuninstaller-name = \"remove.exe\"\n"));
+    EXPECT_STREQ(named.script.UninstallerName.c_str(), "remove.exe");
+}
+
 }  // namespace
 }  // namespace tessarin

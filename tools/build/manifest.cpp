@@ -139,10 +139,13 @@ void readBackground(Section s, InstallScript& script) {
 
 // ---- Uninstall, batches, registry, notifications --------------------------------------
 
+// The uninstaller copy needs a file name of its own; the entry's commands name it.
+constexpr const char* kDefaultUninstallerName = "uninstall.exe";
+
 void readUninstall(Section s, InstallScript& script) {
     script.UninstallKeyName = s.wide("key-name");
     script.UninstallSubdir = s.wide("subfolder");
-    script.UninstallerName = s.ansi("uninstaller-name");
+    script.UninstallerName = s.ansi("uninstaller-name", kDefaultUninstallerName);
     script.UninstallIcon = s.fileBytes("icon");
     script.SupportOffer = s.ansi("support-offer");
     if (script.SupportOffer.length() > 0xFFFF) s.fail("support-offer", "longer than 65535 bytes");
