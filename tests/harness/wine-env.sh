@@ -62,8 +62,8 @@ ensure_template() {
         local view
         for view in 'Microsoft' 'Wow6432Node\Microsoft'; do
             WINEPREFIX=$template "$wine64" reg delete \
-                "HKLM\Software\$view\Windows NT\CurrentVersion\AeDebug" /v Debugger /f \
-                >/dev/null 2>&1
+                "HKLM\Software\\$view\Windows NT\CurrentVersion\AeDebug" /v Debugger /f \
+                >/dev/null 2>&1 || true
         done
         WINEPREFIX=$template wineserver -w
         touch "$template/.tessarin-ready"
