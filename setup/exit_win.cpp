@@ -4,6 +4,7 @@
 #include "services/install_log.h"
 #include "setup/background_window.h"
 #include "setup/exit.h"
+#include "setup/exit_codes.h"
 #include "setup/install_script.h"
 #include "setup/setup_state.h"
 
@@ -55,10 +56,14 @@ void FatalErrorHandler(const char* text) {
     FatalErrorHandlerWide(wide.w_str());
 }
 
+// An installation that stops here failed: with the conventional exit codes that is 1603. The
+// uninstaller, and an installer whose script is not read yet, end with 1.
 void FatalErrorHandlerWide(const char16_t* text) {
-    if (!setupState().SilentMode)
+    const SetupState& state = setupState();
+    if (!state.SilentMode)
         showMessageBox(nullptr, String(text), fatalErrorCaption(), kMbOk | kMbIconError);
-    ExitSetup(1);
+    uint32_t flags2 = state.options.UninstallMode ? 0 : installScript().ProductFlags2;
+    ExitSetup(installExitCode(InstallEnd::Failed, flags2));
 }
 
 }  // namespace tessarin

@@ -115,5 +115,18 @@ class DamagedData(unittest.TestCase):
                     self.assertEqual((self.target / name).read_bytes(), FILES[name])
 
 
+    def test_with_the_conventional_codes_a_damaged_installer_ends_as_failed(self):
+        exe = self.work / "conventional.exe"
+        manifest = MANIFEST.replace("[options]\n", "[options]\nconventional-exit-codes = true\n")
+        result = wh.build_from_manifest(self.work, manifest, exe)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        dump = json.loads(wh.tessarin_build("--dump", exe).stdout)
+        base = dump["section"]["rawOffset"]
+        data = bytearray(exe.read_bytes())
+        data[data.find(b"hello\r\n", base + dump["dataOffset"], base + dump["dataEnd"])] ^= 0x01
+        exe.write_bytes(bytes(data))
+        code = wh.run_installer(exe, "damagedtest", '/silent /d:"%s"' % INSTALL_DIR).wait()
+        self.assertEqual(code, 1603)
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
