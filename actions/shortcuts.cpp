@@ -199,13 +199,8 @@ class LinkMaker {
         const PreparedShortcut& p = *prepared_;
         prepareDesktopFolder();
         String link = joinPath(settings_.desktopShortcuts, p.name);
-        status(link);
         String path;
-        if (!system_.createLink(link, p.target, p.arguments, p.workingFolder, p.icon, p.options,
-                                path)) {
-            failed(link);
-            return;
-        }
+        if (!linkAt(link, path)) return;
         if (settings_.productFlags & kFlagsLogEveryItem)
             logFormatWide(u"Desktop Folder Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
         record(path, subfolder);
@@ -255,13 +250,8 @@ class LinkMaker {
     void startup() {
         const PreparedShortcut& p = *prepared_;
         String link = joinPath(system_.startupFolder(settings_.allUsers), p.name);
-        status(link);
         String path;
-        if (!system_.createLink(link, p.target, p.arguments, p.workingFolder, p.icon, p.options,
-                                path)) {
-            failed(link);
-            return;
-        }
+        if (!linkAt(link, path)) return;
         logFormatWide(u"Startup Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
         record(path, false);
     }
@@ -271,15 +261,22 @@ class LinkMaker {
         String folder = wideOf(record_->folder);
         system_.expand(folder);
         String link = joinPath(folder, p.name);
-        status(link);
         String path;
-        if (!system_.createLink(link, p.target, p.arguments, p.workingFolder, p.icon, p.options,
-                                path)) {
-            failed(link);
-            return;
-        }
+        if (!linkAt(link, path)) return;
         logFormatWide(u"Shortcut(%s) >>> %s\r\n", p.name.w_str(), path.w_str());
         record(path, true);
+    }
+
+    // The link at a path of its own (".lnk" is added): the status line shows it, a failure is
+    // reported. False when it was not made.
+    bool linkAt(const String& link, String& path) {
+        const PreparedShortcut& p = *prepared_;
+        status(link);
+        if (system_.createLink(link, p.target, p.arguments, p.workingFolder, p.icon, p.options,
+                               path))
+            return true;
+        failed(link);
+        return false;
     }
 
     void status(const String& link) {

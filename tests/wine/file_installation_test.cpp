@@ -66,6 +66,16 @@ int otherEntries(const std::u16string& folder, const std::u16string& name) {
     return count;
 }
 
+// The built installer's payload as the running installer's own, as OpenPayload leaves it.
+bool openAsRunningPayload(const std::vector<uint8_t>& image) {
+    Payload& payload = setupPayload();
+    payload.section = locateSetupSection(image.data(), image.size());
+    if (!payload.section.found) return false;
+    payload.sectionBase = image.data() + payload.section.rawOffset;
+    return openPayload(payload.sectionBase, payload.section.rawSize, payload.header, payload.script)
+        .ok();
+}
+
 class FileInstallation : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -202,13 +212,7 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     add("kept.txt", 3 << 2, "not this");  // mode 3: an existing file stays
     std::vector<uint8_t> image = build::buildInstaller(testing::fakeStub(), spec);
 
-    Payload& payload = setupPayload();
-    payload.section = locateSetupSection(image.data(), image.size());
-    ASSERT_TRUE(payload.section.found);
-    payload.sectionBase = image.data() + payload.section.rawOffset;
-    ASSERT_TRUE(
-        openPayload(payload.sectionBase, payload.section.rawSize, payload.header, payload.script)
-            .ok());
+    ASSERT_TRUE(openAsRunningPayload(image));
     InstallScript& script = installScript();
     script.ExternalData = 0;
     script.InstallDir = S(path(u"app"));
@@ -235,7 +239,7 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     EXPECT_EQ(fileInstallationState().writtenInPlace.size(), 2u);
     EXPECT_STREQ(errorList().c_str(), "");
     uninstallData().clear();
-    payload = Payload();
+    setupPayload() = Payload();
 }
 
 // The follow-up work of a loop: shortcut records, shared-file entries, the COM and driver lists,
@@ -265,13 +269,7 @@ TEST_F(FileInstallation, LoopQueuesFollowUpsRegistersFontsAndListsRefusedNames) 
     add("bad?name.txt", 0, 0, "", u"");
     std::vector<uint8_t> image = build::buildInstaller(testing::fakeStub(), spec);
 
-    Payload& payload = setupPayload();
-    payload.section = locateSetupSection(image.data(), image.size());
-    ASSERT_TRUE(payload.section.found);
-    payload.sectionBase = image.data() + payload.section.rawOffset;
-    ASSERT_TRUE(
-        openPayload(payload.sectionBase, payload.section.rawSize, payload.header, payload.script)
-            .ok());
+    ASSERT_TRUE(openAsRunningPayload(image));
     InstallScript& script = installScript();
     script.ExternalData = 0;
     // Every file is read back and compared.
@@ -322,7 +320,7 @@ TEST_F(FileInstallation, LoopQueuesFollowUpsRegistersFontsAndListsRefusedNames) 
     shortcutList().clear();
     sharedFileList().clear();
     uninstallData().clear();
-    payload = Payload();
+    setupPayload() = Payload();
 }
 
 }  // namespace
