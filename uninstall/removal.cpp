@@ -1,0 +1,279 @@
+#include "uninstall/removal.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "core/convert.h"
+#include "core/csv.h"
+#include "core/format.h"
+#include "core/path.h"
+#include "core/platform_text.h"
+#include "services/progress.h"
+
+namespace tessarin {
+
+namespace {
+
+bool samePath(const String& a, const String& b) {
+    String ca = comparablePath(a);
+    return !ca.empty() && ca == comparablePath(b);
+}
+
+// Whether path lies below top (not top itself).
+bool isInside(const String& path, const String& top) {
+    String p = comparablePath(path);
+    String t = comparablePath(top);
+    if (p.empty() || t.empty() || p.wideLength() <= t.wideLength() + 1) return false;
+    return p.startsWithWide(t.w_str()) && p.getWide(t.wideLength()) == u'\\';
+}
+
+// A registry path of the deletion list: a root and a sub-key. Roots alone and the Software
+// key itself are refused, since a damaged record must not wipe a hive.
+bool splitRecordedKey(const String& path, RegistryRoot& root, String& subKey, Reporter& reporter) {
+    root = splitRegistryRoot(path.w_str(), subKey);
+    subKey.removeBackWideChar(u'\\');
+    if (root == kRegistryNoRoot) {
+        reporter.log(
+            formatWide(u"Registry path without a known root skipped: %s\r\n", path.w_str()));
+        return false;
+    }
+    if (subKey.empty() || subKey.equalsNoCaseWide(u"Software")) {
+        reporter.error(
+            format("Not removed: \"%s\" is a registry root.\r\n", pathText(path).c_str()));
+        return false;
+    }
+    return true;
+}
+
+void removeRegistryEntry(const FileDeletion& deletion, uint32_t view, RemovalSystem& system,
+                         Reporter& reporter) {
+    String path = deletionPathWide(deletion);
+    RegistryRoot root;
+    String subKey;
+    if (deletion.kind == DeletionKind::RegistryValue) {
+        String keyPath, name;
+        splitRegistryValue(path.w_str(), keyPath, name);
+        if (!splitRecordedKey(keyPath, root, subKey, reporter)) return;
+        system.deleteValue(root, subKey, name, view);
+        return;
+    }
+    if (!splitRecordedKey(path, root, subKey, reporter)) return;
+    if (deletion.kind == DeletionKind::RegistryKey64) view = kRegView64;
+    system.deleteKey(root, subKey, false, view);
+}
+
+void removeRecordedFile(const FileDeletion& deletion, UninstallData& data,
+                        const RemovalSettings& settings, RemovalSystem& system, Reporter& reporter,
+                        RemovalOutcome& outcome) {
+    String path = deletionPathWide(deletion);
+    if (refuseProtectedPath(path, system.protectedFolders(), reporter)) return;
+    if (!(settings.productFlags & kFlagsHideFileNames)) showStatusText(path);
+    if (!system.fileExists(path)) return;
+    if (system.deleteFile(path)) {
+        outcome.deletedFiles.add(path);
+        return;
+    }
+    String prefix;
+    String text = data.text(kTextUndeletableFile);
+    toNarrow(text.w_str(), text.wideLength(), prefix, kCodePageSystem, "?");
+    reporter.error(format("%s %s\r\n", prefix.c_str(), deletion.path.c_str()));
+    data.recordDeletion(deletion.path.c_str(), DeletionKind::File);
+}
+
+int32_t progressAfter(int32_t done, int32_t total) {
+    int64_t span = kRemovalProgressLast - kRemovalProgressFirst;
+    return kRemovalProgressFirst + static_cast<int32_t>(span * done / total);
+}
+
+// Removes folder and then each parent while the removal succeeds, at most limit folders. The
+// climb ends at stop (never removed), and, with insideStop, at any folder not below it. A
+// protected parent ends the climb without a report: only a recorded path is the record's
+// fault.
+void climbRemoving(const String& folder, const String& stop, bool insideStop, int32_t limit,
+                   RemovalSystem& system) {
+    String current = folder;
+    for (int32_t level = 0; level < limit && !current.empty(); ++level) {
+        if (samePath(current, stop)) return;
+        if (insideStop && !isInside(current, stop)) return;
+        if (protectedPathReason(current, system.protectedFolders())) return;
+        if (!system.removeFolder(current)) return;
+        current = parentFolder(current);
+    }
+}
+
+// The text after "\HKAU\" (any case), or false for a key of one root.
+bool allUsersKey(const String& key, String& rest) {
+    rest = key;
+    return rest.startsWithNoCase(u"\\HKAU\\", true);
+}
+
+String hiveKey(const String& hive, const String& subKey) {
+    String key = hive;
+    key.appendWide(u"\\");
+    key.append(subKey);
+    return key;
+}
+
+String joined(const String& prefix, const String& subKey) {
+    String key = prefix;
+    key.append(subKey);
+    return key;
+}
+
+// The key above subKey, or false at the top component.
+bool parentKey(String& key) {
+    for (int32_t i = key.wideLength() - 1; i > 0; --i) {
+        if (key.getWide(i) != u'\\') continue;
+        key.setWideLength(i);
+        return true;
+    }
+    return false;
+}
+
+void deleteKeyAndEmptyParents(RegistryRoot root, const String& prefix, const String& subKey,
+                              uint32_t view, RemovalSystem& system) {
+    system.deleteKey(root, joined(prefix, subKey), false, view);
+    String key = subKey;
+    for (int32_t level = 0; level < kMaxParentLevels && parentKey(key); ++level) {
+        if (key.equalsNoCaseWide(u"Software")) return;
+        if (!system.deleteKey(root, joined(prefix, key), true, view)) return;
+    }
+}
+
+int countBackslashes(const String& text) {
+    int count = 0;
+    for (int32_t i = 0; i < text.wideLength(); ++i) count += text.getWide(i) == u'\\';
+    return count;
+}
+
+String fromUtf8(const String& field) {
+    String wide;
+    toWide(field.c_str(), field.length(), wide, kCodePageUtf8);
+    return wide;
+}
+
+void removeTableKey(const String& key, uint32_t view, RemovalSystem& system) {
+    if (countBackslashes(key) < 2) return;
+    String rest;
+    if (allUsersKey(key, rest)) {
+        rest.removeBackWideChar(u'\\');
+        if (rest.empty()) return;
+        Vector<String> hives = system.userHives();
+        for (int32_t i = 0; i < hives.count(); ++i)
+            system.deleteKey(kHkeyUsers, hiveKey(hives[i], rest), true, view);
+        return;
+    }
+    RegistryRoot root = splitRegistryRoot(key.w_str(), rest);
+    rest.removeBackWideChar(u'\\');
+    if (root == kRegistryNoRoot || rest.empty()) return;
+    system.deleteKey(root, rest, true, view);
+}
+
+void removeTableValue(const String& key, const String& name, uint32_t view, RemovalSystem& system) {
+    String rest;
+    if (allUsersKey(key, rest)) {
+        rest.removeBackWideChar(u'\\');
+        Vector<String> hives = system.userHives();
+        for (int32_t i = 0; i < hives.count(); ++i)
+            system.deleteValue(kHkeyUsers, hiveKey(hives[i], rest), name, view);
+        return;
+    }
+    RegistryRoot root = splitRegistryRoot(key.w_str(), rest);
+    rest.removeBackWideChar(u'\\');
+    if (root == kRegistryNoRoot) return;
+    system.deleteValue(root, rest, name, view);
+}
+
+bool isValueDeletingAction(const String& field) {
+    int32_t pos = 0;
+    int32_t code = parseInt(field.c_str(), field.length(), pos);
+    return pos == field.length() && (code == 2 || code == 3 || code == 5);
+}
+
+void removeTableRecord(const char* line, int32_t length, uint32_t view, RemovalSystem& system) {
+    Vector<String> fields = csvSplit(line, length);
+    if (fields.count() == 1) {
+        removeTableKey(fromUtf8(fields[0]), view, system);
+    } else if (fields.count() == 5 && isValueDeletingAction(fields[4])) {
+        removeTableValue(fromUtf8(fields[0]), fromUtf8(fields[1]), view, system);
+    }
+}
+
+}  // namespace
+
+void removeRecordedItems(UninstallData& data, const RemovalSettings& settings,
+                         RemovalSystem& system, Reporter& reporter, RemovalOutcome& outcome) {
+    data.clearDeletions();
+    setProgress(kRemovalProgressFirst);
+    int32_t total = data.deletions.count();
+    for (int32_t i = 0; i < total; ++i) {
+        const FileDeletion& deletion = data.deletions[i];
+        if (!deletion.path.empty()) {
+            switch (deletion.kind) {
+                case DeletionKind::Folder:
+                    outcome.folders.append(deletion.path);
+                    break;
+                case DeletionKind::RegistryValue:
+                case DeletionKind::RegistryKey:
+                case DeletionKind::RegistryKey64:
+                    removeRegistryEntry(deletion, settings.registryView, system, reporter);
+                    break;
+                case DeletionKind::File:
+                    removeRecordedFile(deletion, data, settings, system, reporter, outcome);
+                    break;
+            }
+        }
+        setProgress(progressAfter(i + 1, total));
+    }
+}
+
+// Longest stored text first, so that a tree recorded top-down is removed from its leaves;
+// folders of equal length keep their list order.
+void removeRecordedFolders(const Vector<String>& folders, const RemovalSettings& settings,
+                           RemovalSystem& system, Reporter& reporter) {
+    std::vector<int32_t> order;
+    for (int32_t i = 0; i < folders.count(); ++i) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+        return folders[a].length() > folders[b].length();
+    });
+    for (int32_t i : order) {
+        FileDeletion stored{DeletionKind::Folder, folders[i]};
+        String folder = deletionPathWide(stored);
+        if (refuseProtectedPath(folder, system.protectedFolders(), reporter)) continue;
+        if (!(settings.productFlags & kFlagsHideFileNames)) showStatusText(folder);
+        climbRemoving(folder, settings.installDir, false, kMaxFolderClimb, system);
+    }
+}
+
+void removeEmptyFolderTree(const String& folder, const String& top, RemovalSystem& system,
+                           Reporter& reporter) {
+    if (!isInside(folder, top)) return;
+    if (refuseProtectedPath(folder, system.protectedFolders(), reporter)) return;
+    climbRemoving(folder, top, true, kMaxParentLevels, system);
+}
+
+void removeProductRegistry(const String& productKey, uint32_t view, RemovalSystem& system) {
+    String key = productKey;
+    key.trimWide(u"\\ ");
+    if (key.empty()) return;
+    String subKey(u"Software\\");
+    subKey.append(key);
+    deleteKeyAndEmptyParents(kHkeyLocalMachine, String(), subKey, view, system);
+    Vector<String> hives = system.userHives();
+    for (int32_t i = 0; i < hives.count(); ++i)
+        deleteKeyAndEmptyParents(kHkeyUsers, hiveKey(hives[i], String()), subKey, view, system);
+}
+
+void removeRegistryTable(const String& table, uint32_t view, RemovalSystem& system) {
+    const char* text = table.c_str();
+    int32_t length = table.length();
+    int32_t start = 0;
+    while (start < length) {
+        int32_t end = start;
+        while (end < length && text[end] != '\r' && text[end] != '\n') ++end;
+        if (end > start) removeTableRecord(text + start, end - start, view, system);
+        start = end + 1;
+    }
+}
+
+}  // namespace tessarin
