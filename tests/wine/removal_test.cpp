@@ -1,0 +1,143 @@
+// The removal pass on real files, folders and keys of the prefix.
+#include "uninstall/removal.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "core/convert.h"
+#include "held_file.h"
+#include "scratch_folder.h"
+
+namespace tessarin {
+namespace {
+
+using testing::HeldFile;
+using testing::present;
+using testing::put;
+using testing::ScratchFolder;
+using testing::w;
+
+String S(const std::u16string& s) {
+    return String(s.c_str(), static_cast<int32_t>(s.size()));
+}
+
+std::string narrow(const std::u16string& s) {
+    return pathText(S(s)).c_str();
+}
+
+class RecordingReporter : public Reporter {
+  public:
+    void log(const String&) override {}
+    void error(const String& text) override { errors += text.c_str(); }
+    std::string errors;
+};
+
+bool keyExists(HKEY root, const std::u16string& path) {
+    HKEY key;
+    if (RegOpenKeyExW(root, w(path), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool valueExists(HKEY root, const std::u16string& path, const wchar_t* name) {
+    return RegGetValueW(root, w(path), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+void plantValue(HKEY root, const std::u16string& path, const wchar_t* name) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(root, w(path), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    DWORD one = 1;
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    RegCloseKey(key);
+}
+
+class RemovalOnSystem : public ::testing::Test {
+  protected:
+    RemovalOnSystem() {
+        base_ = u"Software\\TessarinRemoval" + std::u16string(reinterpret_cast<const char16_t*>(
+                                                   std::to_wstring(GetCurrentProcessId()).c_str()));
+    }
+    ~RemovalOnSystem() override { RegDeleteTreeW(HKEY_CURRENT_USER, w(base_)); }
+
+    ScratchFolder folder_{u"tessarin_removal_"};
+    std::u16string base_;
+};
+
+TEST_F(RemovalOnSystem, PlantedTreeAndDeletionList) {
+    std::u16string app = folder_ / u"App";
+    std::u16string deep = app + u"\\sub\\deep";
+    CreateDirectoryW(w(app), nullptr);
+    CreateDirectoryW(w(app + u"\\sub"), nullptr);
+    CreateDirectoryW(w(deep), nullptr);
+    ASSERT_TRUE(put(app + u"\\a.txt", "a"));
+    ASSERT_TRUE(put(deep + u"\\b.dll", "b"));
+    SetFileAttributesW(w(deep + u"\\b.dll"), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(put(deep + u"\\desktop.ini", "shell"));
+    ASSERT_TRUE(put(app + u"\\held.dat", "held"));
+    plantValue(HKEY_CURRENT_USER, base_ + u"\\Tree\\Sub", L"X");
+    plantValue(HKEY_CURRENT_USER, base_ + u"\\Values", L"Gone");
+    plantValue(HKEY_CURRENT_USER, base_ + u"\\Values", L"Stays");
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    std::u16string windowsFolder(reinterpret_cast<char16_t*>(windows));
+
+    std::string hkcu = "\\HKCU\\" + narrow(base_);
+    std::string list = narrow(app + u"\\a.txt") + "\r\n~" + narrow(app + u"\\sub") + "\r\n~" +
+                       narrow(deep) + "\r\n" + narrow(deep + u"\\desktop.ini") + "\r\n" +
+                       narrow(deep + u"\\b.dll") + "\r\n!" + hkcu + "\\Values\\Gone\r\n^" + hkcu +
+                       "\\Tree\r\n" + narrow(app + u"\\held.dat") + "\r\n" + narrow(windowsFolder) +
+                       "\r\n\r\n[Strings]\r\n~58\r\nUnable to delete\r\n";
+    UninstallData data;
+    readUninstallDataText(list.c_str(), static_cast<int32_t>(list.size()), data);
+
+    HeldFile holder(app + u"\\held.dat");
+    ASSERT_TRUE(holder.ready());
+    RecordingReporter reporter;
+    RemovalOutcome outcome;
+    RemovalSettings settings{S(app), 0, 0};
+    removeRecordedItems(data, settings, systemRemoval(), reporter, outcome);
+    removeRecordedFolders(outcome.folders, settings, systemRemoval(), reporter);
+    holder.release();
+
+    EXPECT_FALSE(present(app + u"\\a.txt"));
+    EXPECT_FALSE(present(deep + u"\\b.dll"));  // read-only and hidden
+    EXPECT_FALSE(present(deep));
+    EXPECT_FALSE(present(app + u"\\sub"));
+    EXPECT_TRUE(present(app));  // the install folder stays
+    EXPECT_TRUE(present(app + u"\\held.dat"));
+    EXPECT_TRUE(present(windowsFolder));
+    EXPECT_EQ(reporter.errors, "Unable to delete " + narrow(app + u"\\held.dat") + "\r\n" +
+                                   "Not removed: \"" + narrow(windowsFolder) +
+                                   "\" is a system folder.\r\n");
+    EXPECT_EQ(std::string(data.deletionText().c_str()), narrow(app + u"\\held.dat") + "\r\n");
+    EXPECT_TRUE(outcome.deletedFiles.contains(S(app + u"\\A.TXT")));
+
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Tree"));
+    EXPECT_FALSE(valueExists(HKEY_CURRENT_USER, base_ + u"\\Values", L"Gone"));
+    EXPECT_TRUE(valueExists(HKEY_CURRENT_USER, base_ + u"\\Values", L"Stays"));
+}
+
+TEST_F(RemovalOnSystem, ProductKeyAndRegistryTableInTheUsersHives) {
+    // The product key below Software\<base>: HKEY_CURRENT_USER is one of the users' hives.
+    plantValue(HKEY_CURRENT_USER, base_ + u"\\Co\\App\\Settings", L"X");
+    plantValue(HKEY_CURRENT_USER, base_ + u"\\Other", L"Y");
+    std::u16string product = base_.substr(9) + u"\\Co\\App";
+    removeProductRegistry(S(product), 0, systemRemoval());
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Co"));  // emptied parent
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Other"));
+
+    plantValue(HKEY_CURRENT_USER, base_ + u"\\Table\\Empty", L"V");
+    std::string table = "\\HKAU\\" + narrow(base_) + "\\Table\\Empty,V,4,1,2\r\n\\HKAU\\" +
+                        narrow(base_) + "\\Table\\Empty\r\n\\HKAU\\" + narrow(base_) +
+                        "\\Other\r\n";
+    removeRegistryTable(String(table.c_str()), 0, systemRemoval());
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Table\\Empty"));
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Other"));  // not empty
+}
+
+}  // namespace
+}  // namespace tessarin
