@@ -45,8 +45,7 @@ bool splitRecordedKey(const String& path, RegistryRoot& root, String& subKey, Re
     return true;
 }
 
-void removeRegistryEntry(const FileDeletion& deletion, uint32_t view, RemovalSystem& system,
-                         Reporter& reporter) {
+void removeRegistryEntry(const FileDeletion& deletion, RemovalSystem& system, Reporter& reporter) {
     String path = deletionPathWide(deletion);
     RegistryRoot root;
     String subKey;
@@ -54,11 +53,11 @@ void removeRegistryEntry(const FileDeletion& deletion, uint32_t view, RemovalSys
         String keyPath, name;
         splitRegistryValue(path.w_str(), keyPath, name);
         if (!splitRecordedKey(keyPath, root, subKey, reporter)) return;
-        system.deleteValue(root, subKey, name, view);
+        system.deleteValue(root, subKey, name, 0);
         return;
     }
     if (!splitRecordedKey(path, root, subKey, reporter)) return;
-    if (deletion.kind == DeletionKind::RegistryKey64) view = kRegView64;
+    uint32_t view = deletion.kind == DeletionKind::RegistryKey64 ? kRegView64 : 0;
     system.deleteKey(root, subKey, false, view);
 }
 
@@ -216,7 +215,7 @@ void removeRecordedItems(UninstallData& data, const RemovalSettings& settings,
                 case DeletionKind::RegistryValue:
                 case DeletionKind::RegistryKey:
                 case DeletionKind::RegistryKey64:
-                    removeRegistryEntry(deletion, settings.registryView, system, reporter);
+                    removeRegistryEntry(deletion, system, reporter);
                     break;
                 case DeletionKind::File:
                     removeRecordedFile(deletion, data, settings, system, reporter, outcome);

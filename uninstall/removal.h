@@ -56,7 +56,6 @@ class RemovalSystem {
 struct RemovalSettings {
     String installDir;      // UTF-16; the folder climb stops here
     uint64_t productFlags;  // high word 0x20000: the status line never shows paths
-    uint32_t registryView;  // kRegView64 for a 64-bit product, else 0
 };
 
 // What the deletion list leaves for the later steps.
@@ -66,7 +65,8 @@ struct RemovalOutcome {
 };
 
 // Carries out data.deletions in file order after clearing the recorded list: files are
-// deleted, registry values and keys removed, folders collected. The status line and the
+// deleted, registry values and keys removed ("*" keys in the 64-bit view, the others in the
+// process's own), folders collected. The status line and the
 // percentage go to the progress display (services/progress.h). A file that stays adds
 // language text 58 and its path to the error list and is recorded again.
 void removeRecordedItems(UninstallData& data, const RemovalSettings& settings,

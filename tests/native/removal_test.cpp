@@ -114,7 +114,7 @@ void plant(UninstallData& data, const std::vector<std::string>& lines) {
 }
 
 RemovalSettings settings(uint64_t flags = 0) {
-    return RemovalSettings{String(u"C:\\App"), flags, 0};
+    return RemovalSettings{String(u"C:\\App"), flags};
 }
 
 // ---- The deletion list -------------------------------------------------------------------
@@ -245,6 +245,20 @@ TEST(Removal, FoldersAreRemovedDeepestFirstAndClimbStopsAtInstallFolder) {
     EXPECT_EQ(reporter.errors, "");
 }
 
+TEST(Removal, EmptiedInstallFolderStaysWhateverItsSpelling) {
+    for (const char16_t* installDir : {u"C:\\App", u"c:\\APP\\", u"C:/App/."}) {
+        ScriptedSystem system;
+        system.folders = {"C:\\App", "C:\\App\\a", "C:\\App\\a\\b"};
+        Vector<String> folders;
+        folders.append(String("C:\\App\\a\\b"));
+        RecordingReporter reporter;
+        RecordingDisplay display;
+        removeRecordedFolders(folders, RemovalSettings{String(installDir), 0}, system, reporter);
+        EXPECT_EQ(joined(system.calls), "rmdir C:\\App\\a\\b|rmdir C:\\App\\a|")
+            << utf8(String(installDir));
+    }
+}
+
 TEST(Removal, ClimbStopsAtProtectedParentWithoutReport) {
     ScriptedSystem system;
     system.protectedSet.folders.append(String(u"C:\\Program Files"));
@@ -253,7 +267,7 @@ TEST(Removal, ClimbStopsAtProtectedParentWithoutReport) {
     folders.append(String("C:\\Program Files\\Co"));
     RecordingReporter reporter;
     RecordingDisplay display;
-    removeRecordedFolders(folders, RemovalSettings{String(u"D:\\App"), 0, 0}, system, reporter);
+    removeRecordedFolders(folders, RemovalSettings{String(u"D:\\App"), 0}, system, reporter);
     EXPECT_EQ(joined(system.calls), "rmdir C:\\Program Files\\Co|");
     EXPECT_EQ(reporter.errors, "");
 }

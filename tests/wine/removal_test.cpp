@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// shlobj.h builds on the types of windows.h.
+#include <shlobj.h>
 
 #include <string>
 
@@ -98,7 +100,7 @@ TEST_F(RemovalOnSystem, PlantedTreeAndDeletionList) {
     ASSERT_TRUE(holder.ready());
     RecordingReporter reporter;
     RemovalOutcome outcome;
-    RemovalSettings settings{S(app), 0, 0};
+    RemovalSettings settings{S(app), 0};
     removeRecordedItems(data, settings, systemRemoval(), reporter, outcome);
     removeRecordedFolders(outcome.folders, settings, systemRemoval(), reporter);
     holder.release();
@@ -137,6 +139,24 @@ TEST_F(RemovalOnSystem, ProductKeyAndRegistryTableInTheUsersHives) {
     removeRegistryTable(String(table.c_str()), 0, systemRemoval());
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Table\\Empty"));
     EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Other"));  // not empty
+}
+
+TEST_F(RemovalOnSystem, StartMenuFolderAndItsEmptiedParents) {
+    wchar_t buffer[MAX_PATH];
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, buffer), S_OK);
+    std::u16string programs(reinterpret_cast<char16_t*>(buffer));
+    std::u16string top = base_.substr(9);
+    std::u16string app = programs + u"\\" + top + u"\\Co\\App";
+    ASSERT_EQ(SHCreateDirectoryExW(nullptr, w(app), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(put(programs + u"\\" + top + u"\\Readme.lnk", "link"));
+    RecordingReporter reporter;
+    removeStartMenuFolder(S(top + u"\\Co\\App"), false, reporter);
+    EXPECT_FALSE(present(app));
+    EXPECT_FALSE(present(programs + u"\\" + top + u"\\Co"));
+    EXPECT_TRUE(present(programs + u"\\" + top));  // not empty
+    EXPECT_TRUE(present(programs));
+    EXPECT_EQ(reporter.errors, "");
+    testing::removeTree(programs + u"\\" + top);
 }
 
 }  // namespace
