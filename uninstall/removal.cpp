@@ -268,8 +268,14 @@ void removeRegistryTable(const String& table, uint32_t view, RemovalSystem& syst
     int32_t length = table.length();
     int32_t start = 0;
     while (start < length) {
+        // A quoted field may hold line breaks (a multi-line value's data): a record ends at the
+        // first line break outside quotes.
         int32_t end = start;
-        while (end < length && text[end] != '\r' && text[end] != '\n') ++end;
+        bool quoted = false;
+        for (; end < length; ++end) {
+            if (text[end] == '"') quoted = !quoted;
+            if (!quoted && (text[end] == '\r' || text[end] == '\n')) break;
+        }
         if (end > start) removeTableRecord(text + start, end - start, view, system);
         start = end + 1;
     }

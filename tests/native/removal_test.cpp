@@ -368,6 +368,7 @@ TEST(Removal, RegistryTableKeysAndValues) {
         "\\HKLM\\Software\\Co\\App,Kept,0,x,1\r\n"        // action 1 keeps it
         "\\HKAU\\Software\\Co\\App,\"Na\xc3\xafve\",1,x,5\r\n"  // value in every hive
         "\\HKCU\\Software\\Co\\App,Odd,1,x,3,extra\r\n"         // six fields
+        "\\HKCU\\Software\\Co\\App,Lines,7,\"one\r\n\\HKLM\\Software\\Co\\Data\r\ntwo\",2\r\n"
         "\\HKCU\\Software\\Co\\App,Three,1,x,3\n"
         "\\HKLM\\Software\\Co\\App,Code,1,x,3x\r\n"
         "\\XX\\Software\\Co\\App\r\n";
@@ -380,6 +381,7 @@ TEST(Removal, RegistryTableKeysAndValues) {
               "value HKLM\\Software\\Co\\App [Path] 64|"
               "value HKU\\S-1-5-21-1\\Software\\Co\\App [Na\xc3\xafve] 64|"
               "value HKU\\S-1-5-21-2\\Software\\Co\\App [Na\xc3\xafve] 64|"
+              "value HKCU\\Software\\Co\\App [Lines] 64|"
               "value HKCU\\Software\\Co\\App [Three] 64|");
 }
 
