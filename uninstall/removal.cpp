@@ -139,6 +139,27 @@ void deleteKeyAndEmptyParents(RegistryRoot root, const String& prefix, const Str
     }
 }
 
+// The keys below Software that the system itself owns: a product key that names one of them
+// (or, for Microsoft, its Windows keys) comes from a damaged record, and its whole tree would
+// go with it.
+bool isSystemSoftwareKey(const String& key) {
+    static const char16_t* const kSystemKeys[] = {
+        u"Microsoft",
+        u"Classes",
+        u"Policies",
+        u"Wow6432Node",
+        u"Clients",
+        u"RegisteredApplications",
+        u"Microsoft\\Windows",
+        u"Microsoft\\Windows NT",
+    };
+    for (const char16_t* name : kSystemKeys)
+        if (key.equalsNoCaseWide(name)) return true;
+    String inside = key;
+    return inside.startsWithNoCase(u"Microsoft\\Windows\\", true) ||
+           inside.startsWithNoCase(u"Microsoft\\Windows NT\\", true);
+}
+
 int countBackslashes(const String& text) {
     int count = 0;
     for (int32_t i = 0; i < text.wideLength(); ++i) count += text.getWide(i) == u'\\';
@@ -251,10 +272,16 @@ void removeEmptyFolderTree(const String& folder, const String& top, RemovalSyste
     climbRemoving(folder, top, true, kMaxParentLevels, system);
 }
 
-void removeProductRegistry(const String& productKey, uint32_t view, RemovalSystem& system) {
+void removeProductRegistry(const String& productKey, uint32_t view, RemovalSystem& system,
+                           Reporter& reporter) {
     String key = productKey;
     key.trimWide(u"\\ ");
     if (key.empty()) return;
+    if (isSystemSoftwareKey(key)) {
+        reporter.error(format("Not removed: \"Software\\%s\" is a key of the system.\r\n",
+                              pathText(key).c_str()));
+        return;
+    }
     String subKey(u"Software\\");
     subKey.append(key);
     deleteKeyAndEmptyParents(kHkeyLocalMachine, String(), subKey, view, system);

@@ -83,8 +83,10 @@ void removeEmptyFolderTree(const String& folder, const String& top, RemovalSyste
                            Reporter& reporter);
 
 // Deletes Software\<productKey> with its sub-keys and then each parent while it is empty
-// (never Software itself), under HKEY_LOCAL_MACHINE and in every user's hive.
-void removeProductRegistry(const String& productKey, uint32_t view, RemovalSystem& system);
+// (never Software itself), under HKEY_LOCAL_MACHINE and in every user's hive. The system's
+// own keys below Software are refused with an error-list line.
+void removeProductRegistry(const String& productKey, uint32_t view, RemovalSystem& system,
+                           Reporter& reporter);
 
 // The registry table's records (UTF-8 CSV, one per line): keys of one field are deleted when
 // empty, values of five fields with action code 2, 3 or 5 are deleted; "\HKAU\" names every

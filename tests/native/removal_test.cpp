@@ -327,7 +327,8 @@ TEST(Removal, ProductKeyAndItsEmptyParentsGoInEveryHive) {
     ScriptedSystem system;
     system.emptyKeys = {"HKLM\\Software\\Co\\Suite", "HKLM\\Software\\Co",
                         "HKU\\S-1-5-21-1\\Software\\Co\\Suite"};
-    removeProductRegistry(String(u"\\Co\\Suite\\App\\"), kRegView64, system);
+    RecordingReporter reporter;
+    removeProductRegistry(String(u"\\Co\\Suite\\App\\"), kRegView64, system, reporter);
     EXPECT_EQ(joined(system.calls),
               "tree HKLM\\Software\\Co\\Suite\\App 64|"
               "empty HKLM\\Software\\Co\\Suite 64|"
@@ -339,8 +340,39 @@ TEST(Removal, ProductKeyAndItsEmptyParentsGoInEveryHive) {
               "empty HKU\\S-1-5-21-2\\Software\\Co\\Suite 64|");
 
     ScriptedSystem none;
-    removeProductRegistry(String(u"\\"), 0, none);
+    removeProductRegistry(String(u"\\"), 0, none, reporter);
     EXPECT_TRUE(none.calls.empty());
+    EXPECT_EQ(reporter.errors, "");
+}
+
+TEST(Removal, SystemKeysBelowSoftwareAreRefusedAsProductKey) {
+    struct Case {
+        const char16_t* key;
+        bool refused;
+    } cases[] = {
+        {u"Microsoft", true},
+        {u"\\microsoft\\", true},
+        {u"Classes", true},
+        {u"Policies", true},
+        {u"WOW6432Node", true},
+        {u"Microsoft\\Windows", true},
+        {u"Microsoft\\Windows\\CurrentVersion", true},
+        {u"Microsoft\\Windows NT\\CurrentVersion", true},
+        {u"Microsoft\\WindowsApps", false},
+        {u"Microsoft\\Product", false},
+        {u"Co\\Classes", false},
+    };
+    for (const Case& c : cases) {
+        ScriptedSystem system;
+        RecordingReporter reporter;
+        removeProductRegistry(String(c.key), 0, system, reporter);
+        EXPECT_EQ(system.calls.empty(), c.refused) << utf8(String(c.key));
+        EXPECT_EQ(reporter.errors.empty(), !c.refused) << utf8(String(c.key));
+    }
+    RecordingReporter reporter;
+    ScriptedSystem system;
+    removeProductRegistry(String(u"Policies"), 0, system, reporter);
+    EXPECT_EQ(reporter.errors, "Not removed: \"Software\\Policies\" is a key of the system.\r\n");
 }
 
 TEST(Removal, ProductKeyClimbIsBounded) {
@@ -353,7 +385,8 @@ TEST(Removal, ProductKeyClimbIsBounded) {
         full.erase(full.rfind('\\'));
         system.emptyKeys.insert(full);
     }
-    removeProductRegistry(fromUtf8(key), 0, system);
+    RecordingReporter reporter;
+    removeProductRegistry(fromUtf8(key), 0, system, reporter);
     int hklm = 0;
     for (const std::string& call : system.calls) hklm += call.rfind("empty HKLM", 0) == 0;
     EXPECT_EQ(hklm, kMaxParentLevels);

@@ -128,7 +128,9 @@ TEST_F(RemovalOnSystem, ProductKeyAndRegistryTableInTheUsersHives) {
     plantValue(HKEY_CURRENT_USER, base_ + u"\\Co\\App\\Settings", L"X");
     plantValue(HKEY_CURRENT_USER, base_ + u"\\Other", L"Y");
     std::u16string product = base_.substr(9) + u"\\Co\\App";
-    removeProductRegistry(S(product), 0, systemRemoval());
+    RecordingReporter reporter;
+    removeProductRegistry(S(product), 0, systemRemoval(), reporter);
+    EXPECT_EQ(reporter.errors, "");
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Co"));  // emptied parent
     EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Other"));
 
