@@ -1,0 +1,71 @@
+// Moving the running uninstaller aside, removing its folders, and starting the script that
+// deletes its file once the process has ended.
+#include <windows.h>
+
+#include "core/environment.h"
+#include "core/file.h"
+#include "core/file_system.h"
+#include "core/os_info.h"
+#include "core/path.h"
+#include "core/process.h"
+#include "core/special_folders.h"
+#include "services/batch.h"
+#include "uninstall/self_removal.h"
+
+namespace tessarin {
+namespace {
+
+String interpreter() {
+    String comspec(u"%comspec%");
+    if (!expandEnvironmentStrings(comspec)) comspec.clear();
+    return commandInterpreter(comspec, osRecord().platform == kPlatformWindows9x, windowsFolder(),
+                              systemFolder());
+}
+
+const wchar_t* win(const String& s) {
+    return reinterpret_cast<const wchar_t*>(s.w_str());
+}
+
+// The executable under a temporary name in the temporary folder. Without MOVEFILE_COPY_ALLOWED
+// the system refuses a move to another volume, where a running file could only be copied.
+// Empty when it stays where it is.
+String moveAside(const String& executable) {
+    String target = temporaryFileName();
+    if (target.empty()) return String();
+    if (MoveFileExW(win(executable), win(target), MOVEFILE_REPLACE_EXISTING)) return target;
+    deleteFile(target);
+    return String();
+}
+
+}  // namespace
+
+bool startSelfRemovalScript(const String& executable, const String& installDir,
+                            const String& uninstallSubdir) {
+    String script = joinPath(temporaryFolder(), String(kSelfRemovalScriptName));
+    const OsRecord& os = osRecord();
+    String bytes =
+        encodeForConsole(selfRemovalScript(executable, installDir, uninstallSubdir, script),
+                         consoleReadsUtf8(isNtFamily(), os.major, os.minor));
+    if (writeFile(script, bytes.c_str(), bytes.length()) != kFileOk) return false;
+    String commandLine = selfRemovalCommandLine(interpreter(), shortPathName(script));
+    if (launch(commandLine, kLaunchNewConsole | kLaunchHidden) != kLaunchNotStarted) return true;
+    return shellOpen(script, String(), String(), String(u"open"), SW_HIDE);
+}
+
+void RemoveUninstaller(const String& installDir, const String& uninstallSubdir) {
+    String executable = currentModulePath();
+    String moved = moveAside(executable);
+    if (!moved.empty()) {
+        Vector<String> folders = uninstallFoldersDeepestFirst(installDir, uninstallSubdir);
+        for (int32_t i = 0; i < folders.count(); ++i) {
+            removeFolder(folders[i], kRemoveFolderKeepShellFiles);
+        }
+        removeFolder(installDir, kRemoveFolderKeepShellFiles);
+    }
+    const String& left = moved.empty() ? executable : moved;
+    if (!startSelfRemovalScript(left, installDir, uninstallSubdir)) {
+        deleteFile(left, kDeleteAtReboot);
+    }
+}
+
+}  // namespace tessarin
