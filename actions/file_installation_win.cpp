@@ -240,11 +240,6 @@ void queueFollowUps(const FileRecord& record, const String& target, bool portabl
     if (!entry.empty()) sharedFileList().append(entry);
 }
 
-const char16_t* fontsKey() {
-    return isWindows9598() ? u"Software\\Microsoft\\Windows\\CurrentVersion\\Fonts"
-                           : u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-}
-
 // The font's value names its file: by its name when it lies in the Fonts folder, as the system
 // keeps its own, else by its full path. The font table gets it for this session at once.
 void registerFont(const FileRecord& record, const String& target, const String& fontsDir) {
@@ -254,7 +249,8 @@ void registerFont(const FileRecord& record, const String& target, const String& 
     toWide(record.label.c_str(), record.label.length(), displayName);
     String valueData = parentFolder(target).equalsNoCaseWide(fontsDir.w_str()) ? file : target;
     RegistryKey key;
-    if (key.open(kHkeyLocalMachine, fontsKey(), 0, kRegAccessWriteValues) == kRegOpenFailed ||
+    if (key.open(kHkeyLocalMachine, fontRegistrationKey(), 0, kRegAccessWriteValues) ==
+            kRegOpenFailed ||
         !key.writeText(displayName.w_str(), valueData)) {
         String reason = systemErrorText(lastSystemError());
         logFormatWide(u"Failed to register font %s: %s\r\n", target.w_str(), reason.w_str());
