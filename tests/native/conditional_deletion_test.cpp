@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_reporter.h"
 #include "test_text.h"
 #include "uninstall/uninstall_data.h"
 
@@ -15,13 +16,7 @@ namespace {
 using testing::fromUtf8;
 using testing::utf8;
 
-class RecordingReporter : public Reporter {
-  public:
-    void log(const String& text) override { logged += utf8(text); }
-    void error(const String& text) override { errors += text.c_str(); }
-    std::string logged;
-    std::string errors;
-};
+using testing::RecordingReporter;
 
 struct FakeFile {
     std::string version;

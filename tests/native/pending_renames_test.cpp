@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_reporter.h"
 #include "test_text.h"
 
 namespace tessarin {
@@ -13,13 +14,7 @@ namespace {
 using testing::fromUtf8;
 using testing::utf8;
 
-class RecordingReporter : public Reporter {
-  public:
-    void log(const String& text) override { logged += utf8(text); }
-    void error(const String& text) override { errors += text.c_str(); }
-    std::string logged;
-    std::string errors;
-};
+using testing::RecordingReporter;
 
 // The value as a list of UTF-8 strings; writes and recycled files are recorded.
 class ScriptedValue : public PendingRenameSystem {

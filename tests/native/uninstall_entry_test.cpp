@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_reporter.h"
 #include "test_text.h"
 
 namespace tessarin {
@@ -14,13 +15,7 @@ namespace {
 using testing::fromUtf8;
 using testing::utf8;
 
-class RecordingReporter : public Reporter {
-  public:
-    void log(const String& text) override { logged += utf8(text); }
-    void error(const String& text) override { errors += text.c_str(); }
-    std::string logged;
-    std::string errors;
-};
+using testing::RecordingReporter;
 
 // An entry as a map of values: texts (read either way) and numbers. System colour n is 0x100+n.
 class ScriptedEntry : public EntryValues {

@@ -10,6 +10,7 @@
 
 #include "core/convert.h"
 #include "held_file.h"
+#include "recording_reporter.h"
 #include "scratch_folder.h"
 
 namespace tessarin {
@@ -29,12 +30,7 @@ std::string narrow(const std::u16string& s) {
     return pathText(S(s)).c_str();
 }
 
-class RecordingReporter : public Reporter {
-  public:
-    void log(const String&) override {}
-    void error(const String& text) override { errors += text.c_str(); }
-    std::string errors;
-};
+using testing::RecordingReporter;
 
 bool keyExists(HKEY root, const std::u16string& path) {
     HKEY key;

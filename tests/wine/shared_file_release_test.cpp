@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/registry.h"
+#include "recording_reporter.h"
 #include "scratch_folder.h"
 
 namespace tessarin {
@@ -21,12 +22,7 @@ using testing::w;
 const wchar_t* kCounts = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const wchar_t* kUninstallKey = L"Software\\TessarinTests\\SharedFileRelease";
 
-class RecordingReporter : public Reporter {
-  public:
-    void log(const String&) override {}
-    void error(const String& text) override { errors += text.c_str(); }
-    std::string errors;
-};
+using testing::RecordingReporter;
 
 // The count as the registry holds it; -1 when the value is missing.
 long long count(const std::u16string& name) {

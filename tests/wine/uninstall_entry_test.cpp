@@ -12,6 +12,7 @@
 #include "core/file.h"
 #include "core/registry.h"
 #include "core/special_folders.h"
+#include "recording_reporter.h"
 #include "scratch_folder.h"
 #include "test_text.h"
 #include "uninstall/uninstall_data.h"
@@ -37,12 +38,7 @@ std::u16string processId() {
     return reinterpret_cast<const char16_t*>(std::to_wstring(GetCurrentProcessId()).c_str());
 }
 
-class RecordingReporter : public Reporter {
-  public:
-    void log(const String& text) override { logged += utf8(text); }
-    void error(const String& text) override { errors += text.c_str(); }
-    std::string logged, errors;
-};
+using testing::RecordingReporter;
 
 const std::u16string kUninstallParent =
     u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";

@@ -11,6 +11,7 @@
 #include "core/file_system.h"
 #include "held_file.h"
 #include "pending_operations.h"
+#include "recording_reporter.h"
 #include "restart_prefix.h"
 #include "scratch_folder.h"
 #include "uninstall/conditional_deletion.h"
@@ -41,13 +42,7 @@ std::string utf8(const String& wide) {
     return t.c_str();
 }
 
-class RecordingReporter : public Reporter {
-  public:
-    void log(const String& text) override { logged += utf8(text); }
-    void error(const String& text) override { errors += text.c_str(); }
-    std::string logged;
-    std::string errors;
-};
+using testing::RecordingReporter;
 
 class UninstallServices : public ::testing::Test {
   protected:
