@@ -14,6 +14,14 @@ inline std::string bytes(const String& s) {
     return std::string(s.c_str(), static_cast<size_t>(s.length()));
 }
 
+// A UTF-16 literal of a test as a String, and a String's UTF-16 text back.
+inline String S(const std::u16string& s) {
+    return String(s.c_str(), static_cast<int32_t>(s.size()));
+}
+inline std::u16string U(const String& s) {
+    return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
+}
+
 inline std::string utf8(const String& wide) {
     String t;
     toNarrow(wide.w_str(), wide.wideLength(), t, 65001);

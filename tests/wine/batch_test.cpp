@@ -9,23 +9,18 @@
 
 #include "core/convert.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
+
+using testing::S;
 
 using testing::get;
 using testing::present;
 using testing::ScratchFolder;
 
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
-
-std::string utf8(const String& wide) {
-    String t;
-    toNarrow(wide.w_str(), wide.wideLength(), t, 65001);
-    return std::string(t.c_str(), static_cast<size_t>(t.length()));
-}
+using testing::utf8;
 
 std::string utf8(const std::u16string& wide) {
     return utf8(S(wide));

@@ -21,12 +21,15 @@
 #include "setup/install_script.h"
 #include "setup/payload_section.h"
 #include "setup/setup_state.h"
+#include "test_text.h"
 #include "tests/native/pe_sample.h"
 #include "tools/build/payload_writer.h"
 #include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {
+
+using testing::S;
 
 using testing::get;
 using testing::HeldFile;
@@ -36,10 +39,6 @@ using testing::put;
 using testing::restartPrefix;
 using testing::ScratchFolder;
 using testing::w;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
 
 std::u16string wide16(const String& s) {
     return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));

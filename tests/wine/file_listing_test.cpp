@@ -12,17 +12,16 @@
 
 #include "core/convert.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
+using testing::S;
+
 using testing::put;
 using testing::ScratchFolder;
 using testing::w;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
 
 std::string narrow(const String& s) {
     String t;

@@ -16,9 +16,13 @@
 #include "held_file.h"
 #include "pending_operations.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
+
+using testing::S;
+using testing::U;
 
 using testing::get;
 using testing::HeldFile;
@@ -27,13 +31,6 @@ using testing::present;
 using testing::put;
 using testing::ScratchFolder;
 using testing::w;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
-std::u16string U(const String& s) {
-    return std::u16string(s.w_str(), s.wideLength());
-}
 
 std::string narrow(const std::u16string& s) {
     String t;

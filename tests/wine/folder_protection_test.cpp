@@ -20,17 +20,16 @@
 
 #include "core/privilege.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
+using testing::S;
+
 using testing::put;
 using testing::ScratchFolder;
 using testing::w;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
 
 struct Entry {
     std::wstring sid;

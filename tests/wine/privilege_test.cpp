@@ -11,17 +11,16 @@
 
 #include "core/shutdown.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
+using testing::S;
+
 using testing::put;
 using testing::ScratchFolder;
 using testing::w;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
 
 // Whether the privilege is enabled in the process token, read from the token itself.
 bool privilegeEnabled(const wchar_t* name) {

@@ -9,22 +9,19 @@
 
 #include "core/convert.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
+
+using testing::S;
+using testing::U;
 
 using testing::get;
 using testing::present;
 using testing::put;
 using testing::ScratchFolder;
 using testing::w;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
-std::u16string U(const String& s) {
-    return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
-}
 
 std::u16string systemFolder() {
     wchar_t buffer[MAX_PATH];

@@ -12,19 +12,18 @@
 #include "held_file.h"
 #include "recording_reporter.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
+
+using testing::S;
 
 using testing::HeldFile;
 using testing::present;
 using testing::put;
 using testing::ScratchFolder;
 using testing::w;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
 
 std::string narrow(const std::u16string& s) {
     return pathText(S(s)).c_str();

@@ -8,18 +8,17 @@
 #include <string>
 
 #include "core/com_security.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
+
+using testing::S;
 
 std::u16string systemFolder() {
     wchar_t buffer[MAX_PATH];
     UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
     return std::u16string(reinterpret_cast<char16_t*>(buffer), n);
-}
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
 }
 
 class RestorePointWine : public ::testing::Test {

@@ -8,16 +8,15 @@
 #include <string>
 
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
 
+using testing::S;
+
 using testing::get;
 using testing::ScratchFolder;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
 
 std::u16string systemFolder() {
     wchar_t buffer[MAX_PATH];

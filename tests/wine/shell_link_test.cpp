@@ -11,20 +11,18 @@
 
 #include "core/special_folders.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 
 namespace tessarin {
 namespace {
+
+using testing::S;
+using testing::U;
 
 using testing::present;
 using testing::ScratchFolder;
 using testing::w;
 
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
-std::u16string U(const String& s) {
-    return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
-}
 std::u16string U(const wchar_t* s) {
     return std::u16string(reinterpret_cast<const char16_t*>(s));
 }

@@ -21,10 +21,14 @@
 #include "scratch_folder.h"
 #include "services/install_log.h"
 #include "services/progress.h"
+#include "test_text.h"
 #include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {
+
+using testing::S;
+using testing::U;
 
 using testing::MemoryBody;
 
@@ -32,12 +36,6 @@ using testing::present;
 using testing::ScratchFolder;
 using testing::w;
 
-std::u16string U(const String& s) {
-    return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
-}
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
 std::string bytes(const String& s) {
     return std::string(s.c_str(), static_cast<size_t>(s.length()));
 }

@@ -20,19 +20,15 @@
 namespace tessarin {
 namespace {
 
+using testing::U;
+
 using testing::present;
 using testing::put;
 using testing::ScratchFolder;
 using testing::utf8;
 using testing::w;
 
-String S(const std::u16string& s) {
-    return String(s.c_str());
-}
-
-std::u16string U(const String& s) {
-    return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
-}
+using testing::S;
 
 std::u16string processId() {
     return reinterpret_cast<const char16_t*>(std::to_wstring(GetCurrentProcessId()).c_str());

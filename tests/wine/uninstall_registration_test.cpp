@@ -29,9 +29,7 @@ using testing::put;
 using testing::ScratchFolder;
 using testing::w;
 
-String S(const std::u16string& s) {
-    return String(s.c_str());
-}
+using testing::S;
 
 std::u16string moduleFolder() {
     wchar_t buffer[MAX_PATH + 1];

@@ -14,6 +14,7 @@
 #include "recording_reporter.h"
 #include "restart_prefix.h"
 #include "scratch_folder.h"
+#include "test_text.h"
 #include "uninstall/conditional_deletion.h"
 #include "uninstall/pending_renames.h"
 #include "uninstall/protected_paths.h"
@@ -23,6 +24,9 @@
 namespace tessarin {
 namespace {
 
+using testing::S;
+using testing::utf8;
+
 using testing::get;
 using testing::HeldFile;
 using testing::PendingOperations;
@@ -31,16 +35,6 @@ using testing::put;
 using testing::restartPrefix;
 using testing::ScratchFolder;
 using testing::w;
-
-String S(const std::u16string& s) {
-    return String(s.c_str(), static_cast<int32_t>(s.size()));
-}
-
-std::string utf8(const String& wide) {
-    String t;
-    toNarrow(wide.w_str(), wide.wideLength(), t, 65001);
-    return t.c_str();
-}
 
 using testing::RecordingReporter;
 
