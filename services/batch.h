@@ -55,6 +55,8 @@ bool consoleReadsUtf8(bool ntFamily, uint32_t major, uint32_t minor);
 // the Windows folder on Windows 9x and "cmd.exe" in the system folder elsewhere.
 String commandInterpreter(const String& expandedComspec, bool windows9x,
                           const String& windowsFolder, const String& systemFolder);
+// The same for the running system (Windows only).
+String systemCommandInterpreter();
 
 // Where a run reports. Texts are UTF-16 unless noted.
 class BatchReport {

@@ -16,13 +16,6 @@
 namespace tessarin {
 namespace {
 
-String interpreter() {
-    String comspec(u"%comspec%");
-    if (!expandEnvironmentStrings(comspec)) comspec.clear();
-    return commandInterpreter(comspec, osRecord().platform == kPlatformWindows9x, windowsFolder(),
-                              systemFolder());
-}
-
 String workFolder(const PathVariableValues& values) {
     String installDir = values.value(PathVariable::InstallDir);
     return folderExists(installDir) ? installDir : temporaryFolder();
@@ -70,7 +63,7 @@ bool runBatch(const BatchRequest& request, const PathVariableValues& values, Bat
         line.appendWide(u"...\r\n");
         report.log(line);
     }
-    String cli = interpreter();
+    String cli = systemCommandInterpreter();
     if (!fileExists(cli)) {
         report.log(formatWide(u"The CLI %s does not exist!\r\n", cli.w_str()));
         return false;
@@ -118,6 +111,13 @@ bool runBatch(const BatchRequest& request, const PathVariableValues& values, Bat
     if (capturing) deleteFile(capture, kDeleteRebootFallback);
     deleteFile(batchFile);
     return started;
+}
+
+String systemCommandInterpreter() {
+    String comspec(u"%comspec%");
+    if (!expandEnvironmentStrings(comspec)) comspec.clear();
+    return commandInterpreter(comspec, osRecord().platform == kPlatformWindows9x, windowsFolder(),
+                              systemFolder());
 }
 
 }  // namespace tessarin

@@ -2,25 +2,16 @@
 // deletes its file once the process has ended.
 #include <windows.h>
 
-#include "core/environment.h"
 #include "core/file.h"
 #include "core/file_system.h"
 #include "core/os_info.h"
 #include "core/path.h"
 #include "core/process.h"
-#include "core/special_folders.h"
 #include "services/batch.h"
 #include "uninstall/self_removal.h"
 
 namespace tessarin {
 namespace {
-
-String interpreter() {
-    String comspec(u"%comspec%");
-    if (!expandEnvironmentStrings(comspec)) comspec.clear();
-    return commandInterpreter(comspec, osRecord().platform == kPlatformWindows9x, windowsFolder(),
-                              systemFolder());
-}
 
 const wchar_t* win(const String& s) {
     return reinterpret_cast<const wchar_t*>(s.w_str());
@@ -47,7 +38,7 @@ bool startSelfRemovalScript(const String& executable, const String& installDir,
         encodeForConsole(selfRemovalScript(executable, installDir, uninstallSubdir, script),
                          consoleReadsUtf8(isNtFamily(), os.major, os.minor));
     if (writeFile(script, bytes.c_str(), bytes.length()) != kFileOk) return false;
-    String commandLine = selfRemovalCommandLine(interpreter(), shortPathName(script));
+    String commandLine = selfRemovalCommandLine(systemCommandInterpreter(), shortPathName(script));
     if (launch(commandLine, kLaunchNewConsole | kLaunchHidden) != kLaunchNotStarted) return true;
     return shellOpen(script, String(), String(), String(u"open"), SW_HIDE);
 }
