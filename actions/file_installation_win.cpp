@@ -191,7 +191,7 @@ FileFolders installFolders() {
     folders.uninstallDir = values.value(PathVariable::UninstallDir);
     folders.fontsDir = specialFolder(SpecialFolder::Fonts);
     folders.systemDir = systemFolder();
-    folders.portable = (driveKind(folders.installDir) & (kDriveRemovable | kDriveRamDisk)) != 0;
+    folders.portable = onPortableDrive(folders.installDir);
     return folders;
 }
 

@@ -33,8 +33,7 @@ String startMenuChosen() {
 }
 
 String portable() {
-    uint32_t kind = driveKind(installScript().InstallDir);
-    return String((kind & (kDriveRemovable | kDriveRamDisk)) ? u"1" : u"0");
+    return String(onPortableDrive(installScript().InstallDir) ? u"1" : u"0");
 }
 
 class SystemValues : public PathVariableValues {
