@@ -22,8 +22,6 @@ inline constexpr const char16_t* kUninstallKeyParent =
 inline constexpr const char16_t* kProductIconName = u"product.ico";
 // ProductFlags low word: the background has a picture.
 inline constexpr uint64_t kFlagsBackgroundPicture = 0x8000;
-// ProductFlags2: the uninstaller is the executable without its payload section.
-inline constexpr uint32_t kFlags2UninstallerWithoutPayload = 0x20;
 // Corruption code of a script value whose type is neither 1, 2 nor 4.
 inline constexpr int kCodeBadUninstallValueType = 200;
 

@@ -18,6 +18,7 @@
 #include "services/install_log.h"
 #include "services/log_reports.h"
 #include "setup/payload.h"
+#include "setup/payload_format.h"
 #include "setup/pre_install.h"
 #include "setup/setup_state.h"
 #include "uninstall/uninstall_data.h"
@@ -208,7 +209,7 @@ void rememberInstallFolder(const InstallScript& script) {
 bool InstallUninstaller(const InstallScript& script, const RegistrationFacts& facts,
                         Reporter& reporter) {
     const String target = uninstallerPath(script);
-    if ((script.ProductFlags2 & kFlags2UninstallerWithoutPayload) && facts.uninstallerImage &&
+    if ((script.ProductFlags2 & kFlags2CutSetupSection) && facts.uninstallerImage &&
         !facts.uninstallerImage->empty())
         return writeUninstallerImage(script, *facts.uninstallerImage, target, reporter);
     return copyInstaller(facts.installerPath, target, reporter);

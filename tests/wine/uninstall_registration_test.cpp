@@ -15,6 +15,7 @@
 #include "held_file.h"
 #include "key_access.h"
 #include "scratch_folder.h"
+#include "setup/payload_format.h"
 #include "test_text.h"
 #include "uninstall/uninstall_data.h"
 
@@ -123,7 +124,7 @@ class UninstallerFile : public ::testing::Test {
 };
 
 TEST_F(UninstallerFile, TheImageIsWrittenWithTheIconAndTheScriptDate) {
-    script.ProductFlags2 = kFlags2UninstallerWithoutPayload;
+    script.ProductFlags2 = kFlags2CutSetupSection;
     script.UninstallIcon =
         String(oneImageIcon().data(), static_cast<int32_t>(oneImageIcon().size()));
     script.ScriptDate = {2021, 3, 4, 5, 6, 8};
@@ -155,7 +156,7 @@ TEST_F(UninstallerFile, TheImageIsWrittenWithTheIconAndTheScriptDate) {
 }
 
 TEST_F(UninstallerFile, ABrokenIconIsLoggedAndTheImageStaysAsBuilt) {
-    script.ProductFlags2 = kFlags2UninstallerWithoutPayload;
+    script.ProductFlags2 = kFlags2CutSetupSection;
     script.UninstallIcon = String("\0\0\1\0\5\0", 6);  // five images announced, none there
     EXPECT_FALSE(InstallUninstaller(script, facts, reporter));
     EXPECT_EQ(reporter.logged, "Failed to replace uninstaller icon.\r\n");
@@ -181,7 +182,7 @@ TEST_F(UninstallerFile, ALockedUninstallerIsReplacedAtTheRestart) {
     ASSERT_TRUE(held.ready());
     rebootMoves.clear();
     setRebootMove(recordRebootMove);
-    script.ProductFlags2 = kFlags2UninstallerWithoutPayload;
+    script.ProductFlags2 = kFlags2CutSetupSection;
     EXPECT_TRUE(InstallUninstaller(script, facts, reporter));
     resetRebootMove();
     held.release();
