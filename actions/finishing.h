@@ -16,12 +16,9 @@
 namespace tessarin {
 
 // ProductFlags bits.
-inline constexpr uint64_t kFlagsPostBatchHidden = 0x01000000;
-inline constexpr uint64_t kFlagsExitBatchHidden = 0x02000000;
 inline constexpr uint64_t kFlagsReadmeFiles = uint64_t{0x00004000} << 32;
 inline constexpr uint64_t kFlagsLicenseFiles = uint64_t{0x00008000} << 32;
 inline constexpr uint64_t kFlagsAskBeforeReboot = uint64_t{0x00000200} << 32;
-inline constexpr uint64_t kFlagsOfferLog = uint64_t{0x02000000} << 32;
 // ProductFlags2 bits.
 inline constexpr uint32_t kFlags2LaunchDirectly = 0x00100000;
 

@@ -55,44 +55,46 @@ bool taskbarPinWanted() {
 }
 
 constexpr int32_t kNone = -1;
+// Message shown once the drivers are installed.
+constexpr int32_t kMessageDriversDone = 26;
 
 // clang-format off
 const InstallStep kInstallSequence[] = {
-    // #, step,                                   runs when,             action,                      status, progress, linger before status, linger after
-    {1,  "the script's shortcut requests",        nullptr,               AddScriptShortcuts,           0,  kNone, false, false},
-    {1,  "file data",                             nullptr,               OpenFileData,                 0,  kNone, false, false},
-    {1,  "conditional deletions",                 nullptr,               CarryOutInstallDeletions,     0,  27,    false, false},
-    {2,  "file loop",                             nullptr,               InstallFiles,                 0,  90,    false, false},
-    {3,  "checks after the file loop",            nullptr,               FinishFileData,               0,  kNone, false, false},
-    {4,  "font-change broadcast",                 fontWasInstalled,      BroadcastFontChange,          0,  kNone, false, false},
-    {5,  "stale pending operations",              nullptr,               RemoveStalePendingOperations, 0,  92,    false, false},
-    {6,  "shared-file counts",                    sharedFilesAreCounted, CountSharedFiles,             0,  93,    false, false},
+    // The step delay is kept before the step's status message (pause) and after the step (after).
+    // # step                                     runs when              action                        status                 %      pause  after
+    {1,  "the script's shortcut requests",        nullptr,               AddScriptShortcuts,           0,                     kNone, false, false},
+    {1,  "file data",                             nullptr,               OpenFileData,                 0,                     kNone, false, false},
+    {1,  "conditional deletions",                 nullptr,               CarryOutInstallDeletions,     0,                     27,    false, false},
+    {2,  "file loop",                             nullptr,               InstallFiles,                 0,                     90,    false, false},
+    {3,  "checks after the file loop",            nullptr,               FinishFileData,               0,                     kNone, false, false},
+    {4,  "font-change broadcast",                 fontWasInstalled,      BroadcastFontChange,          0,                     kNone, false, false},
+    {5,  "stale pending operations",              nullptr,               RemoveStalePendingOperations, 0,                     92,    false, false},
+    {6,  "shared-file counts",                    sharedFilesAreCounted, CountSharedFiles,             0,                     93,    false, false},
     // COM servers and type libraries, then drivers: the component registration comes with
     // its own part of the installer.
-    {7,  "COM servers and type libraries",        componentsListed,      nullptr,                      0,  kNone, false, false},
-    {8,  "drivers",                               driversListed,         nullptr,                      26, 95,    true,  false},
-    {9,  "uninstaller icon and shortcuts",        hasUninstallSupport,   AddUninstallerShortcuts,      0,  kNone, false, false},
-    {10, "shortcuts",                             shortcutsListed,       CreateShortcuts,              0,  kNone, false, false},
-    {11, "root shortcut",                         rootShortcutWanted,    CreateRootShortcut,           0,  kNone, false, false},
-    {12, "taskbar pin",                           taskbarPinWanted,      PinToTaskbar,                 78, 97,    false, false},
+    {7,  "COM servers and type libraries",        componentsListed,      nullptr,                      0,                     kNone, false, false},
+    {8,  "drivers",                               driversListed,         nullptr,                      kMessageDriversDone,   95,    true,  false},
+    {9,  "uninstaller icon and shortcuts",        hasUninstallSupport,   AddUninstallerShortcuts,      0,                     kNone, false, false},
+    {10, "shortcuts",                             shortcutsListed,       CreateShortcuts,              0,                     kNone, false, false},
+    {11, "root shortcut",                         rootShortcutWanted,    CreateRootShortcut,           0,                     kNone, false, false},
+    {12, "taskbar pin",                           taskbarPinWanted,      PinToTaskbar,                 kMessageShortcutsDone, 97,    false, false},
     // Registry entries, the merge file, file associations, the firewall exceptions and the
     // PATH addition come with their own parts of the installer.
-    {13, "product key and registry entries",      registryTableApplies,  nullptr,                      0,  kNone, false, false},
-    {14, "registry merge file",                   registryMergeGiven,    nullptr,                      0,  kNone, false, false},
-    {15, "file associations",                     associationsGiven,     nullptr,                      0,  kNone, false, false},
-    {16, "firewall exceptions",                   firewallGiven,         nullptr,                      32, 98,    true,  false},
-    {17, "background picture, readme, licence",   nullptr,               WriteUserFiles,               0,  kNone, false, false},
-    {18, "PATH addition",                         pathAdditionWanted,    nullptr,                      0,  99,    false, false},
-    {19, "uninstaller and uninstall entry",       hasUninstallSupport,   RegisterUninstaller,          0,  kNone, false, false},
-    {20, "reboot marker",                         rebootMarkerWanted,    PlaceRebootMarker,            36, 100,   true,  false},
-    {21, "uninstall data file",                   hasUninstallSupport,   WriteUninstallData,           0,  kNone, false, false},
-    {22, "post-install batch",                    nullptr,               RunPostInstallBatch,          0,  kNone, false, false},
+    {13, "product key and registry entries",      registryTableApplies,  nullptr,                      0,                     kNone, false, false},
+    {14, "registry merge file",                   registryMergeGiven,    nullptr,                      0,                     kNone, false, false},
+    {15, "file associations",                     associationsGiven,     nullptr,                      0,                     kNone, false, false},
+    {16, "firewall exceptions",                   firewallGiven,         nullptr,                      kMessageFinishing,     98,    true,  false},
+    {17, "background picture, readme, licence",   nullptr,               WriteUserFiles,               0,                     kNone, false, false},
+    {18, "PATH addition",                         pathAdditionWanted,    nullptr,                      0,                     99,    false, false},
+    {19, "uninstaller and uninstall entry",       hasUninstallSupport,   RegisterUninstaller,          0,                     kNone, false, false},
+    {20, "reboot marker",                         rebootMarkerWanted,    PlaceRebootMarker,            kMessageCompleting,    100,   true,  false},
+    {21, "uninstall data file",                   hasUninstallSupport,   WriteUninstallData,           0,                     kNone, false, false},
+    {22, "post-install batch",                    nullptr,               RunPostInstallBatch,          0,                     kNone, false, false},
     // The notification of the installation's kind comes with the notifications.
-    {22, "notification",                          nullptr,               nullptr,                      0,  kNone, false, false},
-    {22, "desktop refresh",                       nullptr,               RefreshDesktop,               0,  kNone, false, false},
-    {22, "restore-point commit",                  restorePointStarted,   CommitRestorePoint,           0,  kNone, false, true},
-    {23, "close, summary, restart decision, exit batch, empty folders",
-                                                  nullptr,               CloseInstallation,            0,  kNone, false, false},
+    {22, "notification",                          nullptr,               nullptr,                      0,                     kNone, false, false},
+    {22, "desktop refresh",                       nullptr,               RefreshDesktop,               0,                     kNone, false, false},
+    {22, "restore-point commit",                  restorePointStarted,   CommitRestorePoint,           0,                     kNone, false, true},
+    {23, "closing: summary, restart, exit batch", nullptr,               CloseInstallation,            0,                     kNone, false, false},
 };
 // clang-format on
 
