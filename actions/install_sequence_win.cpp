@@ -59,7 +59,7 @@ constexpr int32_t kNone = -1;
 constexpr int32_t kMessageDriversDone = 26;
 
 // clang-format off
-const InstallStep kInstallSequence[] = {
+const SequenceStep kInstallSequence[] = {
     // The step delay is kept before the step's status message (pause) and after the step (after).
     // # step                                     runs when              action                        status                 %      pause  after
     {1,  "the script's shortcut requests",        nullptr,               AddScriptShortcuts,           0,                     kNone, false, false},
@@ -102,8 +102,7 @@ const InstallStep kInstallSequence[] = {
 
 void RunInstallSequence() {
     const InstallScript& script = installScript();
-    runInstallSteps(kInstallSequence, sizeof(kInstallSequence) / sizeof(kInstallSequence[0]),
-                    script.StepDelay, setupState().AutomaticMode);
+    runSequenceSteps(kInstallSequence, script.StepDelay, setupState().AutomaticMode);
     // Step 24: the restart, or the launches at the end; the process ends there.
     EndInstallation();
 }

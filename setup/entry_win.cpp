@@ -18,6 +18,8 @@
 #include "setup/pre_install.h"
 #include "setup/script_environment.h"
 #include "setup/setup_state.h"
+#include "uninstall/self_removal.h"
+#include "uninstall/uninstall_sequence.h"
 
 namespace tessarin {
 namespace {
@@ -75,9 +77,14 @@ void readCommandLine() {
     const CommandLineOptions& options = setupState().options;
     if (options.uninstallProductName.empty())
         fatalError(usageMessage(String("Product name required"), programFileName()).c_str());
-    // The uninstaller flow runs here with options.uninstallProductName; when it reports
-    // success, the uninstall notification is sent and the self-removal started.
-    ExitSetup(0);
+    UninstallResult result = RunUninstallation(options.uninstallProductName);
+    if (result.succeeded()) {
+        // The uninstall notification to result.notifyUrl is sent here once notifications exist.
+        // The process ends only once its folders are gone, so that whoever waits for it sees
+        // the removal done.
+        RemoveUninstaller(result.installDir, result.uninstallSubdir);
+    }
+    ExitSetup(uninstallExitCode(result.end, result.productFlags2));
 }
 
 [[noreturn]] void runInstallMode() {
