@@ -38,8 +38,8 @@ enum class UninstallEnd {
     RestartRequired,  // removed; files go at the next restart, not restarted
     RestartStarted,
     Declined,      // the user answered No or cancelled
-    NotPerformed,  // stopped before anything changed: an unusable entry, or support chosen
-    Failed,        // some items stay (listed in the rewritten uninstall data)
+    NotPerformed,  // the user chose support instead; nothing changed
+    Failed,        // some items stay, or the entry or its record could not be used
 };
 
 unsigned uninstallExitCode(UninstallEnd end, uint32_t productFlags2);

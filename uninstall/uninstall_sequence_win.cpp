@@ -374,7 +374,7 @@ UninstallResult resultOf(UninstallEnd end) {
 }  // namespace
 
 UninstallResult RunUninstallation(const String& name) {
-    if (!openInstallation(name)) return resultOf(UninstallEnd::NotPerformed);
+    if (!openInstallation(name)) return resultOf(UninstallEnd::Failed);
     // Closing programs before and after the question, the support offer and the progress
     // window come with the uninstaller's dialogs.
     askToRemove();
