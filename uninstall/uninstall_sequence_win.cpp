@@ -21,10 +21,12 @@
 #include "services/log_reports.h"
 #include "services/progress.h"
 #include "services/step_sequence.h"
+#include "services/system_path.h"
 #include "setup/background_window.h"
 #include "setup/exit.h"
 #include "setup/install_script.h"
 #include "setup/setup_state.h"
+#include "uninstall/association_restore.h"
 #include "uninstall/conditional_deletion.h"
 #include "uninstall/pending_renames.h"
 #include "uninstall/removal.h"
@@ -183,6 +185,16 @@ void RunBeforeRemovalBatch() {
     run().entry.deleteValue("UninstallBatch1");
 }
 
+bool associationsRecorded() {
+    return !uninstallData().associations.empty();
+}
+
+void RestoreAssociations() {
+    RestoreFileAssociations(uninstallData().associations, settings().DisplayName, productView(),
+                            reporter());
+    pauseOnProgress();
+}
+
 bool fontsListed() {
     return !settings().ProductFonts.empty();
 }
@@ -284,7 +296,9 @@ void deleteUninstallEntry() {
 // Only a removal without failures takes the record and the entry away.
 void RemoveEntryAndData() {
     deleteFile(uninstallDataPath(settings().uninstallFolder));
-    // The PATH edit comes with the installer's PATH addition.
+    if (flag(kEntryFlagAddedToPath))
+        AddToSystemPath(false, settings().AddToPathSubfolder, settings().InstallLocation,
+                        reporter());
     if (!settings().UninstallBatch2.empty()) {
         runScriptBatch(BatchKind::Uninstall2);
         run().entry.deleteValue("UninstallBatch2");
@@ -305,8 +319,7 @@ constexpr int32_t kNone = -1;
 const SequenceStep kUninstallSequence[] = {
     // # step                                   runs when                action                       status                   %
     {10, "uninstall batch before removal",      beforeRemovalBatchGiven, RunBeforeRemovalBatch,       kStatusRemovingFiles,    1,     false, false},
-    // File associations are restored from their backups with the installer's associations.
-    {11, "file associations",                   nullptr,                 nullptr,                     kStatusRemovingFonts,    3,     false, false},
+    {11, "file associations",                   associationsRecorded,    RestoreAssociations,         kStatusRemovingFonts,    3,     false, false},
     {12, "fonts",                               fontsListed,             RemoveFonts,                 kStatusRemovingLog,      5,     false, false},
     {13, "installation log",                    installLogGoes,          DeleteInstallLog,            0,                       kNone, false, false},
     {14, "shared files",                        sharedFilesListed,       ReleaseProductSharedFiles,   0,                       kNone, false, false},
