@@ -5,6 +5,7 @@
 #include "core/convert.h"
 #include "core/dialog.h"
 #include "core/fatal.h"
+#include "core/file_system.h"
 #include "core/memory.h"
 #include "core/privilege.h"
 #include "core/process.h"
@@ -83,6 +84,7 @@ void readCommandLine() {
         // The process ends only once its folders are gone, so that whoever waits for it sees
         // the removal done.
         RemoveUninstaller(result.installDir, result.uninstallSubdir);
+        for (const String& folder : result.foldersAbove) removeFolder(folder);
     }
     ExitSetup(uninstallExitCode(result.end, result.productFlags2));
 }

@@ -11,15 +11,16 @@
 
 #include <cstdint>
 
+#include "core/containers.h"
 #include "core/string.h"
 #include "setup/exit_codes.h"
+#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 
 struct BackgroundWindowSettings;
 struct InstallScript;
 struct UninstallSettings;
-class UninstallData;
 
 // ProductFlags low word: delete the install folder with everything left in it.
 inline constexpr uint64_t kEntryFlagRemoveInstallFolder = 0x400;
@@ -68,6 +69,17 @@ bool entryMessageShown(bool automatic, bool silent, uint64_t productFlags);
 // The text comes from Uninstall.DAT, so nothing else in it is read as a conversion.
 String failureReport(const String& reportTemplate, const String& errors);
 
+// The first rule of the phase that matches a window (8-bit class name and title): its class
+// and title patterns both match and at least one of them is given. -1 for none.
+int32_t closeRuleFor(const Vector<WindowCloseRule>& rules, int32_t phase, const String& className,
+                     const String& title);
+
+// Language texts of closing programs while uninstalling: the question (filled with the
+// program's name) and, after Cancel, the cancellation notice and its caption.
+inline constexpr int32_t kTextCloseProgram = 107;
+inline constexpr int32_t kTextCancelled = 101;
+inline constexpr int32_t kTextCancelledCaption = 111;
+
 // What the entry needs once the uninstallation has ended.
 struct UninstallResult {
     UninstallEnd end = UninstallEnd::NotPerformed;
@@ -75,6 +87,9 @@ struct UninstallResult {
     String installDir;           // for the self-removal
     String uninstallSubdir;
     String notifyUrl;  // 8-bit
+    // Folders the installation made above the install folder, deepest first: they go once the
+    // install folder is gone.
+    Vector<String> foldersAbove;
     bool succeeded() const {
         return end == UninstallEnd::Completed || end == UninstallEnd::RestartRequired ||
                end == UninstallEnd::RestartStarted;

@@ -1,5 +1,8 @@
 // The uninstaller's run: the opening checks that stop before anything changes, the questions,
 // the removal steps as a table, and the end with its summary.
+#include <algorithm>
+#include <vector>
+
 #include "actions/finishing.h"
 #include "actions/uninstall_registration.h"
 #include "core/convert.h"
@@ -29,6 +32,7 @@
 #include "uninstall/association_restore.h"
 #include "uninstall/conditional_deletion.h"
 #include "uninstall/pending_renames.h"
+#include "uninstall/protected_paths.h"
 #include "uninstall/removal.h"
 #include "uninstall/shared_file_release.h"
 #include "uninstall/uninstall_data.h"
@@ -165,6 +169,57 @@ bool openInstallation(const String& name) {
     return true;
 }
 
+// ---- Programs to close ------------------------------------------------------------------------
+
+[[noreturn]] void cancelUninstallation() {
+    if (!automatic())
+        ask(Message(kTextCancelled), Message(kTextCancelledCaption), kMbOk | kMbIconWarning);
+    ExitSetup(uninstallExitCode(UninstallEnd::Declined, settings().ProductFlags2));
+}
+
+// The question until the window is gone; Cancel ends the uninstallation.
+void askUntilClosed(const TopLevelWindow& window, const WindowCloseRule& rule) {
+    String name;
+    toWide(rule.displayName.c_str(), rule.displayName.length(), name, 1252);
+    const String text = fillPlaceholder(Message(kTextCloseProgram), name);
+    const String caption = Message(kTextUninstallerCaption);
+    while (windowExists(window.window)) {
+        if (ask(text, caption, kMbRetryCancel | kMbIconWarning) == kIdCancel)
+            cancelUninstallation();
+    }
+}
+
+void closeWindow(const TopLevelWindow& window, const WindowCloseRule& rule) {
+    switch (rule.mode) {
+        case 0:
+            postCloseMessage(window.window);
+            break;
+        case 1:
+            postQuitMessage(window.window);
+            break;
+        case 2:
+            if (!silent()) askUntilClosed(window, rule);
+            break;
+        case 3:
+            terminateProcessById(window.processId, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+// Every window of another process is handled by the first rule of the phase that matches it.
+void closeWindowsOfPhase(int32_t phase) {
+    const Vector<WindowCloseRule>& rules = uninstallData().closeRules;
+    if (rules.empty()) return;
+    const uint32_t self = currentProcessId();
+    for (const TopLevelWindow& window : topLevelWindows()) {
+        if (window.processId == self) continue;
+        int32_t index = closeRuleFor(rules, phase, window.className, window.title);
+        if (index >= 0) closeWindow(window, rules[index]);
+    }
+}
+
 // The removal question; No ends the process.
 void askToRemove() {
     if (automatic()) return;
@@ -240,8 +295,39 @@ void CarryOutUninstallDeletions() {
                                  settings().InstallLocation, reporter(), settings().ProductFlags);
 }
 
+// A folder that still holds something (a file that stayed, or the install folder with the
+// uninstaller) stays recorded, so that whoever empties it later removes it too.
 void RemoveRecordedFolders() {
-    removeRecordedFolders(run().removal.folders, removalSettings(), systemRemoval(), reporter());
+    const Vector<String>& folders = run().removal.folders;
+    removeRecordedFolders(folders, removalSettings(), systemRemoval(), reporter());
+    UninstallData& data = uninstallData();
+    for (int32_t i = 0; i < folders.count(); ++i) {
+        FileDeletion folder{DeletionKind::Folder, folders[i]};
+        if (folderExists(deletionPathWide(folder)))
+            data.recordDeletion(folders[i].c_str(), DeletionKind::Folder);
+    }
+}
+
+// The recorded folders that hold the install folder: the installation made them above it.
+// Deepest first.
+Vector<String> recordedFoldersAbove() {
+    String install = comparablePath(settings().InstallLocation);
+    std::vector<String> above;
+    const Vector<String>& folders = run().removal.folders;
+    for (int32_t i = 0; i < folders.count(); ++i) {
+        String path = deletionPathWide(FileDeletion{DeletionKind::Folder, folders[i]});
+        String compared = comparablePath(path);
+        if (compared.empty() || compared.wideLength() >= install.wideLength()) continue;
+        if (install.startsWithWide(compared.w_str()) &&
+            install.w_str()[compared.wideLength()] == u'\\')
+            above.push_back(path);
+    }
+    std::stable_sort(above.begin(), above.end(), [](const String& a, const String& b) {
+        return a.wideLength() > b.wideLength();
+    });
+    Vector<String> result;
+    for (String& path : above) result.append(std::move(path));
+    return result;
 }
 
 // What stays is written back, so that a later run retries it.
@@ -381,6 +467,7 @@ UninstallResult resultOf(UninstallEnd end) {
     result.installDir = settings().InstallLocation;
     result.uninstallSubdir = settings().UninstallSubdir;
     result.notifyUrl = settings().NotifyURL;
+    result.foldersAbove = recordedFoldersAbove();
     return result;
 }
 
@@ -388,9 +475,10 @@ UninstallResult resultOf(UninstallEnd end) {
 
 UninstallResult RunUninstallation(const String& name) {
     if (!openInstallation(name)) return resultOf(UninstallEnd::Failed);
-    // Closing programs before and after the question, the support offer and the progress
-    // window come with the uninstaller's dialogs.
+    closeWindowsOfPhase(kClosePhaseBeforeQuestion);
+    // The support offer and the progress window come with the uninstaller's dialogs.
     askToRemove();
+    closeWindowsOfPhase(kClosePhaseAfterQuestion);
     runSequenceSteps(kUninstallSequence, kUninstallStepPause, automatic());
     restoreRedirection();
     return resultOf(nothingFailed() ? endSuccessfully() : endWithFailures());

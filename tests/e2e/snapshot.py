@@ -35,8 +35,9 @@ WINE_CHURN = [
     ("value", r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\TimeZoneInformation",
      "rewritten by wineboot and the time-zone code at every start of the prefix"),
     # The console host stores the window geometry of each console it opened; a hidden console
-    # (our batch scripts run in one) makes a key named after the program's path.
-    ("key", r"HKEY_CURRENT_USER\\Console\\.*",
+    # (our batch scripts run in one) makes a key named after the program's path, and the
+    # first console of a fresh prefix makes the Console key itself, which Windows ships with.
+    ("key", r"HKEY_CURRENT_USER\\Console(\\.*)?",
      "the console host's per-program window settings"),
     # The shell's MRU/user-assist bookkeeping about programs started through it.
     ("key", r"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"
