@@ -10,7 +10,9 @@ diff() lists every difference except those of WINE_CHURN, a short list of things
 changes while programs run; each entry says why it is Wine's and not ours. Run as a script, it
 takes two snapshots around a command (or around nothing) and prints what differs:
 
-    python3 snapshot.py [-- PROGRAM ARGUMENTS...]
+    python3 snapshot.py [--all] [-- COMMAND LINE...]
+
+(--all: Wine's churn included).
 """
 import hashlib
 import os
@@ -194,10 +196,12 @@ def diff(before, after, churn=True):
 
 
 def main(argv):
+    options, command = (argv[:argv.index("--")], argv[argv.index("--") + 1:]) \
+        if "--" in argv else (argv, [])
     before = take()
-    if argv[:1] == ["--"] and argv[1:]:
-        print("exit code %s" % wh.Process(" ".join(argv[1:])).wait())
-    for line in diff(before, take(), churn="--all" not in argv):
+    if command:
+        print("exit code %s" % wh.Process(" ".join(command)).wait())
+    for line in diff(before, take(), churn="--all" not in options):
         print(line)
 
 

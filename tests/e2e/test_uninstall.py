@@ -116,6 +116,9 @@ class Products:
         self.work = pathlib.Path(tempfile.mkdtemp(prefix="tessarin-uninstall-"))
         self.names = []
         self.desktop = set(desktop_entries())
+        # The install folders' parent exists before any snapshot, as a user's chosen parent
+        # folder would: the uninstaller removes the install folder, never its parents.
+        wh.drive_c(ROOT).mkdir(exist_ok=True)
         # Windows always has the key of the shared-file counts; a fresh Wine prefix does not,
         # and the first installation would make it.
         wh.run_system64("reg.exe", "add", wh.SHARED_DLLS, "/f")
@@ -250,10 +253,19 @@ class ProgramsAndFeatures(ProductsTest):
             code, _ = wh.probe("--class", "#32770", "--title", caption, "--press-caption", "Yes",
                                "--wait-gone-ms", "10000")
             self.assertEqual(code, 0, "could not answer Yes")
-            wh.wait_for(lambda: wh.reg_values(wh.UNINSTALL + "\\" + name) is None,
-                        "the uninstall entry to go")
+
+            def finished():
+                # A product may end with a completion message; it is acknowledged like a user.
+                code, shown = wh.probe("--class", "#32770", "--title", "Uninstall Complete",
+                                       "--list")
+                if code == 0 and shown:
+                    wh.probe("--class", "#32770", "--title", "Uninstall Complete",
+                             "--wait-ms", "0", "--press-caption", "OK")
+                return not folder.exists()
+
+            wh.wait_for(finished, "the install folder to go", attempts=600)
             wait_for_self_removal(temp_before)
-            wh.wait_for(lambda: not folder.exists(), "the install folder to go")
+            self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
             self.assertFalse(linux_path(SHARED_FILE).exists())
         finally:
             listing.kill()
