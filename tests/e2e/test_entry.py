@@ -57,7 +57,12 @@ class Entry(unittest.TestCase):
                 self.assertEqual(self.run_quietly(arguments), 1)
 
     def test_uninstall_with_a_name_ends_with_code_0(self):
-        self.assertEqual(self.run_quietly('/u:"Some Product"'), 0)
+        # A product that is not installed: named in a message, and quietly under /a.
+        window, code = self.show_and_dismiss('/u:"Some Product"')
+        self.assertEqual(wh.message_box_text(window),
+                         "No product named 'Some Product' is installed.")
+        self.assertEqual(code, 0)
+        self.assertEqual(self.run_quietly('/a /u:"Some Product"'), 0)
 
     def test_usage_errors_show_the_usage_message_with_the_program_name(self):
         cases = [

@@ -104,8 +104,9 @@ class BuiltInstallers(unittest.TestCase):
         self.assertTrue(wh.message_box_text(window).startswith(NO_DATA_START))
         wh.press(process.pid, "OK")
         self.assertEqual(process.wait(), 1)
+        # The image is a working uninstaller: a product that is not installed ends it with 0.
         self.assertEqual(wh.Process(self.run_installer(image, "uninstall.exe",
-                                                       '/u:"Some Product"')).wait(), 0)
+                                                       '/a /u:"Some Product"')).wait(), 0)
 
 
 if __name__ == "__main__":
