@@ -12,6 +12,7 @@
 
 #include "core/containers.h"
 #include "core/string.h"
+#include "services/batch.h"
 
 namespace tessarin {
 
@@ -83,6 +84,10 @@ SplitCommand splitCommand(const String& command);
 bool restartRequired();
 
 // The install actions of the end, in the order they run.
+// Runs a batch of the install state (the installer's or the uninstall entry's) with the options
+// of the running process; its lines go to the installation log.
+void runScriptBatch(BatchKind kind);
+
 void WriteUserFiles();      // background picture, readme and licence texts
 void WriteUninstallData();  // Uninstall.DAT
 void RunPostInstallBatch();

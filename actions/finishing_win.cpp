@@ -51,13 +51,6 @@ void showBatchError(const String& text) {
     if (!setupState().SilentMode) showMessageBox(nullptr, text, Message(21), kMbOk | kMbIconError);
 }
 
-void runScriptBatch(BatchKind kind) {
-    const SetupState& state = setupState();
-    InstallLogBatchReport report(showBatchError);
-    runBatch(batchRequest(kind, installScript(), state.AutomaticMode, state.SilentMode),
-             systemPathVariableValues(), report);
-}
-
 bool askForRestart() {
     if (setupState().SilentMode) return true;
     return showMessageBox(nullptr, Message(kMessageRestartQuestion),
@@ -114,6 +107,13 @@ void showLog() {
 }
 
 }  // namespace
+
+void runScriptBatch(BatchKind kind) {
+    const SetupState& state = setupState();
+    InstallLogBatchReport report(showBatchError);
+    runBatch(batchRequest(kind, installScript(), state.AutomaticMode, state.SilentMode),
+             systemPathVariableValues(), report);
+}
 
 bool restartRequired() {
     return fileInstallationState().rebootRequired ||

@@ -8,6 +8,7 @@
 #include "services/install_log.h"
 #include "services/log_reports.h"
 #include "services/progress.h"
+#include "services/system_path.h"
 #include "setup/install_script.h"
 #include "setup/pre_install.h"
 #include "setup/setup_state.h"
@@ -44,6 +45,11 @@ void RemoveStalePendingOperations() {
     removePendingOperations(written, DeletionPhase::Install, reporter);
 }
 
+void AddInstallFolderToPath() {
+    InstallLogReporter reporter;
+    AddToSystemPath(true, installScript().AddToPathSubfolder, installScript().InstallDir, reporter);
+}
+
 void PlaceRebootMarker() {
     placeRebootMarker(installScript().ProductFlags, installScript().InstallDir);
 }
@@ -59,7 +65,7 @@ constexpr int32_t kNone = -1;
 constexpr int32_t kMessageDriversDone = 26;
 
 // clang-format off
-const InstallStep kInstallSequence[] = {
+const SequenceStep kInstallSequence[] = {
     // The step delay is kept before the step's status message (pause) and after the step (after).
     // # step                                     runs when              action                        status                 %      pause  after
     {1,  "the script's shortcut requests",        nullptr,               AddScriptShortcuts,           0,                     kNone, false, false},
@@ -78,14 +84,14 @@ const InstallStep kInstallSequence[] = {
     {10, "shortcuts",                             shortcutsListed,       CreateShortcuts,              0,                     kNone, false, false},
     {11, "root shortcut",                         rootShortcutWanted,    CreateRootShortcut,           0,                     kNone, false, false},
     {12, "taskbar pin",                           taskbarPinWanted,      PinToTaskbar,                 kMessageShortcutsDone, 97,    false, false},
-    // Registry entries, the merge file, file associations, the firewall exceptions and the
-    // PATH addition come with their own parts of the installer.
+    // Registry entries, the merge file, file associations and the firewall exceptions come
+    // with their own parts of the installer.
     {13, "product key and registry entries",      registryTableApplies,  nullptr,                      0,                     kNone, false, false},
     {14, "registry merge file",                   registryMergeGiven,    nullptr,                      0,                     kNone, false, false},
     {15, "file associations",                     associationsGiven,     nullptr,                      0,                     kNone, false, false},
     {16, "firewall exceptions",                   firewallGiven,         nullptr,                      kMessageFinishing,     98,    true,  false},
     {17, "background picture, readme, licence",   nullptr,               WriteUserFiles,               0,                     kNone, false, false},
-    {18, "PATH addition",                         pathAdditionWanted,    nullptr,                      0,                     99,    false, false},
+    {18, "PATH addition",                         pathAdditionWanted,    AddInstallFolderToPath,       0,                     99,    false, false},
     {19, "uninstaller and uninstall entry",       hasUninstallSupport,   RegisterUninstaller,          0,                     kNone, false, false},
     {20, "reboot marker",                         rebootMarkerWanted,    PlaceRebootMarker,            kMessageCompleting,    100,   true,  false},
     {21, "uninstall data file",                   hasUninstallSupport,   WriteUninstallData,           0,                     kNone, false, false},
@@ -102,8 +108,7 @@ const InstallStep kInstallSequence[] = {
 
 void RunInstallSequence() {
     const InstallScript& script = installScript();
-    runInstallSteps(kInstallSequence, sizeof(kInstallSequence) / sizeof(kInstallSequence[0]),
-                    script.StepDelay, setupState().AutomaticMode);
+    runSequenceSteps(kInstallSequence, script.StepDelay, setupState().AutomaticMode);
     // Step 24: the restart, or the launches at the end; the process ends there.
     EndInstallation();
 }

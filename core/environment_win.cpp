@@ -39,4 +39,13 @@ bool expandEnvironmentStrings(String& text, int32_t maxChars) {
     return true;
 }
 
+void broadcastEnvironmentChange() {
+    // Hung windows would otherwise hold the caller for the whole timeout each.
+    constexpr UINT kTimeoutMs = 1000;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
+                        reinterpret_cast<LPARAM>(L"Environment"), SMTO_ABORTIFHUNG, kTimeoutMs,
+                        &result);
+}
+
 }  // namespace tessarin

@@ -347,4 +347,16 @@ void formatAppendWide(String& s, const char16_t* fmt, ...) {
     va_end(args);
 }
 
+String fillPlaceholder(const String& textTemplate, const String& value) {
+    String text = textTemplate;
+    const char16_t* t = text.w_str();
+    for (int32_t i = 0; i + 1 < text.wideLength(); ++i) {
+        if (t[i] == u'%' && t[i + 1] == u's') {
+            text.replaceWide(i, 2, value.w_str(), value.wideLength());
+            break;
+        }
+    }
+    return text;
+}
+
 }  // namespace tessarin

@@ -26,6 +26,10 @@ void formatAssignWide(String& s, const char16_t* fmt, ...);
 void formatAppendWide(String& s, const char16_t* fmt, ...);
 void formatAppendWideV(String& s, const char16_t* fmt, va_list args);
 
+// A text template of a message table filled safely: the first "%s" (UTF-16) becomes value; every
+// other "%" stays as it is. For templates that come from a file rather than from the program.
+String fillPlaceholder(const String& textTemplate, const String& value);
+
 // Number of times the last 8-bit format on this thread wrote its text (1, or 2 when the result
 // did not fit the stack buffer).
 int lastFormatPasses();

@@ -26,6 +26,9 @@ struct ProgramIcons {
 };
 // Icon resource id at the system's large-icon and small-icon sizes.
 ProgramIcons loadProgramIcons(void* instance, int resourceId);
+// An icon file at the system's large-icon and small-icon sizes; null members when it cannot be
+// loaded.
+ProgramIcons loadIconFile(const String& path);
 // Gives a window the icons for its title bar and taskbar button (WM_SETICON).
 void setWindowIcons(void* window, const ProgramIcons& icons);
 

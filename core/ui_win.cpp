@@ -54,6 +54,16 @@ ProgramIcons loadProgramIcons(void* instance, int resourceId) {
     return icons;
 }
 
+ProgramIcons loadIconFile(const String& path) {
+    ProgramIcons icons;
+    const wchar_t* name = reinterpret_cast<const wchar_t*>(path.w_str());
+    icons.large = LoadImageW(nullptr, name, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                             GetSystemMetrics(SM_CYICON), LR_LOADFROMFILE);
+    icons.small = LoadImageW(nullptr, name, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                             GetSystemMetrics(SM_CYSMICON), LR_LOADFROMFILE);
+    return icons;
+}
+
 void setWindowIcons(void* window, const ProgramIcons& icons) {
     HWND hwnd = static_cast<HWND>(window);
     if (icons.large)

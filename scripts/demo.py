@@ -1,10 +1,12 @@
 """Demonstration: packs the example product (examples/demo) into an installer with
 tessarin-build, describes it, installs it silently under Wine and shows what a user and an
 administrator would look at (the installed tree, the uninstall entry, the shortcuts, the head of
-Install.log, the exit code); then shows what the installer says about a damaged copy and what
-the bare stub says.
+Install.log, the exit code), uninstalls it with the entry's QuietUninstallString and shows
+that the tree, the entry and the shortcuts are gone; then shows what the installer says about a
+damaged copy and what the bare stub says.
 
-The demonstration fails when the installer crashes or hangs; a piece of the installation that
+The demonstration fails when the installer or the uninstaller crashes or hangs, or when the
+uninstallation leaves the tree, the entry or a shortcut behind; a piece of the installation that
 is missing is reported as missing."""
 import json
 import os
@@ -144,13 +146,17 @@ def show_uninstall_entry():
                 print("    " + line.strip())
 
 
-def show_shortcuts(since):
+def new_shortcuts(since):
     links = []
     for root in (wh.drive_c("users"), wh.drive_c("ProgramData")):
         # Not into the folders that Wine links to the Linux home.
         for folder, _, files in os.walk(root, followlinks=False):
             links += [pathlib.Path(folder, f) for f in files if f.lower().endswith(".lnk")]
-    links = sorted(p for p in links if p.stat().st_mtime >= since)
+    return sorted(p for p in links if p.stat().st_mtime >= since)
+
+
+def show_shortcuts(since):
+    links = new_shortcuts(since)
     if not links:
         print("  (no shortcut was made)")
     for link in links:
@@ -200,6 +206,60 @@ def install_silently(installer):
     return True
 
 
+def uninstall_entry_key():
+    """The uninstall entry in the 32-bit view, where the installer makes it."""
+    return "HKLM\\" + UNINSTALL_KEY.replace("Software\\", "Software\\WOW6432Node\\", 1)
+
+
+def temp_entries():
+    folders = list(wh.PREFIX.glob("drive_c/users/*/AppData/Local/Temp"))
+    return {p for folder in folders if folder.is_dir() for p in folder.iterdir()}
+
+
+def installed_state(install_dir, since):
+    """What the installation made, in a few words."""
+    return {"install folder": "%d files and folders" % len(list(install_dir.rglob("*")))
+            if install_dir.is_dir() else "not there",
+            "uninstall entry": "present" if wh.reg_values(uninstall_entry_key()) is not None
+            else "not there",
+            "shortcuts": "%d" % len(new_shortcuts(since))}
+
+
+def uninstall_silently(since):
+    """Runs the QuietUninstallString of the entry, waits for the uninstaller and its
+    self-removal script, and shows what is left; returns False when it crashed, hung or left
+    something behind."""
+    values = wh.reg_values(uninstall_entry_key())
+    if not values or "QuietUninstallString" not in values:
+        section("Uninstalling the demo: the entry has no QuietUninstallString")
+        return False
+    command = values["QuietUninstallString"][1]
+    section("Uninstalling the demo silently, as the uninstall entry says\n"
+            "  command line: %s" % command)
+    program_files = "Program Files" if wh.IS_64BIT else "Program Files (x86)"
+    install_dir = wh.drive_c(program_files, *INSTALL_FOLDER)
+    before = installed_state(install_dir, since)
+    temp_before = temp_entries()
+    code = wh.Process(command, timeout_ms=120000).wait(timeout=180)
+    if code is None or crashed(code):
+        print("  the uninstaller %s" % ("did not end within two minutes: stopped"
+                                        if code is None else "crashed"))
+        return False
+    print("  exit code: %d" % code)
+    # The self-removal script deletes the moved uninstaller, the emptied folders and itself.
+    try:
+        wh.wait_for(lambda: temp_entries() <= temp_before, "the self-removal script")
+    except AssertionError as error:
+        print("  " + str(error))
+    after = installed_state(install_dir, since)
+    print("  %-16s %-28s %s" % ("", "before", "after"))
+    for what in before:
+        print("  %-16s %-28s %s" % (what, before[what], after[what]))
+    show_tree(install_dir)
+    return after == {"install folder": "not there", "uninstall entry": "not there",
+                     "shortcuts": "0"}
+
+
 def damaged_copy(installer, info):
     data = bytearray(installer.read_bytes())
     data[info["section"]["rawOffset"]] ^= 1  # the header's magic number
@@ -210,7 +270,9 @@ def damaged_copy(installer, info):
 
 def main():
     installer, info = pack()
+    since = time.time() - 1
     installed = install_silently(installer)
+    uninstalled = installed and uninstall_silently(since)
     screenshot_background_window(installer)
     run("A damaged copy of the demo installer", damaged_copy(installer, info),
         "damaged-setup.exe", expect_window=True)
@@ -218,6 +280,8 @@ def main():
     run("A usage error", wh.STUB, wh.STUB.name, "/u", expect_window=True)
     if not installed:
         sys.exit("The demo installation did not end properly (see above)")
+    if not uninstalled:
+        sys.exit("The demo uninstallation did not end properly (see above)")
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include "core/convert.h"
 #include "core/dialog.h"
 #include "core/fatal.h"
+#include "core/file_system.h"
 #include "core/memory.h"
 #include "core/privilege.h"
 #include "core/process.h"
@@ -18,6 +19,8 @@
 #include "setup/pre_install.h"
 #include "setup/script_environment.h"
 #include "setup/setup_state.h"
+#include "uninstall/self_removal.h"
+#include "uninstall/uninstall_sequence.h"
 
 namespace tessarin {
 namespace {
@@ -75,9 +78,15 @@ void readCommandLine() {
     const CommandLineOptions& options = setupState().options;
     if (options.uninstallProductName.empty())
         fatalError(usageMessage(String("Product name required"), programFileName()).c_str());
-    // The uninstaller flow runs here with options.uninstallProductName; when it reports
-    // success, the uninstall notification is sent and the self-removal started.
-    ExitSetup(0);
+    UninstallResult result = RunUninstallation(options.uninstallProductName);
+    if (result.succeeded()) {
+        // The uninstall notification to result.notifyUrl is sent here once notifications exist.
+        // The process ends only once its folders are gone, so that whoever waits for it sees
+        // the removal done.
+        RemoveUninstaller(result.installDir, result.uninstallSubdir);
+        for (const String& folder : result.foldersAbove) removeFolder(folder);
+    }
+    ExitSetup(uninstallExitCode(result.end, result.productFlags2));
 }
 
 [[noreturn]] void runInstallMode() {

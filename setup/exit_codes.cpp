@@ -20,4 +20,23 @@ unsigned installExitCode(InstallEnd end, uint32_t productFlags2) {
     return kExitFailed;
 }
 
+unsigned uninstallExitCode(UninstallEnd end, uint32_t productFlags2) {
+    if (!(productFlags2 & kFlags2ConventionalExitCodes))
+        return end == UninstallEnd::Declined ? kExitInstallDefault : kExitSuccess;
+    switch (end) {
+        case UninstallEnd::Completed:
+            return kExitSuccess;
+        case UninstallEnd::RestartRequired:
+            return kExitRestartRequired;
+        case UninstallEnd::RestartStarted:
+            return kExitRestartStarted;
+        case UninstallEnd::Declined:
+        case UninstallEnd::NotPerformed:
+            return kExitCancelled;
+        case UninstallEnd::Failed:
+            return kExitFailed;
+    }
+    return kExitFailed;
+}
+
 }  // namespace tessarin

@@ -30,4 +30,18 @@ enum class InstallEnd {
 
 unsigned installExitCode(InstallEnd end, uint32_t productFlags2);
 
+// How an uninstallation ended. The uninstaller exits with 0 whatever the outcome, except that a
+// user who answers No to the removal question, or cancels while programs are closed, ends it
+// with 1; the conventional codes, when the product asked for them, tell the ends apart.
+enum class UninstallEnd {
+    Completed,
+    RestartRequired,  // removed; files go at the next restart, not restarted
+    RestartStarted,
+    Declined,      // the user answered No or cancelled
+    NotPerformed,  // the user chose support instead; nothing changed
+    Failed,        // some items stay, or the entry or its record could not be used
+};
+
+unsigned uninstallExitCode(UninstallEnd end, uint32_t productFlags2);
+
 }  // namespace tessarin

@@ -227,10 +227,24 @@ void takePreviousFolder() {
     setInstallDir(state.previousFolder);
 }
 
+// The folders above the install folder that the installation makes are recorded, so that the
+// uninstaller takes them away again once they are empty.
+void recordFoldersAbove(const Vector<String>& made) {
+    for (int32_t i = 0; i < made.count(); ++i)
+        uninstallData().recordDeletionWide(made[i], DeletionKind::Folder);
+}
+
 void createInstallFolder() {
     // Call point: ChooseFolderLoop of the folder page, once the wizard exists.
     const String& folder = script().InstallDir;
-    if (createFolder(folder)) return;
+    Vector<String> missingAbove;
+    for (String above = parentFolder(folder); above.wideLength() > 3 && !folderExists(above);
+         above = parentFolder(above))
+        missingAbove.append(above);
+    if (createFolder(folder)) {
+        recordFoldersAbove(missingAbove);
+        return;
+    }
     String text = Message(25);
     text.appendWide(u"\r\n");
     text.append(folder);

@@ -27,6 +27,68 @@ bool isInside(const String& path, const String& top) {
     return p.startsWithWide(t.w_str()) && p.getWide(t.wideLength()) == u'\\';
 }
 
+bool isSystemSoftwareKey(const String& key);
+
+Vector<String> keyComponents(const String& subKey) {
+    Vector<String> parts;
+    String part;
+    for (int32_t i = 0; i <= subKey.wideLength(); ++i) {
+        char16_t c = i < subKey.wideLength() ? subKey.getWide(i) : u'\\';
+        if (c != u'\\') {
+            part.appendWideChar(c);
+        } else if (!part.empty()) {
+            parts.append(part);
+            part = String();
+        }
+    }
+    return parts;
+}
+
+String joinComponents(const Vector<String>& parts, int32_t from) {
+    String joined;
+    for (int32_t i = from; i < parts.count(); ++i) {
+        if (i > from) joined.appendWideChar(u'\\');
+        joined.append(parts[i]);
+    }
+    return joined;
+}
+
+// The keys of the class registration that the system and every program share.
+bool isSharedClassesKey(const String& name) {
+    static const char16_t* const kShared[] = {u"CLSID",      u"Interface", u"TypeLib",
+                                              u"AppID",      u"*",         u"Directory",
+                                              u"Folder",     u"Drive",     u"AllFilesystemObjects",
+                                              u"Wow6432Node"};
+    for (const char16_t* shared : kShared)
+        if (name.equalsNoCaseWide(shared)) return true;
+    return false;
+}
+
+// Whether a key tree of the deletion list is one the system owns: a whole hive key, a key
+// right below a hive (Software, System, Control Panel, ...), the system's keys below
+// Software down to their fourth level (Microsoft\Windows\CurrentVersion\Uninstall, ...), the
+// control sets down to their services key, and the shared class keys. Products' own keys
+// lie below those.
+bool isSystemKeyTree(RegistryRoot root, const String& subKey) {
+    Vector<String> parts = keyComponents(subKey);
+    if (parts.empty()) return true;
+    if (root == kHkeyClassesRoot) return parts.count() == 1 && isSharedClassesKey(parts[0]);
+    int32_t first = 0;
+    if (root == kHkeyUsers && ++first >= parts.count()) return true;
+    if (parts.count() - first == 1) return true;
+    if (parts[first].equalsNoCaseWide(u"Software")) {
+        if (parts[first + 1].equalsNoCaseWide(u"Wow6432Node") && ++first + 1 >= parts.count())
+            return true;
+        String below = joinComponents(parts, first + 1);
+        if (parts.count() - first - 1 == 1) return isSystemSoftwareKey(below);
+        if (parts[first + 1].equalsNoCaseWide(u"Classes"))
+            return parts.count() - first == 3 && isSharedClassesKey(parts[first + 2]);
+        return isSystemSoftwareKey(below) && parts.count() - first - 1 <= 4;
+    }
+    // System\CurrentControlSet\Services and the like: the product's keys are below them.
+    return parts.count() - first <= 3;
+}
+
 // A registry path of the deletion list: a root and a sub-key. Roots alone and the Software
 // key itself are refused, since a damaged record must not wipe a hive.
 bool splitRecordedKey(const String& path, RegistryRoot& root, String& subKey, Reporter& reporter) {
@@ -57,6 +119,11 @@ void removeRegistryEntry(const FileDeletion& deletion, RemovalSystem& system, Re
         return;
     }
     if (!splitRecordedKey(path, root, subKey, reporter)) return;
+    if (isSystemKeyTree(root, subKey)) {
+        reporter.error(
+            format("Not removed: \"%s\" is a system registry key.\r\n", pathText(path).c_str()));
+        return;
+    }
     uint32_t view = deletion.kind == DeletionKind::RegistryKey64 ? kRegView64 : 0;
     system.deleteKey(root, subKey, false, view);
 }

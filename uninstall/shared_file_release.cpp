@@ -1,6 +1,7 @@
 #include "uninstall/shared_file_release.h"
 
 #include "core/convert.h"
+#include "core/format.h"
 
 namespace tessarin {
 
@@ -58,15 +59,7 @@ Vector<SharedFileEntry> parseSharedFiles(const String& text) {
 }
 
 String sharedFileQuestionText(const String& questionTemplate, const String& path) {
-    String text = questionTemplate;
-    const char16_t* t = text.w_str();
-    for (int32_t i = 0; i + 1 < text.wideLength(); ++i) {
-        if (t[i] == u'%' && t[i + 1] == u's') {
-            text.replaceWide(i, 2, path.w_str(), path.wideLength());
-            break;
-        }
-    }
-    return text;
+    return fillPlaceholder(questionTemplate, path);
 }
 
 void releaseSharedFiles(const String& text, bool askBeforeDelete, SharedFileSystem& system,
@@ -92,9 +85,12 @@ void releaseSharedFiles(const String& text, bool askBeforeDelete, SharedFileSyst
         String path = widePath(entry.path);
         if (entry.comServer) system.unregisterComServer(path);
         if (entry.typeLibrary) system.unregisterTypeLibrary(path);
-        if (!system.fileExists(path)) continue;
-        if (askBeforeDelete && system.userKeepsFile(path)) continue;
-        system.deleteFile(path);
+        if (system.fileExists(path)) {
+            if (askBeforeDelete && system.userKeepsFile(path)) continue;
+            system.deleteFile(path);
+            if (system.fileExists(path)) continue;
+        }
+        system.deleteCount(entry.path);
     }
     system.closeCounts();
     system.forgetList();

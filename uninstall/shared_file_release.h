@@ -2,7 +2,8 @@
 // the files whose system-wide counts (HKLM "...\SharedDLLs") the installation raised. Each
 // count goes down by one; a file whose count reaches zero (or was already below one) is no
 // longer used by any product: its COM or type-library registration is undone and the file is
-// deleted, unless it is marked permanent or the user keeps it.
+// deleted, unless it is marked permanent or the user keeps it. Once such a file is gone its
+// count goes too, so that no zero count of a missing file is left behind.
 //
 // The list and the decisions are portable (shared_file_release.cpp); the registry, the
 // unregistration and the file calls are in shared_file_release_win.cpp.
@@ -48,6 +49,7 @@ class SharedFileSystem {
     // The count of an entry's path (8-bit as stored); false when it has no count.
     virtual bool readCount(const String& path, uint32_t& count) = 0;
     virtual bool writeCount(const String& path, uint32_t count) = 0;
+    virtual void deleteCount(const String& path) = 0;
     virtual void closeCounts() = 0;
     // The remaining calls take the file's UTF-16 path.
     virtual void unregisterComServer(const String& path) = 0;

@@ -48,6 +48,14 @@ class RunningSystem : public SharedFileSystem {
                                   : counts_.writeNumber(path.c_str(), count);
     }
 
+    void deleteCount(const String& path) override {
+        if (path.get(0) == '|') {
+            counts_.deleteValue(wideName(path).w_str());
+        } else {
+            counts_.deleteValue(path.c_str());
+        }
+    }
+
     void closeCounts() override { counts_.closeAll(); }
 
     void unregisterComServer(const String& path) override {

@@ -15,7 +15,6 @@ NAME = "Tessarin Install Fixture"
 MTIME = 1600000000  # 2020-09-13 12:26:40 UTC: whole seconds survive every time format
 INSTALL_DIR = "C:\\tessarin-install\\" + NAME
 SHARED_DIR = "C:\\ProgramData\\" + NAME + " Shared"
-SHARED_DLLS = wh.SOFTWARE + "\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
 # Fixture file (below files/) and where the manifest puts it.
 FILES = [
     ("app/readme.txt", INSTALL_DIR + "\\readme.txt"),
@@ -124,11 +123,6 @@ def find_no_case(folder, name):
     return found[0]
 
 
-def shared_count(path):
-    value = (wh.reg_values(SHARED_DLLS) or {}).get(path)
-    return int(value[1], 16) if value else 0
-
-
 class Installation(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -144,14 +138,14 @@ class Installation(unittest.TestCase):
         cls.key = wh.UNINSTALL + "\\" + NAME
         cls.clean()
         # Windows always has the key of the shared-file counts; a fresh Wine prefix does not.
-        wh.run_system64("reg.exe", "add", SHARED_DLLS, "/f")
+        wh.run_system64("reg.exe", "add", wh.SHARED_DLLS, "/f")
         shared = SHARED_DIR + "\\common.dat"
-        cls.counts = [shared_count(shared)]
+        cls.counts = [wh.shared_count(shared)]
         cls.exit_codes = []
         for _ in range(2):
             arguments = '/silent /d:"%s"' % INSTALL_DIR
             cls.exit_codes.append(wh.run_installer(cls.exe, "installtest", arguments).wait())
-            cls.counts.append(shared_count(shared))
+            cls.counts.append(wh.shared_count(shared))
         cls.values = wh.reg_values(cls.key)
 
     @classmethod

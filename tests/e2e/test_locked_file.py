@@ -6,7 +6,6 @@ import pathlib
 import shutil
 import subprocess
 import tempfile
-import time
 import unittest
 
 import winehelper as wh
@@ -34,15 +33,6 @@ messages = { 37 = "%s" }
 [[files]]
 source = "files"
 """ % (NAME, NAME, QUESTION)
-
-
-def wait_for(condition, what, attempts=2400):
-    """Checks condition every 50 ms; a hang guard of two minutes, not a timing assumption."""
-    for _ in range(attempts):
-        if condition():
-            return
-        time.sleep(0.05)
-    raise AssertionError("gave up waiting for " + what)
 
 
 class LockedFile(unittest.TestCase):
@@ -78,7 +68,7 @@ class LockedFile(unittest.TestCase):
                                    "--hold-file=" + HELD], env=wh.ENV,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            wait_for((self.target / "held.dat.held").exists, "the holder")
+            wh.wait_for((self.target / "held.dat.held").exists, "the holder")
             process = wh.run_installer(self.exe, "lockedtest", '/a /d:"%s"' % INSTALL_DIR)
             window = wh.read_window(process.pid)
             self.assertEqual(wh.message_box_text(window), QUESTION)

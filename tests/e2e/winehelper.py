@@ -12,6 +12,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import time
 
 SOURCE = pathlib.Path(os.environ.get("TESSARIN_SOURCE", pathlib.Path(__file__).resolve().parents[2]))
 BUILD = pathlib.Path(os.environ.get("TESSARIN_BUILD", SOURCE / "build" / "cross"))
@@ -173,6 +174,8 @@ def press(pid, caption):
 SOFTWARE = "HKLM\\Software" if IS_64BIT else "HKLM\\Software\\WOW6432Node"
 # The uninstall entry is made in the 32-bit view, whatever the bitness of the installer.
 UNINSTALL = "HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+# The shared-file counts, in the view of the tree's programs.
+SHARED_DLLS = SOFTWARE + "\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
 
 
 def reg_values(key):
@@ -220,3 +223,18 @@ def start_menu_folders(name):
                              "Programs"))
     menus.append(drive_c("ProgramData", "Microsoft", "Windows", "Start Menu", "Programs"))
     return [menu / name for menu in menus if (menu / name).is_dir()]
+
+
+def wait_for(condition, what, attempts=2400):
+    """Checks condition every 50 ms; a hang guard of two minutes, not a timing assumption."""
+    for _ in range(attempts):
+        if condition():
+            return
+        time.sleep(0.05)
+    raise AssertionError("gave up waiting for " + what)
+
+
+def shared_count(path):
+    """The shared-file count of a path (0 when it has none)."""
+    value = (reg_values(SHARED_DLLS) or {}).get(path)
+    return int(value[1], 16) if value else 0

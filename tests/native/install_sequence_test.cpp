@@ -62,7 +62,7 @@ class InstallSequenceTest : public ::testing::Test {
     TracingDisplay display;
 };
 
-const InstallStep kSteps[] = {
+const SequenceStep kSteps[] = {
     {1, "always", nullptr, first, 0, 10, false, false},
     {2, "conditional", condition, second, 0, -1, false, false},
     {3, "later part", condition, nullptr, 26, 95, true, false},
@@ -71,7 +71,7 @@ const InstallStep kSteps[] = {
 
 TEST_F(InstallSequenceTest, StepsRunInOrderUnderTheirConditionsAndTheDisplayMovesOnRegardless) {
     conditionHolds = false;
-    runInstallSteps(kSteps, 4, 100, false);
+    runSequenceSteps(kSteps, 4, 100, false);
     // A step whose action comes later asks no condition; its status and progress still show.
     // Nothing was noted before that status, so only the paced step waits out the delay.
     EXPECT_EQ(trace(), (std::vector<std::string>{"first", "percent 10", "condition", "status",
@@ -81,7 +81,7 @@ TEST_F(InstallSequenceTest, StepsRunInOrderUnderTheirConditionsAndTheDisplayMove
 
 TEST_F(InstallSequenceTest, AConditionThatHoldsRunsItsStepAndAutomaticModeNeverLingers) {
     conditionHolds = true;
-    runInstallSteps(kSteps, 4, 100, true);
+    runSequenceSteps(kSteps, 4, 100, true);
     EXPECT_EQ(trace(), (std::vector<std::string>{"first", "percent 10", "condition", "second",
                                                  "status", "percent 95", "first"}));
 }

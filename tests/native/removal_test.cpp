@@ -213,6 +213,49 @@ TEST(Removal, ProtectedPathsAndRegistryRootsAreRefused) {
     EXPECT_EQ(data.deletionText().length(), 0);
 }
 
+TEST(Removal, SystemKeyTreesAreRefusedAndProductKeysBelowThemGo) {
+    struct Case {
+        const char* line;
+        const char* call;  // empty: refused
+    } cases[] = {
+        {"^\\HKLM\\System", ""},
+        {"^\\HKLM\\System\\CurrentControlSet", ""},
+        {"^\\HKLM\\System\\CurrentControlSet\\Services", ""},
+        {"^\\HKLM\\System\\CurrentControlSet\\Services\\CoDriver",
+         "tree HKLM\\System\\CurrentControlSet\\Services\\CoDriver 32"},
+        {"^\\HKLM\\Software\\Microsoft", ""},
+        {"*\\HKLM\\Software\\Wow6432Node\\Microsoft\\Windows", ""},
+        {"^\\HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", ""},
+        {"^\\HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Co App",
+         "tree HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Co App 32"},
+        {"^\\HKLM\\Software\\Classes\\CLSID", ""},
+        {"*\\HKLM\\Software\\Classes\\CLSID\\{1234}",
+         "tree HKLM\\Software\\Classes\\CLSID\\{1234} 64"},
+        {"^\\HKCU\\Control Panel", ""},
+        {"^\\HKCU\\Software\\Co\\App", "tree HKCU\\Software\\Co\\App 32"},
+        {"^\\HKU\\S-1-5-21-1\\Software", ""},
+        {"^\\HKCR\\CLSID", ""},
+        {"^\\HKCR\\.coapp", "tree HKCR\\.coapp 32"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        UninstallData data;
+        plant(data, {c.line});
+        ScriptedSystem system;
+        RecordingReporter reporter;
+        RecordingDisplay display;
+        RemovalOutcome outcome;
+        removeRecordedItems(data, settings(), system, reporter, outcome);
+        if (*c.call) {
+            EXPECT_EQ(joined(system.calls), std::string(c.call) + "|");
+            EXPECT_EQ(reporter.errors, "");
+        } else {
+            EXPECT_EQ(joined(system.calls), "");
+            EXPECT_NE(reporter.errors.find("is a system registry key"), std::string::npos);
+        }
+    }
+}
+
 // ---- Folders -------------------------------------------------------------------------------
 
 TEST(Removal, FoldersAreRemovedDeepestFirstAndClimbStopsAtInstallFolder) {

@@ -156,5 +156,40 @@ TEST_F(RemovalOnSystem, StartMenuFolderAndItsEmptiedParents) {
     testing::removeTree(programs + u"\\" + top);
 }
 
+TEST(RemovalOfAWholeFolder, EverythingGoesButAHeldFileAndProtectedFoldersAreRefused) {
+    ScratchFolder scratch(u"tessarin-wholefolder");
+    const std::u16string top = scratch.path() + u"\\Product";
+    ASSERT_EQ(SHCreateDirectoryExW(nullptr, w(top + u"\\data\\deep\\er"), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(CreateDirectoryW(w(top + u"\\empty"), nullptr));
+    for (const char16_t* file : {u"\\a.txt", u"\\data\\b.txt", u"\\data\\deep\\er\\c.txt"})
+        ASSERT_TRUE(put(top + file, "x"));
+    SetFileAttributesW(w(top + u"\\data\\b.txt"), FILE_ATTRIBUTE_READONLY);
+    RecordingReporter reporter;
+    removeFolderWithContents(S(top), reporter);
+    EXPECT_FALSE(present(top));
+    EXPECT_EQ(reporter.errors, "");
+
+    // A held file stays, with the folders that lead to it; the rest goes.
+    ASSERT_EQ(SHCreateDirectoryExW(nullptr, w(top + u"\\held"), nullptr), ERROR_SUCCESS);
+    ASSERT_TRUE(put(top + u"\\held\\busy.dat", "x"));
+    ASSERT_TRUE(put(top + u"\\free.dat", "x"));
+    {
+        HeldFile held(top + u"\\held\\busy.dat");
+        ASSERT_TRUE(held.ready());
+        removeFolderWithContents(S(top), reporter);
+        EXPECT_TRUE(present(top + u"\\held\\busy.dat"));
+        EXPECT_FALSE(present(top + u"\\free.dat"));
+    }
+
+    wchar_t windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+    removeFolderWithContents(S(std::u16string(reinterpret_cast<char16_t*>(windows))), reporter);
+    removeFolderWithContents(S(u"C:\\"), reporter);
+    EXPECT_TRUE(present(reinterpret_cast<char16_t*>(windows) + std::u16string(u"\\system32")));
+    EXPECT_NE(reporter.errors.find("C:\\windows"), std::string::npos) << reporter.errors;
+    EXPECT_NE(reporter.errors.find("\"C:\\\" is a drive root"), std::string::npos)
+        << reporter.errors;
+}
+
 }  // namespace
 }  // namespace tessarin

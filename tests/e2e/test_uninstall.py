@@ -1,0 +1,406 @@
+"""Uninstallation round trips under Wine: an installation followed by the uninstaller that it
+registered (QuietUninstallString, or UninstallString through Wine's own uninstaller) leaves the
+prefix as it was, down to the last file and registry value; a file in use stays, is reported
+and goes with the next run; shared files are counted down; bad entries and records stop the
+uninstaller with their message and delete nothing; an untrusted record cannot reach the
+system's files and keys.
+
+Each scenario has its own product name and folder. The installers are staged on drive C:
+before any snapshot is taken, and everything a scenario makes is removed after it."""
+import pathlib
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+import snapshot
+import winehelper as wh
+
+STAGE = "tessarin-uninstall-stage"  # C:\<STAGE>\<installer>
+ROOT = "tessarin-uninstall"  # C:\<ROOT>\<scenario>: install folders
+DEMO_COMPANY = "Tessarin Examples"  # the demo installs below <program files>\<company>
+SHARED_FOLDER = "Tessarin Uninstall Shared"
+SHARED_FILE = "C:\\ProgramData\\" + SHARED_FOLDER + "\\common.dat"
+
+
+def small_manifest(name, extra=""):
+    """A product of the fixture's app files and its shared file."""
+    return """[product]
+name = "%s"
+version = "1.0"
+shared-folder = "%s"
+shared-base = "app-data"
+[options]
+background = false
+[uninstall]
+key-name = "%s"
+subfolder = "Uninstall"
+[[files]]
+source = "files/app"
+[[files]]
+source = "files/shared"
+kind = "shared"
+%s""" % (name, SHARED_FOLDER, name, extra)
+
+
+# Every install action the fixture offers that the uninstaller has to undo: files in
+# subfolders, a read-only file, shortcuts on the desktop and in the Start menu (also to the
+# uninstaller), a shared file with its count, the product's registry key, the log, readme and
+# licence texts and the background picture kept for the uninstaller. Fonts are left out: the
+# machine has no font file to install.
+FULL_OPTIONS = """uninstaller-start-menu-shortcut = true
+uninstaller-desktop-shortcut = true
+readme-files = true
+license-files = true
+background-picture-file = true
+"""
+FULL_TABLES = """
+[wizard]
+licenses = ["licence.txt"]
+readmes = ["readme-page.txt"]
+
+[background]
+picture = "background.bmp"
+
+[[shortcuts]]
+target = "%InstallDir%\\\\bin\\\\tool.dat"
+name = "Fixture Tool"
+desktop = true
+start-menu = true
+"""
+
+
+def temp_folders():
+    return [p for p in wh.PREFIX.glob("drive_c/users/*/AppData/Local/Temp") if p.is_dir()] + \
+        [wh.drive_c("windows", "temp")]
+
+
+def temp_entries():
+    return {p for folder in temp_folders() for p in folder.iterdir()}
+
+
+def desktop_entries():
+    return list(wh.PREFIX.glob("drive_c/users/*/Desktop/*"))
+
+
+def uninstall_command(name, value="QuietUninstallString"):
+    values = wh.reg_values(wh.UNINSTALL + "\\" + name)
+    assert values and value in values, "no %s in the entry of %s: %r" % (value, name, values)
+    return values[value][1]
+
+
+def wait_for_self_removal(temp_before):
+    """The self-removal script deletes the moved uninstaller and then itself; both sit in the
+    temporary folder, so the run is over when that folder holds nothing new."""
+    wh.wait_for(lambda: temp_entries() <= temp_before,
+                "the self-removal script to delete the uninstaller and itself")
+
+
+def run_uninstaller(command):
+    """Runs an uninstall command line and waits for its self-removal; returns the exit code."""
+    temp_before = temp_entries()
+    code = wh.Process(command).wait()
+    wait_for_self_removal(temp_before)
+    return code
+
+
+def linux_path(windows):
+    assert windows[:3].upper() == "C:\\", windows
+    return wh.drive_c(*windows[3:].split("\\"))
+
+
+class Products:
+    """Builds and stages installers; removes everything the products may have left."""
+
+    def __init__(self):
+        self.work = pathlib.Path(tempfile.mkdtemp(prefix="tessarin-uninstall-"))
+        self.names = []
+        self.desktop = set(desktop_entries())
+        # The install folders' parent exists before any snapshot, as a user's chosen parent
+        # folder would: the uninstaller removes the install folder, never its parents.
+        wh.drive_c(ROOT).mkdir(exist_ok=True)
+        # Windows always has the key of the shared-file counts; a fresh Wine prefix does not,
+        # and the first installation would make it.
+        wh.run_system64("reg.exe", "add", wh.SHARED_DLLS, "/f")
+
+    def fixture(self, name, options="", tables=""):
+        folder = self.work / name
+        registry_key = 'registry-key = "Software\\\\Tessarin Tests\\\\%s"\n' % name
+        manifest = wh.copy_fixture("product", folder, [("Tessarin Fixture", name),
+                                                       ("[product]\n", "[product]\n" + registry_key),
+                                                       ("[options]\n", "[options]\n" + options)])
+        manifest.write_text(manifest.read_text(encoding="utf-8") + tables, encoding="utf-8")
+        shutil.copyfile(wh.BUILD / "resources/setup.ico", folder / "product.ico")
+        shutil.copyfile(wh.SOURCE / "examples/demo/background.bmp", folder / "background.bmp")
+        (folder / "licence.txt").write_text("Licence of %s\r\n" % name)
+        (folder / "readme-page.txt").write_text("Readme of %s\r\n" % name)
+        return self._build(name, manifest)
+
+    def small(self, name, extra=""):
+        folder = self.work / name
+        shutil.copytree(wh.SOURCE / "tests/e2e/fixtures/product/files", folder / "files")
+        (folder / "setup.toml").write_text(small_manifest(name, extra), encoding="utf-8")
+        return self._build(name, folder / "setup.toml")
+
+    def demo(self, name):
+        folder = self.work / name
+        shutil.copytree(wh.SOURCE / "examples/demo", folder)
+        manifest = folder / "setup.toml"
+        manifest.write_text(manifest.read_text(encoding="utf-8").replace("Demo Notes", name),
+                            encoding="utf-8")
+        return self._build(name, manifest)
+
+    def _build(self, name, manifest):
+        exe = self.work / (name.replace(" ", "-") + ".exe")
+        result = wh.tessarin_build(manifest, "--stub", wh.STUB, "-o", exe)
+        assert result.returncode == 0, result.stderr
+        self.names.append(name)
+        _, windows = wh.stage_program(exe, STAGE, exe.name)
+        return windows
+
+    def clean(self):
+        for name in self.names:
+            wh.reg_delete(wh.UNINSTALL + "\\" + name)
+            for menu in wh.start_menu_folders(name):
+                shutil.rmtree(menu)
+            for program_files in ("Program Files", "Program Files (x86)"):
+                shutil.rmtree(wh.drive_c(program_files, DEMO_COMPANY, name), ignore_errors=True)
+                company = wh.drive_c(program_files, DEMO_COMPANY)
+                if company.is_dir() and not any(company.iterdir()):
+                    company.rmdir()
+            shutil.rmtree(wh.drive_c("ProgramData", name + " Shared"), ignore_errors=True)
+        for link in set(desktop_entries()) - self.desktop:
+            link.unlink()
+        for value in wh.reg_values(wh.SHARED_DLLS) or {}:
+            if any(name in value for name in self.names + [SHARED_FOLDER]):
+                wh.run_system64("reg.exe", "delete", wh.SHARED_DLLS, "/v", value, "/f")
+        for folder in (wh.drive_c(ROOT), wh.drive_c("ProgramData", SHARED_FOLDER)):
+            if folder.exists():
+                for item in folder.rglob("*"):
+                    item.chmod(0o755 if item.is_dir() else 0o644)
+                shutil.rmtree(folder)
+
+    def remove(self):
+        self.clean()
+        shutil.rmtree(wh.drive_c(STAGE), ignore_errors=True)
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+def install(installer, folder=None):
+    """Installs silently (into C:\\<ROOT>\\<folder> when given); returns the folder's path."""
+    arguments = " /silent"
+    if folder:
+        arguments += ' /d:"C:\\%s\\%s"' % (ROOT, folder)
+    wh.Process('"%s"%s' % (installer, arguments)).wait()
+    return wh.drive_c(ROOT, folder) if folder else None
+
+
+class ProductsTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.products = Products()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.products.remove()
+
+    def assertNoResidue(self, before):
+        differences = snapshot.diff(before, snapshot.take())
+        self.assertEqual(differences, [], "left behind:\n" + "\n".join(differences))
+
+
+class RoundTrip(ProductsTest):
+    """Install silently, run the QuietUninstallString, compare the whole prefix."""
+
+    def round_trip(self, name, installer, folder=None):
+        before = snapshot.take()
+        install(installer, folder)
+        command = uninstall_command(name)
+        self.assertIn("/a", command)
+        self.assertEqual(run_uninstaller(command), 0)
+        self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        self.assertNoResidue(before)
+
+    def test_demo_product_leaves_nothing(self):
+        name = "Demo Notes Round Trip"
+        self.round_trip(name, self.products.demo(name))
+
+    def test_every_install_action_is_undone(self):
+        name = "Tessarin Uninstall Full"
+        installer = self.products.fixture(name, FULL_OPTIONS, FULL_TABLES)
+        self.round_trip(name, installer, "full")
+
+
+class ProgramsAndFeatures(ProductsTest):
+    """Wine's own "Programs and Features" runs the UninstallString as registered, so the
+    uninstaller asks its question; the answer Yes removes the product."""
+
+    def test_wine_uninstaller_runs_the_registered_command(self):
+        name = "Tessarin Uninstall Listed"
+        install(self.products.small(name), "listed")
+        folder = wh.drive_c(ROOT, "listed")
+        self.assertTrue((folder / "readme.txt").is_file())
+        temp_before = temp_entries()
+        listing = subprocess.Popen([wh.WINE64, "uninstaller", "--remove", name], env=wh.ENV,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            caption = name + " Uninstall"
+            code, windows = wh.probe("--class", "#32770", "--title", caption, "--dump")
+            self.assertEqual(code, 0, "no confirmation question")
+            self.assertEqual(wh.message_box_text(windows[0]),
+                             "Do you want to remove %s and all of its components from your "
+                             "computer?" % name)
+            code, _ = wh.probe("--class", "#32770", "--title", caption, "--press-caption", "Yes",
+                               "--wait-gone-ms", "10000")
+            self.assertEqual(code, 0, "could not answer Yes")
+
+            def finished():
+                # A product may end with a completion message; it is acknowledged like a user.
+                code, shown = wh.probe("--class", "#32770", "--title", "Uninstall Complete",
+                                       "--list")
+                if code == 0 and shown:
+                    wh.probe("--class", "#32770", "--title", "Uninstall Complete",
+                             "--wait-ms", "0", "--press-caption", "OK")
+                return not folder.exists()
+
+            wh.wait_for(finished, "the install folder to go", attempts=600)
+            wait_for_self_removal(temp_before)
+            self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+            self.assertFalse(linux_path(SHARED_FILE).exists())
+        finally:
+            listing.kill()
+            listing.wait()
+
+
+class LockedFile(ProductsTest):
+    """A file held open by another process stays, stays recorded and keeps the entry; the
+    next run after its release finishes the job."""
+
+    def test_held_file_is_kept_and_removed_by_the_next_run(self):
+        name = "Tessarin Uninstall Held"
+        installer = self.products.small(name)
+        before = snapshot.take()
+        folder = install(installer, "held")
+        held = folder / "bin" / "tool.dat"
+        held_windows = "C:\\%s\\held\\bin\\tool.dat" % ROOT
+        holder = subprocess.Popen([wh.LOADER, str(wh.BUILD / "wine_tests.exe"),
+                                   "--hold-file=" + held_windows], env=wh.ENV,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            marker = held.with_name(held.name + ".held")
+            wh.wait_for(marker.exists, "the holder")
+            self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+            self.assertTrue(held.is_file())
+            self.assertFalse((folder / "readme.txt").exists())
+            self.assertFalse((folder / "bin" / "settings.ini").exists())
+            self.assertIsNotNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+            record = (folder / "Uninstall" / "Uninstall.DAT").read_bytes().decode("cp1252")
+            self.assertIn(held_windows + "\r\n", record)
+            self.assertNotIn(held_windows.replace("tool.dat", "settings.ini"), record)
+            self.assertTrue((folder / "Uninstall" / "uninstall.exe").is_file())
+        finally:
+            holder.kill()
+            holder.wait()
+        marker.unlink()
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertNoResidue(before)
+
+
+class SharedFile(ProductsTest):
+    """Two products share one file: it stays until the last of them is removed."""
+
+    def test_count_falls_and_the_last_removal_deletes_the_file(self):
+        names = ["Tessarin Uninstall Share A", "Tessarin Uninstall Share B"]
+        installers = [self.products.small(name) for name in names]
+        for installer, folder in zip(installers, ("share-a", "share-b")):
+            install(installer, folder)
+        self.assertEqual(wh.shared_count(SHARED_FILE), 2)
+        self.assertEqual(run_uninstaller(uninstall_command(names[0])), 0)
+        self.assertEqual(wh.shared_count(SHARED_FILE), 1)
+        self.assertTrue(linux_path(SHARED_FILE).is_file())
+        self.assertFalse(wh.drive_c(ROOT, "share-a").exists())
+        self.assertEqual(run_uninstaller(uninstall_command(names[1])), 0)
+        self.assertNotIn(SHARED_FILE, wh.reg_values(wh.SHARED_DLLS) or {})
+        self.assertFalse(linux_path(SHARED_FILE).exists())
+        self.assertFalse(wh.drive_c("ProgramData", SHARED_FOLDER).exists())
+
+
+class BadInput(ProductsTest):
+    """Entries and records the uninstaller cannot use: an error box (caption "Error": the
+    record with the product's texts is not read yet), nothing deleted. Without /a, since the
+    automatic mode shows these only when the product asks for it."""
+
+    def error_text(self, command):
+        process = wh.Process(command)
+        window = wh.read_window(process.pid)
+        self.assertEqual(window["caption"], "Error")
+        text = wh.message_box_text(window)
+        wh.press(process.pid, "OK")
+        self.assertIsNotNone(process.wait())
+        return text
+
+    def test_messages_and_nothing_deleted(self):
+        name = "Tessarin Uninstall Bad"
+        installer = self.products.small(name)
+        folder = install(installer, "bad")
+        with self.subTest("no such product"):
+            self.assertEqual(self.error_text('"%s" /u:"NoSuchProduct"' % installer),
+                             "No product named 'NoSuchProduct' is installed.")
+        with self.subTest("no install location"):
+            corrupt = "Tessarin Uninstall Corrupt"
+            self.products.names.append(corrupt)
+            wh.run_system64("reg.exe", "add", wh.UNINSTALL + "\\" + corrupt, "/v",
+                            "DisplayName", "/d", "Corrupt Display Name", "/f")
+            self.assertEqual(self.error_text('"%s" /u:"%s"' % (installer, corrupt)),
+                             "The uninstall information for Corrupt Display Name is corrupt."
+                             "\r\n\r\nThe uninstallation cannot be performed.")
+            self.assertEqual(wh.reg_values(wh.UNINSTALL + "\\" + corrupt)["DisplayName"][1],
+                             "Corrupt Display Name")
+        with self.subTest("record missing"):
+            record = folder / "Uninstall" / "Uninstall.DAT"
+            record.rename(record.with_name("Uninstall.bak"))
+            text = self.error_text(uninstall_command(name, "UninstallString"))
+            record.with_name("Uninstall.bak").rename(record)
+            expected = ("The uninstall information for %s could not be loaded.\r\n\r\n"
+                        "Filepath: C:\\%s\\bad\\Uninstall\\Uninstall.DAT\r\nCode 3: "
+                        % (name, ROOT))
+            self.assertTrue(text.startswith(expected), text)
+        self.assertTrue((folder / "readme.txt").is_file())
+        self.assertTrue((folder / "bin" / "tool.dat").is_file())
+        self.assertTrue((folder / "Uninstall" / "uninstall.exe").is_file())
+        self.assertIsNotNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+
+
+class UntrustedRecord(ProductsTest):
+    """An Uninstall.DAT that names the system's folders, files and keys: the uninstaller
+    removes the product and nothing of the system."""
+
+    def test_system_paths_and_keys_survive(self):
+        name = "Tessarin Uninstall Untrusted"
+        folder = install(self.products.small(name), "untrusted")
+        user = next(p.name for p in wh.drive_c("users").iterdir()
+                    if p.name != "Public" and p.is_dir())
+        folders = ["C:\\windows", "C:\\windows\\system32", "C:\\Program Files",
+                   "C:\\users\\" + user, "C:\\"]
+        keys = ["HKEY_LOCAL_MACHINE\\Software\\Microsoft", "\\HKLM\\Software\\Microsoft",
+                "HKEY_LOCAL_MACHINE\\Software", "HKEY_CURRENT_USER\\Software",
+                "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet"]
+        # Files inside the system folders are not refused: products do install there.
+        planted = folders + ["~" + f for f in folders] + \
+            ["^" + k for k in keys] + ["*" + k for k in keys]
+        record = folder / "Uninstall" / "Uninstall.DAT"
+        record.write_bytes("\r\n".join(planted).encode("cp1252") + b"\r\n" + record.read_bytes())
+        run_uninstaller(uninstall_command(name))
+        for path in folders:
+            self.assertTrue(linux_path(path).exists(), path)
+        for key in ("HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion",
+                    "HKLM\\Software\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion",
+                    "HKCU\\Software\\Wine",
+                    "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment"):
+            self.assertIsNotNone(wh.reg_values(key), key)
+        self.assertFalse((folder / "readme.txt").exists())
+        self.assertFalse((folder / "bin" / "tool.dat").exists())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
