@@ -43,7 +43,7 @@ Vector<CloseRule> closeRulesForPhase(const Vector<WindowCloseRule>& rules, int32
 String closeQuestion(const String& questionTemplate, const CloseRule& rule) {
     String name;
     toWide(rule.displayName.c_str(), rule.displayName.length(), name, 1252);
-    return formatWide(questionTemplate.w_str(), name.w_str());
+    return fillPlaceholder(questionTemplate, name);
 }
 
 WindowClosingResult closeWindows(WindowClosingSystem& system, const Vector<CloseRule>& rules,
