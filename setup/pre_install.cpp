@@ -1,7 +1,5 @@
 #include "setup/pre_install.h"
 
-#include <cstring>
-
 #include "core/path.h"
 #include "core/special_folders.h"
 #include "core/version.h"
@@ -75,24 +73,18 @@ String replaceQuestion(const String& kindMessage, const String& folder, const St
     return text;
 }
 
-bool windowTextMatches(const String& pattern, const String& text) {
-    if (pattern.empty()) return true;
-    if (pattern.get(0) == '*') return std::strstr(text.c_str(), pattern.c_str() + 1) != nullptr;
-    return pattern == text;
-}
-
-bool programMatches(const ProgramToClose& entry, const String& className, const String& title) {
-    if (entry.ClassText.empty() && entry.TitleText.empty()) return false;
-    return windowTextMatches(entry.ClassText, className) &&
-           windowTextMatches(entry.TitleText, title);
-}
-
-int32_t programToCloseFor(const Vector<ProgramToClose>& list, const String& className,
-                          const String& title) {
-    for (int32_t i = 0; i < list.count(); ++i) {
-        if ((list[i].Options & 0x1) && programMatches(list[i], className, title)) return i;
+Vector<CloseRule> installCloseRules(const Vector<ProgramToClose>& list) {
+    Vector<CloseRule> rules;
+    for (const ProgramToClose& entry : list) {
+        if ((entry.Options & 0x1) == 0) continue;
+        CloseRule rule;
+        rule.classPattern = entry.ClassText;
+        rule.titlePattern = entry.TitleText;
+        rule.displayName = entry.DisplayName;
+        rule.mode = entry.Action;
+        rules.append(rule);
     }
-    return -1;
+    return rules;
 }
 
 void keepProgramsForUninstaller(Vector<ProgramToClose>& list) {

@@ -14,6 +14,7 @@
 #include "core/os_info.h"
 #include "core/registry.h"
 #include "core/string.h"
+#include "services/window_closing.h"
 #include "setup/install_script.h"
 #include "setup/script_format.h"
 
@@ -115,14 +116,8 @@ String replaceQuestion(const String& kindMessage, const String& folder, const St
 
 // ---- Programs to close ---------------------------------------------------------------------
 
-// A window text against an entry's text (8-bit): "*word" finds word anywhere, any other text
-// must be equal; an empty text matches anything.
-bool windowTextMatches(const String& pattern, const String& text);
-// Both texts match and at least one of them is not empty.
-bool programMatches(const ProgramToClose& entry, const String& className, const String& title);
-// The first entry that applies during the installation (option 0x1) and matches; -1 for none.
-int32_t programToCloseFor(const Vector<ProgramToClose>& list, const String& className,
-                          const String& title);
+// The entries that apply during the installation (option 0x1) as closing rules, in order.
+Vector<CloseRule> installCloseRules(const Vector<ProgramToClose>& list);
 // Keeps only the entries that the uninstaller closes too (option 0x2).
 void keepProgramsForUninstaller(Vector<ProgramToClose>& list);
 

@@ -21,6 +21,7 @@
 #include "services/log_reports.h"
 #include "services/path_variables.h"
 #include "services/progress.h"
+#include "services/window_closing.h"
 #include "setup/background_window.h"
 #include "setup/exit.h"
 #include "setup/exit_codes.h"
@@ -156,49 +157,16 @@ void playStartSound() {
     if (!automatic() && !script().StartSound.empty()) playSoundFromMemory(script().StartSound);
 }
 
-// Message 99 (107 when uninstalling) until the window is gone; Cancel ends the installation.
-void askUntilClosed(const TopLevelWindow& window, const ProgramToClose& entry) {
-    const bool uninstalling = setupState().options.UninstallMode;
-    String name;
-    toWide(entry.DisplayName.c_str(), entry.DisplayName.length(), name, 1252);  // code page 1252
-    String text = formatWide(Message(uninstalling ? 107 : 99).w_str(), name.w_str());
-    String caption = Message(uninstalling ? 55 : 65);
-    while (windowExists(window.window)) {
-        if (ask(text, caption, kMbRetryCancel | kMbIconWarning) == kIdCancel) cancel();
-    }
-}
-
-void closeProgram(const TopLevelWindow& window, const ProgramToClose& entry) {
-    switch (entry.Action) {
-        case 0:
-        case 1:
-            bringWindowForward(window.window);
-            if (entry.Action == 0) {
-                postCloseMessage(window.window);
-            } else {
-                postQuitMessage(window.window);
-            }
-            break;
-        case 2:
-            if (!setupState().SilentMode) askUntilClosed(window, entry);
-            break;
-        case 3:
-            terminateProcessById(window.processId, 0);
-            break;
-        default:
-            break;
-    }
-}
-
+// Message 99 (107 when uninstalling) until an asked-about window is gone; Cancel ends the
+// installation.
 void closePrograms() {
     Vector<ProgramToClose>& list = script().ProgramsToClose;
     if (list.empty()) return;
-    const uint32_t self = currentProcessId();
-    for (const TopLevelWindow& window : topLevelWindows()) {
-        if (window.processId == self) continue;
-        int32_t index = programToCloseFor(list, window.className, window.title);
-        if (index >= 0) closeProgram(window, list[index]);
-    }
+    const bool uninstalling = setupState().options.UninstallMode;
+    if (closeWindows(installCloseRules(list), Message(uninstalling ? 107 : 99),
+                     Message(uninstalling ? 55 : 65), setupState().SilentMode,
+                     backgroundWindow()) == WindowClosingResult::Cancelled)
+        cancel();
     keepProgramsForUninstaller(list);
     progressClock().pumpAndWait(333);
     if (backgroundWindow() != nullptr) bringWindowForward(backgroundWindow());

@@ -4,7 +4,6 @@
 #include "core/path.h"
 #include "setup/background_window.h"
 #include "setup/install_script.h"
-#include "setup/pre_install.h"
 #include "uninstall/uninstall_data.h"
 #include "uninstall/uninstall_entry.h"
 
@@ -66,19 +65,6 @@ void backgroundSettingsFromEntry(const UninstallSettings& s, BackgroundWindowSet
 bool entryMessageShown(bool automatic, bool silent, uint64_t productFlags) {
     if (silent) return false;
     return !automatic || (productFlags & kEntryFlagEntryMessagesWhenAutomatic) != 0;
-}
-
-int32_t closeRuleFor(const Vector<WindowCloseRule>& rules, int32_t phase, const String& className,
-                     const String& title) {
-    for (int32_t i = 0; i < rules.count(); ++i) {
-        const WindowCloseRule& rule = rules[i];
-        if (!(rule.phases & phase)) continue;
-        if (rule.classPattern.empty() && rule.titlePattern.empty()) continue;
-        if (windowTextMatches(rule.classPattern, className) &&
-            windowTextMatches(rule.titlePattern, title))
-            return i;
-    }
-    return -1;
 }
 
 String failureReport(const String& reportTemplate, const String& errors) {

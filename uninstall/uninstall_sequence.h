@@ -69,11 +69,6 @@ bool entryMessageShown(bool automatic, bool silent, uint64_t productFlags);
 // The text comes from Uninstall.DAT, so nothing else in it is read as a conversion.
 String failureReport(const String& reportTemplate, const String& errors);
 
-// The first rule of the phase that matches a window (8-bit class name and title): its class
-// and title patterns both match and at least one of them is given. -1 for none.
-int32_t closeRuleFor(const Vector<WindowCloseRule>& rules, int32_t phase, const String& className,
-                     const String& title);
-
 // Language texts of closing programs while uninstalling: the question (filled with the
 // program's name) and, after Cancel, the cancellation notice and its caption.
 inline constexpr int32_t kTextCloseProgram = 107;

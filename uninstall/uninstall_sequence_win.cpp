@@ -25,6 +25,7 @@
 #include "services/progress.h"
 #include "services/step_sequence.h"
 #include "services/system_path.h"
+#include "services/window_closing.h"
 #include "setup/background_window.h"
 #include "setup/exit.h"
 #include "setup/install_script.h"
@@ -37,6 +38,7 @@
 #include "uninstall/shared_file_release.h"
 #include "uninstall/uninstall_data.h"
 #include "uninstall/uninstall_entry.h"
+#include "uninstall/uninstall_questions.h"
 #include "uninstall/uninstall_sequence.h"
 
 namespace tessarin {
@@ -177,56 +179,27 @@ bool openInstallation(const String& name) {
     ExitSetup(uninstallExitCode(UninstallEnd::Declined, settings().ProductFlags2));
 }
 
-// The question until the window is gone; Cancel ends the uninstallation.
-void askUntilClosed(const TopLevelWindow& window, const WindowCloseRule& rule) {
-    String name;
-    toWide(rule.displayName.c_str(), rule.displayName.length(), name, 1252);
-    const String text = fillPlaceholder(Message(kTextCloseProgram), name);
-    const String caption = Message(kTextUninstallerCaption);
-    while (windowExists(window.window)) {
-        if (ask(text, caption, kMbRetryCancel | kMbIconWarning) == kIdCancel)
-            cancelUninstallation();
-    }
-}
-
-void closeWindow(const TopLevelWindow& window, const WindowCloseRule& rule) {
-    switch (rule.mode) {
-        case 0:
-            postCloseMessage(window.window);
-            break;
-        case 1:
-            postQuitMessage(window.window);
-            break;
-        case 2:
-            if (!silent()) askUntilClosed(window, rule);
-            break;
-        case 3:
-            terminateProcessById(window.processId, 0);
-            break;
-        default:
-            break;
-    }
-}
-
-// Every window of another process is handled by the first rule of the phase that matches it.
+// Cancel to a question about a program ends the uninstallation.
 void closeWindowsOfPhase(int32_t phase) {
     const Vector<WindowCloseRule>& rules = uninstallData().closeRules;
     if (rules.empty()) return;
-    const uint32_t self = currentProcessId();
-    for (const TopLevelWindow& window : topLevelWindows()) {
-        if (window.processId == self) continue;
-        int32_t index = closeRuleFor(rules, phase, window.className, window.title);
-        if (index >= 0) closeWindow(window, rules[index]);
-    }
+    if (CloseWindowsForPhase(rules, phase, Message(kTextCloseProgram),
+                             Message(kTextUninstallerCaption), silent(),
+                             owner()) == WindowClosingResult::Cancelled)
+        cancelUninstallation();
 }
 
 // The removal question; No ends the process.
+// Then the product's support address, when it has one: choosing support ends the
+// uninstallation with nothing changed.
 void askToRemove() {
     if (automatic()) return;
-    if (ask(Message(kTextRemovalQuestion), Message(kTextUninstallerCaption),
-            kMbYesNo | kMbIconQuestion) == kIdYes)
-        return;
-    ExitSetup(uninstallExitCode(UninstallEnd::Declined, settings().ProductFlags2));
+    if (!ConfirmUninstall(Message(kTextRemovalQuestion), Message(kTextUninstallerCaption), owner()))
+        ExitSetup(uninstallExitCode(UninstallEnd::Declined, settings().ProductFlags2));
+    String address = fromAnsiText(settings().SupportOffer);
+    if (isSupportAddress(address) &&
+        OfferSupport(address, Message(kTextUninstallerCaption), owner()))
+        ExitSetup(uninstallExitCode(UninstallEnd::NotPerformed, settings().ProductFlags2));
 }
 
 // ---- Removal steps --------------------------------------------------------------------------
@@ -476,7 +449,7 @@ UninstallResult resultOf(UninstallEnd end) {
 UninstallResult RunUninstallation(const String& name) {
     if (!openInstallation(name)) return resultOf(UninstallEnd::Failed);
     closeWindowsOfPhase(kClosePhaseBeforeQuestion);
-    // The support offer and the progress window come with the uninstaller's dialogs.
+    // The progress window comes with the uninstaller's dialogs.
     askToRemove();
     closeWindowsOfPhase(kClosePhaseAfterQuestion);
     runSequenceSteps(kUninstallSequence, kUninstallStepPause, automatic());

@@ -98,46 +98,31 @@ TEST(PreInstallSystem, BitnessAndExcludedFamilies) {
     EXPECT_TRUE(systemExcluded(1, nine));
 }
 
-ProgramToClose entry(const char* cls, const char* title, uint8_t options = 0x1) {
+ProgramToClose entry(const char* cls, const char* title, uint8_t options) {
     ProgramToClose p;
     p.ClassText = String(cls);
     p.TitleText = String(title);
+    p.DisplayName = String(title);
+    p.Action = options;
     p.Options = options;
     return p;
 }
 
-TEST(PreInstallPrograms, WindowMatching) {
-    struct Case {
-        const char* cls;
-        const char* title;
-        const char* windowClass;
-        const char* windowTitle;
-        bool matches;
-    } cases[] = {
-        {"", "*Editor", "Anything", "My Editor - a.txt", true},
-        {"", "*Editor", "Anything", "My editor", false},  // case counts
-        {"Notepad", "", "Notepad", "x", true},
-        {"Notepad", "", "Notepad2", "x", false},  // without "*" the text must be equal
-        {"*pad", "", "Notepad2", "x", true},
-        {"Notepad", "Untitled", "Notepad", "Untitled - Notepad", false},
-        {"", "", "Notepad", "x", false},  // at least one text is needed
-        {"*", "", "Notepad", "", true},   // "*" alone finds the empty text
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(
-            programMatches(entry(c.cls, c.title), String(c.windowClass), String(c.windowTitle)),
-            c.matches)
-            << c.cls << "|" << c.title << " on " << c.windowClass << "|" << c.windowTitle;
-}
-
-TEST(PreInstallPrograms, FirstApplyingEntryWinsAndUninstallerKeepsItsOwn) {
+TEST(PreInstallPrograms, InstallationEntriesBecomeRulesAndUninstallerKeepsItsOwn) {
     Vector<ProgramToClose> list;
     list.append(entry("", "*Editor", 0x2));  // for the uninstaller only
     list.append(entry("Edit", "", 0x1));
     list.append(entry("", "*Editor", 0x3));
-    EXPECT_EQ(programToCloseFor(list, String("Edit"), String("The Editor")), 1);
-    EXPECT_EQ(programToCloseFor(list, String("Other"), String("The Editor")), 2);
-    EXPECT_EQ(programToCloseFor(list, String("Other"), String("Viewer")), -1);
+    Vector<CloseRule> rules = installCloseRules(list);
+    ASSERT_EQ(rules.count(), 2);
+    EXPECT_EQ(bytes(rules[0].classPattern), "Edit");
+    EXPECT_EQ(rules[0].mode, 1);
+    EXPECT_EQ(bytes(rules[1].titlePattern), "*Editor");
+    EXPECT_EQ(bytes(rules[1].displayName), "*Editor");
+    EXPECT_EQ(rules[1].mode, 3);
+    EXPECT_EQ(closeRuleFor(rules, String("Edit"), String("The Editor")), 0);
+    EXPECT_EQ(closeRuleFor(rules, String("Other"), String("The Editor")), 1);
+    EXPECT_EQ(closeRuleFor(rules, String("Other"), String("Viewer")), -1);
 
     keepProgramsForUninstaller(list);
     ASSERT_EQ(list.count(), 2);

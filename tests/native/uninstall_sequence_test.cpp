@@ -88,39 +88,5 @@ TEST(UninstallSequence, TheBackgroundTakesTheEntrysAppearance) {
     EXPECT_TRUE(window.maximized);
 }
 
-TEST(UninstallSequence, EachWindowGetsTheFirstMatchingRuleOfThePhase) {
-    Vector<WindowCloseRule> rules;
-    auto rule = [&rules](const char* cls, const char* title, int32_t phases) {
-        WindowCloseRule r;
-        r.classPattern = String(cls);
-        r.titlePattern = String(title);
-        r.phases = phases;
-        rules.append(std::move(r));
-    };
-    rule("", "", kClosePhaseBeforeQuestion);               // matches nothing: no pattern
-    rule("AppWindow", "", kClosePhaseInstall);             // another phase
-    rule("", "*Editor", kClosePhaseAfterQuestion);         // "contains"
-    rule("AppWindow", "Main", kClosePhaseBeforeQuestion);  // both must match
-    rule("AppWindow", "", kClosePhaseBeforeQuestion | kClosePhaseAfterQuestion);
-    struct Case {
-        int32_t phase;
-        const char* cls;
-        const char* title;
-        int32_t expected;
-    } cases[] = {
-        {kClosePhaseBeforeQuestion, "AppWindow", "Main", 3},
-        {kClosePhaseBeforeQuestion, "AppWindow", "Other", 4},
-        {kClosePhaseAfterQuestion, "AppWindow", "Main", 4},
-        {kClosePhaseAfterQuestion, "Notepad", "Text Editor", 2},
-        {kClosePhaseBeforeQuestion, "Notepad", "Text Editor", -1},
-        {kClosePhaseInstall, "AppWindow", "x", 1},
-        {kClosePhaseBeforeQuestion, "appwindow", "Main", -1},  // letter case counts
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.cls) + " / " + c.title);
-        EXPECT_EQ(closeRuleFor(rules, c.phase, String(c.cls), String(c.title)), c.expected);
-    }
-}
-
 }  // namespace
 }  // namespace tessarin

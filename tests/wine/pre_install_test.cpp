@@ -243,7 +243,7 @@ TEST_F(PreInstallTest, TopLevelWindowsAreFoundAndClosedByTheirEntry) {
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(testing::bytes(found->className), "TessarinPreInstallProbe");
     EXPECT_EQ(found->processId, currentProcessId());
-    EXPECT_EQ(programToCloseFor(list, found->className, found->title), 0);
+    EXPECT_EQ(closeRuleFor(installCloseRules(list), found->className, found->title), 0);
 
     // WM_CLOSE reaches the default procedure, which destroys the window.
     ASSERT_TRUE(postCloseMessage(window));
