@@ -29,20 +29,28 @@ import winehelper as wh
 # user's own Software\Wow6432Node where Wine keeps one.
 ROOTS = ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER")
 
-# What Wine changes on its own while our programs run. Patterns are matched against the whole
-# key path (case-insensitively). A residue of ours would have to live in one of these very
-# places to hide, so the list holds only churn seen in real runs, each as narrow as it allows;
-# add to it only what a run shows to be Wine's, with the reason.
+# What Wine changes on its own while our programs run: (key pattern, value name or None for
+# the whole key, why it is Wine's). Patterns are matched against the whole key path
+# (case-insensitively). A residue of ours would have to live in one of these very places to
+# hide, so the list holds only churn seen in real runs, each as narrow as it allows; add to it
+# only what a run shows to be Wine's, with the reason.
 WINE_CHURN = [
     # The console host stores the window settings of each console it opened; a hidden console
     # (our batch scripts run in one) makes a key named after the program's path, and the
     # first console of a fresh prefix makes the Console key itself, which Windows ships with.
-    (r"HKEY_CURRENT_USER\\Console(\\.*)?", "the console host's per-program window settings"),
+    (r"HKEY_CURRENT_USER\\Console(\\.*)?", None,
+     "the console host's per-program window settings"),
+    # Wine's shell32 writes a folder's default into this key the first time a 64-bit program
+    # asks for the folder (the installer resolves every path variable); Windows has the
+    # folder's value from the start.
+    (r"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion",
+     "ProgramFilesCommonX64", "shell32's cached default of a known folder"),
 ]
 
 
-def _churn(key):
-    return any(re.fullmatch(pattern, key, re.IGNORECASE) for pattern, _ in WINE_CHURN)
+def _churn(key, value=None):
+    return any(re.fullmatch(pattern, key, re.IGNORECASE) and name in (None, value)
+               for pattern, name, _ in WINE_CHURN)
 
 
 _hash_cache = {}
@@ -169,7 +177,7 @@ def diff(before, after, churn=True):
         if old == new or (churn and _churn(key)):
             continue
         for value in sorted(set(old) | set(new)):
-            if old.get(value) == new.get(value):
+            if old.get(value) == new.get(value) or (churn and _churn(key, value.strip('"'))):
                 continue
             if value not in old:
                 lines.append("value added: %s [%s] = %s" % (key, value, new[value]))
