@@ -29,34 +29,28 @@ import winehelper as wh
 # user's own Software\Wow6432Node where Wine keeps one.
 ROOTS = ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER")
 
-# What Wine changes on its own. Patterns are matched against the whole key path or the whole
-# Windows path (case-insensitively). A residue of ours would have to live in one of these very
-# places to hide, so each stays as narrow as Wine's churn allows.
+# What Wine changes on its own while our programs run: (key pattern, value name or None for
+# the whole key, why it is Wine's). Patterns are matched against the whole key path
+# (case-insensitively). A residue of ours would have to live in one of these very places to
+# hide, so the list holds only churn seen in real runs, each as narrow as it allows; add to it
+# only what a run shows to be Wine's, with the reason.
 WINE_CHURN = [
-    # Wine keeps the dynamic performance and time-zone data it computes at run time.
-    ("value", r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\TimeZoneInformation",
-     "rewritten by wineboot and the time-zone code at every start of the prefix"),
-    # The console host stores the window geometry of each console it opened; a hidden console
+    # The console host stores the window settings of each console it opened; a hidden console
     # (our batch scripts run in one) makes a key named after the program's path, and the
     # first console of a fresh prefix makes the Console key itself, which Windows ships with.
-    ("key", r"HKEY_CURRENT_USER\\Console(\\.*)?",
+    (r"HKEY_CURRENT_USER\\Console(\\.*)?", None,
      "the console host's per-program window settings"),
-    # The shell's MRU/user-assist bookkeeping about programs started through it.
-    ("key", r"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"
-            r"\\(UserAssist|RecentDocs|RunMRU|ComDlg32|SessionInfo)(\\.*)?",
-     "the shell's usage records of started programs"),
-    # wineboot's record of the prefix's last update time (counts seconds since the epoch).
-    ("value", r"HKEY_CURRENT_USER\\Software\\Wine", "Wine's own bookkeeping"),
-    # The font cache Wine rebuilds when fonts are added or removed.
-    ("key", r"HKEY_CURRENT_USER\\Software\\Wine\\Fonts(\\.*)?", "Wine's font cache"),
+    # Wine's shell32 writes a folder's default into this key the first time a 64-bit program
+    # asks for the folder (the installer resolves every path variable); Windows has the
+    # folder's value from the start.
+    (r"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion",
+     "ProgramFilesCommonX64", "shell32's cached default of a known folder"),
 ]
 
 
-def _churn(kind, path):
-    for what, pattern, _ in WINE_CHURN:
-        if what == kind and re.fullmatch(pattern, path, re.IGNORECASE):
-            return True
-    return False
+def _churn(key, value=None):
+    return any(re.fullmatch(pattern, key, re.IGNORECASE) and name in (None, value)
+               for pattern, name, _ in WINE_CHURN)
 
 
 _hash_cache = {}
@@ -175,15 +169,15 @@ def diff(before, after, churn=True):
     for key in sorted(set(before.keys) | set(after.keys)):
         old, new = before.keys.get(key), after.keys.get(key)
         if old is None or new is None:
-            if churn and _churn("key", key):
+            if churn and _churn(key):
                 continue
             lines.append("key %s: %s %r" % ("added" if old is None else "removed", key,
                                             new if old is None else old))
             continue
-        if old == new or (churn and (_churn("key", key) or _churn("value", key))):
+        if old == new or (churn and _churn(key)):
             continue
         for value in sorted(set(old) | set(new)):
-            if old.get(value) == new.get(value):
+            if old.get(value) == new.get(value) or (churn and _churn(key, value.strip('"'))):
                 continue
             if value not in old:
                 lines.append("value added: %s [%s] = %s" % (key, value, new[value]))
