@@ -45,6 +45,10 @@ WINE_CHURN = [
     # folder's value from the start.
     (r"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion",
      "ProgramFilesCommonX64", "shell32's cached default of a known folder"),
+    # Each new desktop session of Wine's graphics driver registers its display adapters under
+    # a fresh identifier (seen when the machine was loaded and explorer was restarted).
+    (r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\\{[0-9a-f-]+\}(\\0000)?",
+     None, "the graphics driver's display adapters of a new desktop session"),
 ]
 
 

@@ -332,12 +332,7 @@ class BadInput(ProductsTest):
 
     def error_text(self, command):
         process = wh.Process(command)
-        try:
-            window = wh.read_window(process.pid)
-        except subprocess.TimeoutExpired:
-            # Now and then the probe itself does not come back under a loaded Wine (seen in
-            # about one run of four, never with the uninstaller's box missing): ask once more.
-            window = wh.read_window(process.pid)
+        window = wh.read_window(process.pid)
         self.assertEqual(window["caption"], "Error")
         text = wh.message_box_text(window)
         wh.press(process.pid, "OK")

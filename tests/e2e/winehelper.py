@@ -142,8 +142,13 @@ class Process:
 
 def probe(*args, timeout=60):
     """Runs uiprobe.exe; returns (exit code, parsed JSON lines)."""
-    result = subprocess.run([LOADER, str(BUILD / "uiprobe.exe"), *args], env=ENV,
-                            capture_output=True, timeout=timeout)
+    command = [LOADER, str(BUILD / "uiprobe.exe"), *args]
+    try:
+        result = subprocess.run(command, env=ENV, capture_output=True, timeout=timeout)
+    except subprocess.TimeoutExpired:
+        # Now and then the probe itself does not come back from a loaded Wine, while the window
+        # it looks for is there: it is asked once more.
+        result = subprocess.run(command, env=ENV, capture_output=True, timeout=timeout)
     lines = [json.loads(l) for l in result.stdout.decode("utf-8").splitlines() if l.strip()]
     return result.returncode, lines
 
