@@ -17,6 +17,9 @@
 namespace tessarin {
 
 inline constexpr const char16_t* kSelfRemovalScriptName = u"delunins.bat";
+// While an earlier uninstallation's script still runs, "delunins1.bat" and onwards up to this
+// many names in all are tried.
+inline constexpr int32_t kSelfRemovalScriptNames = 10;
 // The script stops waiting for the executable's file after this many attempts, about a second
 // apart, so that a hidden console does not spin for ever when another program holds the file.
 inline constexpr int32_t kSelfRemovalAttempts = 180;

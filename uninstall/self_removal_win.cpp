@@ -4,6 +4,7 @@
 
 #include "core/file.h"
 #include "core/file_system.h"
+#include "core/format.h"
 #include "core/os_info.h"
 #include "core/path.h"
 #include "core/process.h"
@@ -28,16 +29,29 @@ String moveAside(const String& executable) {
     return String();
 }
 
+// The script of an uninstallation that has just ended may still be running and hold its file;
+// the next one then takes a numbered name beside it rather than falling back to the restart.
+bool writeSelfRemovalScript(const String& executable, const String& installDir,
+                            const String& uninstallSubdir, String& script) {
+    const OsRecord& os = osRecord();
+    for (int32_t attempt = 0; attempt < kSelfRemovalScriptNames; ++attempt) {
+        String name(kSelfRemovalScriptName);
+        if (attempt > 0) name = formatWide(u"delunins%d.bat", static_cast<int>(attempt));
+        script = joinPath(temporaryFolder(), name);
+        String bytes =
+            encodeForConsole(selfRemovalScript(executable, installDir, uninstallSubdir, script),
+                             consoleReadsUtf8(isNtFamily(), os.major, os.minor));
+        if (writeFile(script, bytes.c_str(), bytes.length()) == kFileOk) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool startSelfRemovalScript(const String& executable, const String& installDir,
                             const String& uninstallSubdir) {
-    String script = joinPath(temporaryFolder(), String(kSelfRemovalScriptName));
-    const OsRecord& os = osRecord();
-    String bytes =
-        encodeForConsole(selfRemovalScript(executable, installDir, uninstallSubdir, script),
-                         consoleReadsUtf8(isNtFamily(), os.major, os.minor));
-    if (writeFile(script, bytes.c_str(), bytes.length()) != kFileOk) return false;
+    String script;
+    if (!writeSelfRemovalScript(executable, installDir, uninstallSubdir, script)) return false;
     String commandLine = selfRemovalCommandLine(systemCommandInterpreter(), shortPathName(script));
     if (launch(commandLine, kLaunchNewConsole | kLaunchHidden) != kLaunchNotStarted) return true;
     return shellOpen(script, String(), String(), String(u"open"), SW_HIDE);
