@@ -8,18 +8,6 @@ namespace tessarin {
 
 namespace {
 
-// A number of decimal digits only, up to nine of them (no overflow).
-bool parseDigits(const String& text, int32_t& value) {
-    if (text.empty() || text.length() > 9) return false;
-    value = 0;
-    for (int32_t i = 0; i < text.length(); ++i) {
-        char c = text.c_str()[i];
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    return true;
-}
-
 bool allDigits(const String& text) {
     if (text.empty()) return false;
     for (int32_t i = 0; i < text.length(); ++i) {
@@ -73,17 +61,18 @@ bool parseFirewallLine(const String& line, FirewallException& exception, String&
     }
     exception = FirewallException();
     if (allDigits(fields[0])) {
-        int32_t protocols = 0;
-        if (!parseDigits(fields[0], exception.port) || exception.port < 1 ||
-            exception.port > 65535) {
+        int64_t port = 0;
+        int64_t protocols = 0;
+        if (!parseDecimal(fields[0], 65535, port) || port < 1) {
             why = String(u"port number out of range");
             return false;
         }
-        if (!parseDigits(fields[2], protocols)) {
+        if (!parseDecimal(fields[2], INT32_MAX, protocols)) {
             why = String(u"protocol is not a number");
             return false;
         }
         exception.isPort = true;
+        exception.port = static_cast<int32_t>(port);
         exception.protocols = static_cast<uint32_t>(protocols);
         return true;
     }

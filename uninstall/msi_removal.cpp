@@ -8,16 +8,6 @@ namespace tessarin {
 
 namespace {
 
-bool parseDecimal(const char* text, int32_t length, int32_t& value) {
-    if (length < 1 || length > 9) return false;  // nine digits cannot overflow
-    value = 0;
-    for (int32_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
-
 String widePath(const String& path) {
     String wide;
     pathToWide(path.c_str(), path.length(), wide);
@@ -38,7 +28,9 @@ bool parseMsiLine(const String& line, MsiPackageLine& package) {
     if (comma < 0) return false;
     String level(s + comma + 1, line.length() - comma - 1);
     level.trim(" \t");
-    if (!parseDecimal(level.c_str(), level.length(), package.uiLevel)) return false;
+    int64_t number = 0;
+    if (!parseDecimal(level, INT32_MAX, number)) return false;
+    package.uiLevel = static_cast<int32_t>(number);
     String path(s, comma);
     path.trim(" \t");
     path.stripEnclosing('"');
