@@ -205,6 +205,17 @@ double parseDouble(const char* text, int32_t length, int32_t& pos) {
     return v;
 }
 
+bool parseDecimal(const String& text, int64_t max, int64_t& value) {
+    if (text.empty() || text.length() > 10) return false;
+    value = 0;
+    for (int32_t i = 0; i < text.length(); ++i) {
+        char c = text.get(i);
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value <= max;
+}
+
 void appendDecimal(String& s, int64_t value) {
     char buf[32];
     int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));

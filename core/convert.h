@@ -41,6 +41,8 @@ int32_t parseInt(const char* text, int32_t length, int32_t& pos);
 int32_t parseIntWide(const char16_t* text, int32_t chars, int32_t& pos);
 int64_t parseUnsigned64Wide(const char16_t* text, int32_t chars, int32_t& pos);
 double parseDouble(const char* text, int32_t length, int32_t& pos);
+// A whole text of decimal digits only (no sign, no blanks), at most max; false for anything else.
+bool parseDecimal(const String& text, int64_t max, int64_t& value);
 void appendDecimal(String& s, int64_t value);
 void appendDecimalWide(String& s, int64_t value);
 

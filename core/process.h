@@ -92,6 +92,10 @@ bool shellOpen(const String& file, const String& parameters = String(),
 bool shellOpen8(const char* file, const char* parameters = nullptr, const char* folder = nullptr,
                 const char* verb = nullptr, int showCommand = 1);
 
+// Carries out a verb of the shell (UTF-16) on a file without any dialog of the shell: an unknown
+// verb or a missing file fails quietly, with the system's error as the last error.
+bool shellVerb(const String& file, const String& verb);
+
 // The ShellExecuteW call shellOpen makes; tests replace it to play refusals. Returns the
 // previous one; null restores the system's.
 ShellExecuteFunction setShellExecute(ShellExecuteFunction call);

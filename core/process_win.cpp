@@ -189,6 +189,16 @@ bool shellOpen(const String& file, const String& parameters, const String& folde
     return true;
 }
 
+bool shellVerb(const String& file, const String& verb) {
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = win(verb);
+    info.lpFile = win(file);
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info) != FALSE;
+}
+
 bool shellOpen8(const char* file, const char* parameters, const char* folder, const char* verb,
                 int showCommand) {
     String wideFile = pathOrText(file);

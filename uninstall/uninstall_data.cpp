@@ -50,18 +50,6 @@ String wideFromUtf8(const char* bytes, int32_t length) {
     return text;
 }
 
-// A decimal number of digits only, at most max; false for anything else.
-bool parseDecimal(const String& text, int64_t max, int64_t& value) {
-    if (text.empty() || text.length() > 10) return false;
-    value = 0;
-    for (int32_t i = 0; i < text.length(); ++i) {
-        char c = text.get(i);
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    return value <= max;
-}
-
 String decimal(int64_t value) {
     String text;
     appendDecimal(text, value);
