@@ -51,7 +51,7 @@ WindowClosingResult closeWindows(WindowClosingSystem& system, const Vector<Close
                                  bool silent) {
     if (rules.empty()) return WindowClosingResult::Done;
     const uint32_t self = system.ownProcessId();
-    for (const ClosableWindow& window : system.windows()) {
+    for (const TopLevelWindow& window : system.windows()) {
         if (window.processId == self) continue;
         int32_t index = closeRuleFor(rules, window.className, window.title);
         if (index < 0) continue;

@@ -8,8 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/containers.h"
+#include "core/desktop.h"
 #include "core/string.h"
 #include "uninstall/uninstall_data.h"
 
@@ -49,16 +51,10 @@ enum class WindowClosingResult {
 };
 
 // What the closing asks of the running desktop.
-struct ClosableWindow {
-    void* window = nullptr;
-    String className;  // 8-bit
-    String title;      // 8-bit
-    uint32_t processId = 0;
-};
 class WindowClosingSystem {
   public:
     virtual ~WindowClosingSystem() = default;
-    virtual Vector<ClosableWindow> windows() = 0;
+    virtual std::vector<TopLevelWindow> windows() = 0;
     virtual uint32_t ownProcessId() = 0;
     virtual bool exists(void* window) = 0;
     virtual void postClose(void* window) = 0;

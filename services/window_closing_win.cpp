@@ -10,18 +10,7 @@ class DesktopWindowClosing : public WindowClosingSystem {
   public:
     void* owner = nullptr;
 
-    Vector<ClosableWindow> windows() override {
-        Vector<ClosableWindow> found;
-        for (const TopLevelWindow& w : topLevelWindows()) {
-            ClosableWindow c;
-            c.window = w.window;
-            c.className = w.className;
-            c.title = w.title;
-            c.processId = w.processId;
-            found.append(c);
-        }
-        return found;
-    }
+    std::vector<TopLevelWindow> windows() override { return topLevelWindows(); }
     uint32_t ownProcessId() override { return currentProcessId(); }
     bool exists(void* window) override { return windowExists(window); }
     void postClose(void* window) override {

@@ -32,10 +32,14 @@
 #include "setup/setup_state.h"
 #include "uninstall/association_restore.h"
 #include "uninstall/conditional_deletion.h"
+#include "uninstall/driver_removal.h"
+#include "uninstall/firewall_removal.h"
+#include "uninstall/msi_removal.h"
 #include "uninstall/pending_renames.h"
 #include "uninstall/protected_paths.h"
 #include "uninstall/removal.h"
 #include "uninstall/shared_file_release.h"
+#include "uninstall/taskbar_unpin.h"
 #include "uninstall/uninstall_data.h"
 #include "uninstall/uninstall_entry.h"
 #include "uninstall/uninstall_questions.h"
@@ -251,6 +255,22 @@ void ReleaseProductSharedFiles() {
                        data.text(59), data.text(35), run().entry, reporter());
 }
 
+// The shell needs a moment to take the buttons away before their links are deleted.
+void UnpinTaskbarButtons() {
+    if (UnpinFromTaskbar(uninstallData().deletions, reporter())) pauseOnProgress();
+}
+
+bool packagesListed() {
+    return !uninstallData().msi.empty();
+}
+
+// A package that stays keeps its line for the rewritten record.
+void RemovePackages() {
+    showStatusMessage(kStatusRemovingPackages);
+    RemoveMsiPackages(uninstallData().msi, silent(), reporter());
+    pauseOnProgress();
+}
+
 RemovalSettings removalSettings() {
     return RemovalSettings{settings().InstallLocation, settings().ProductFlags};
 }
@@ -330,6 +350,24 @@ void RemoveRegistryEntries() {
     removeRegistryTable(uninstallData().registryTable, productView(), systemRemoval());
 }
 
+bool firewallListed() {
+    return !uninstallData().firewall.empty();
+}
+
+// The install state is restored, so the path variables name the installation's folders.
+void RemoveFirewallRules() {
+    RemoveFirewallExceptions(uninstallData().firewall, settings().InstallLocation,
+                             systemPathVariableValues(), reporter());
+}
+
+bool driversListed() {
+    return !uninstallData().inf.empty();
+}
+
+void RemoveDrivers() {
+    RemoveDriverPackages(uninstallData().inf, reporter());
+}
+
 void RemoveInstallFolder() {
     if (flag(kEntryFlagRemoveInstallFolder))
         removeFolderWithContents(settings().InstallLocation, reporter());
@@ -382,9 +420,8 @@ const SequenceStep kUninstallSequence[] = {
     {12, "fonts",                               fontsListed,             RemoveFonts,                 kStatusRemovingLog,      5,     false, false},
     {13, "installation log",                    installLogGoes,          DeleteInstallLog,            0,                       kNone, false, false},
     {14, "shared files",                        sharedFilesListed,       ReleaseProductSharedFiles,   0,                       kNone, false, false},
-    // Taskbar pins and MSI packages are undone with their install actions.
-    {15, "taskbar pins",                        nullptr,                 nullptr,                     0,                       kNone, false, false},
-    {16, "MSI packages",                        nullptr,                 nullptr,                     0,                       10,    false, false},
+    {15, "taskbar pins",                        nullptr,                 UnpinTaskbarButtons,         0,                       kNone, false, false},
+    {16, "MSI packages",                        packagesListed,          RemovePackages,              0,                       10,    false, false},
     {17, "deletion list",                       nullptr,                 RemoveRecordedItems,         0,                       92,    false, false},
     {18, "reboot-time operations and rules",    nullptr,                 CarryOutUninstallDeletions,  0,                       93,    false, false},
     {19, "emptied folders",                     nullptr,                 RemoveRecordedFolders,       0,                       kNone, false, false},
@@ -392,9 +429,8 @@ const SequenceStep kUninstallSequence[] = {
     {21, "Start-menu folder",                   nullptr,                 RemoveStartMenu,             kStatusRemovingRegistry, 95,    false, false},
     {22, "product key",                         productKeyGiven,         RemoveProductKey,            0,                       kNone, false, false},
     {23, "registry entries",                    nullptr,                 RemoveRegistryEntries,       0,                       96,    false, false},
-    // Firewall exceptions and drivers are removed with their install actions.
-    {24, "firewall exceptions",                 nullptr,                 nullptr,                     0,                       97,    false, false},
-    {25, "drivers",                             nullptr,                 nullptr,                     0,                       kNone, false, false},
+    {24, "firewall exceptions",                 firewallListed,          RemoveFirewallRules,         0,                       97,    false, false},
+    {25, "drivers",                             driversListed,           RemoveDrivers,               0,                       kNone, false, false},
     {26, "install folder",                      nullptr,                 RemoveInstallFolder,         0,                       98,    false, false},
     {26, "shared folder",                       nullptr,                 RemoveSharedFolder,          0,                       kNone, false, false},
     {27, "uninstall data and entry",            nothingFailed,           RemoveEntryAndData,          0,                       kNone, false, false},

@@ -1,9 +1,10 @@
 """Uninstallation round trips under Wine: an installation followed by the uninstaller that it
 registered (QuietUninstallString, or UninstallString through Wine's own uninstaller) leaves the
 prefix as it was, down to the last file and registry value; a file in use stays, is reported
-and goes with the next run; shared files are counted down; bad entries and records stop the
-uninstaller with their message and delete nothing; an untrusted record cannot reach the
-system's files and keys.
+and goes with the next run; shared files are counted down; the support offer stops the run with
+nothing removed; a program named by the record is closed first, and an MSI package that cannot
+be removed keeps its line and the entry; bad entries and records stop the uninstaller with their
+message and delete nothing; an untrusted record cannot reach the system's files and keys.
 
 Each scenario has its own product name and folder. The installers are staged on drive C:
 before any snapshot is taken, and everything a scenario makes is removed after it."""
@@ -23,7 +24,7 @@ SHARED_FOLDER = "Tessarin Uninstall Shared"
 SHARED_FILE = "C:\\ProgramData\\" + SHARED_FOLDER + "\\common.dat"
 
 
-def small_manifest(name, extra=""):
+def small_manifest(name, extra="", uninstall=""):
     """A product of the fixture's app files and its shared file."""
     return """[product]
 name = "%s"
@@ -35,12 +36,12 @@ background = false
 [uninstall]
 key-name = "%s"
 subfolder = "Uninstall"
-[[files]]
+%s[[files]]
 source = "files/app"
 [[files]]
 source = "files/shared"
 kind = "shared"
-%s""" % (name, SHARED_FOLDER, name, extra)
+%s""" % (name, SHARED_FOLDER, name, uninstall, extra)
 
 
 # Every install action the fixture offers that the uninstaller has to undo: files in
@@ -136,10 +137,11 @@ class Products:
         (folder / "readme-page.txt").write_text("Readme of %s\r\n" % name)
         return self._build(name, manifest)
 
-    def small(self, name, extra=""):
+    def small(self, name, extra="", uninstall=""):
         folder = self.work / name
         shutil.copytree(wh.SOURCE / "tests/e2e/fixtures/product/files", folder / "files")
-        (folder / "setup.toml").write_text(small_manifest(name, extra), encoding="utf-8")
+        (folder / "setup.toml").write_text(small_manifest(name, extra, uninstall),
+                                           encoding="utf-8")
         return self._build(name, folder / "setup.toml")
 
     def demo(self, name):
@@ -270,6 +272,87 @@ class ProgramsAndFeatures(ProductsTest):
         finally:
             listing.kill()
             listing.wait()
+
+
+class Questions(ProductsTest):
+    """The uninstaller as a user starts it: the confirmation, then the product's support offer;
+    choosing support ends the run with nothing removed."""
+
+    def test_support_offer_stops_before_anything_is_removed(self):
+        name = "Tessarin Uninstall Support"
+        address = "mailto:support@example.com"
+        folder = install(self.products.small(name, uninstall='support-offer = "%s"\n' % address),
+                         "support")
+        uninstaller = wh.Process(uninstall_command(name, "UninstallString"))
+        window = ("--pid", str(uninstaller.pid), "--class", "#32770", "--title",
+                  name + " Uninstall")
+        try:
+            code, windows = wh.probe(*window, "--dump")
+            self.assertEqual(code, 0, "no confirmation question")
+            self.assertIn("Do you want to remove", wh.message_box_text(windows[0]))
+            code, _ = wh.probe(*window, "--press-caption", "Yes", "--wait-gone-ms", "10000")
+            self.assertEqual(code, 0, "could not answer Yes")
+            code, windows = wh.probe(*window, "--dump")
+            self.assertEqual(code, 0, "no support offer")
+            controls = {c["id"]: c["text"] for c in windows[0]["controls"]}
+            self.assertEqual(controls.get(1009), address)
+            self.assertEqual((controls.get(1001), controls.get(1003)),
+                             ("Get Support", "Uninstall"))
+            code, _ = wh.probe(*window, "--press-caption", "Get Support", "--wait-gone-ms",
+                               "10000")
+            self.assertEqual(code, 0, "could not choose support")
+            # Without the conventional exit codes a run that was not performed ends with 0.
+            self.assertEqual(uninstaller.wait(), 0)
+        finally:
+            uninstaller.proc.kill()
+        self.assertTrue((folder / "readme.txt").is_file())
+        self.assertTrue((folder / "Uninstall" / "Uninstall.DAT").is_file())
+        self.assertIsNotNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertFalse(folder.exists())
+
+
+class ForeignActions(ProductsTest):
+    """What other parts of the system hold for a product, as its record names it: a program
+    to close before the removal, an MSI package, firewall exceptions and a driver. The record
+    is written by the test, as an installation with those actions would have written it."""
+
+    def test_program_is_closed_and_a_package_that_stays_keeps_the_entry(self):
+        name = "Tessarin Uninstall Foreign"
+        installer = self.products.small(name)
+        before = snapshot.take()
+        folder = install(installer, "foreign")
+        record = folder / "Uninstall" / "Uninstall.DAT"
+        package = '"C:\\%s\\no such package.msi",3' % STAGE
+        foreign = ("\r\n[AutoClose]\r\nTessarinCloseProbe,ForeignProbe,Foreign Probe,0\r\n"
+                   "\r\n[Firewall]\r\nbin\\tool.dat;Fixture Tool;0;0\r\n8123;Fixture Port;3;0\r\n"
+                   "\r\n[INF]\r\nC:\\windows\\inf\\oem9999.inf\r\n"
+                   "\r\n[MSI]\r\n%s\r\n" % package)
+        record.write_bytes(record.read_bytes() + foreign.encode("cp1252"))
+        holder = subprocess.Popen([wh.LOADER, str(wh.BUILD / "wine_tests.exe"),
+                                   "--hold-window=ForeignProbe"], env=wh.ENV,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            code, _ = wh.probe("--title", "ForeignProbe", "--dump")
+            self.assertEqual(code, 0, "the helper window did not show")
+            self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+            # The helper ends with 7 only when its window was closed.
+            self.assertEqual(holder.wait(timeout=60), 7)
+        finally:
+            if holder.poll() is None:
+                holder.kill()
+                holder.wait()
+        # The package could not be removed: its line, and with it the entry, stays for a later
+        # run; everything else of the product is gone.
+        self.assertIsNotNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        kept = record.read_bytes().decode("cp1252")
+        self.assertIn("\r\n[MSI]\r\n%s\r\n" % package, kept)
+        self.assertFalse((folder / "readme.txt").exists())
+        self.assertFalse((folder / "bin" / "tool.dat").exists())
+        # Once the package is gone by other means the next run completes.
+        record.write_bytes(kept.split("\r\n\r\n[MSI]")[0].encode("cp1252") + b"\r\n")
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertNoResidue(before)
 
 
 class LockedFile(ProductsTest):

@@ -92,7 +92,7 @@ TEST(WindowClosingRules, PhaseSelectsRulesInTheirOrder) {
 // A desktop of listed windows; every action is recorded in order.
 class ScriptedDesktop : public WindowClosingSystem {
   public:
-    Vector<ClosableWindow> windows() override { return list; }
+    std::vector<TopLevelWindow> windows() override { return list; }
     uint32_t ownProcessId() override { return 7; }
     bool exists(void* window) override { return existChecks-- > 0 && window != nullptr; }
     void postClose(void* window) override { did("close " + name(window)); }
@@ -104,19 +104,19 @@ class ScriptedDesktop : public WindowClosingSystem {
     }
 
     void add(intptr_t id, const char* cls, const char* title, uint32_t process) {
-        ClosableWindow w;
+        TopLevelWindow w;
         w.window = reinterpret_cast<void*>(id);
         w.className = String(cls);
         w.title = String(title);
         w.processId = process;
-        list.append(w);
+        list.push_back(w);
     }
     static std::string name(void* window) {
         return std::to_string(reinterpret_cast<intptr_t>(window));
     }
     void did(const std::string& what) { actions.push_back(what); }
 
-    Vector<ClosableWindow> list;
+    std::vector<TopLevelWindow> list;
     int existChecks = 0;
     std::vector<bool> answers;  // each entry is one Retry
     std::vector<std::string> actions;

@@ -32,8 +32,8 @@ LRESULT CALLBACK holderProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// The helper role: one top-level window with the given title until it is closed; the process
-// then ends with kClosedExitCode.
+// The helper role: one visible top-level window with the given title until it is closed; the
+// process then ends with kClosedExitCode.
 [[maybe_unused]] const bool kHolderRole = [] {
     std::wstring line(GetCommandLineW());
     size_t at = line.find(kHolderArgument);
@@ -44,8 +44,8 @@ LRESULT CALLBACK holderProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kHolderClass;
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, kHolderClass, title.c_str(), WS_OVERLAPPED, 0, 0, 100, 100,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, kHolderClass, title.c_str(), WS_OVERLAPPED | WS_VISIBLE, 0, 0,
+                                  100, 100, nullptr, nullptr, wc.hInstance, nullptr);
     if (window == nullptr) ExitProcess(2);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
