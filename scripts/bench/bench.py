@@ -113,8 +113,11 @@ def compare_trees(source, installed, who):
         extra = sorted(got - expected)[:5]
         raise BenchError("%s: the installed tree %s differs from %s: missing %s, extra %s" %
                          (who, installed, source, missing, extra))
+    filecmp.clear_cache()  # every round installs the same names with the same sizes and times
     for entry in sorted(expected):
         a, b = source / entry, installed / entry
+        if a.is_file() != b.is_file():
+            raise BenchError("%s: %s is not a %s" % (who, b, "file" if a.is_file() else "folder"))
         if a.is_file() and not filecmp.cmp(a, b, shallow=False):
             raise BenchError("%s: %s differs from the source file %s" % (who, b, a))
 
@@ -419,13 +422,13 @@ def print_table(profile, result, nsis_missing, rounds):
         figure = result["summary"][key]
         ours = show(figure["tessarin_median"], unit)
         if nsis_missing:
-            print("  %-26s %12s %12s   %s" % (label, ours, "-", "-"))
+            print("  %-26s %12s %12s   %s" % (label, ours, "missing", "-"))
         else:
             print("  %-26s %12s %12s   %.2f [%.2f-%.2f]" % (
                 label, ours, show(figure["nsis_median"], unit), figure["ratio_median"],
                 figure["ratio_min"], figure["ratio_max"]))
     if nsis_missing:
-        print("  NSIS not measured: " + nsis_missing)
+        print("  NSIS missing: " + nsis_missing)
 
 
 # ---- The run ----------------------------------------------------------------------------------
