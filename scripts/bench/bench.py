@@ -521,7 +521,11 @@ def main():
     import winehelper as wh
 
     tools = {"builder": str(args.builder.resolve()), "stub": str(stub), "makensis": makensis}
+    commit = subprocess.run(["git", "-C", str(SOURCE), "describe", "--always", "--dirty"],
+                            capture_output=True, text=True).stdout.strip()
     results = {
+        "date": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime()),
+        "commit": commit or None,
         "machine": {"executes_32bit": runs_32, "why_not_32bit": why_not_32,
                     "stub": stub_name, "cpus": os.cpu_count()},
         "nsis": {"version": subprocess.run([makensis, "-VERSION"], capture_output=True,
