@@ -17,7 +17,7 @@ FUZZ := $(BUILD)/fuzz
 FUZZ_TEST_SECONDS ?= 30
 FUZZ_SECONDS ?= 120
 
-.PHONY: all deps native cross cross64 test test-native test-wine test-fuzz fuzz bench demo clean format \
+.PHONY: all deps native cross cross64 test test-native test-wine test-fuzz fuzz bench bench-payload demo clean format \
 	format-check
 
 all: native cross cross64
@@ -76,16 +76,36 @@ test-native:
 test-wine:
 	@TESSARIN_NATIVE_BUILD=$(abspath $(NATIVE)) tests/harness/wine-tiers.sh $(CROSS) $(CROSS64)
 
-# Benchmark (not a test): a release native tree and a generated product tree (PROFILE=small or
-# large) on tmpfs.
+# Benchmarks (not tests), from an optimised tree of their own without sanitizers.
+#   make bench [BENCH_PROFILES="tiny small large"] [BENCH_ROUNDS=3]
+#       Tessarin Setup against NSIS (installed from Debian's nsis package when missing): the
+#       generated product tree of each profile packed, installed and uninstalled silently under
+#       Wine in interleaved rounds; a table of ratios, the figures in build/bench/results.json.
+#   make bench-payload [PROFILE=small|large]
+#       packs and unpacks a generated tree natively and reports MiB/s beside zlib's inflate.
 BENCH := $(BUILD)/bench
+BENCH_PROFILES ?= tiny small
+BENCH_ROUNDS ?= 3
 PROFILE ?= large
-BENCH_TREE ?= /dev/shm/tessarin-bench-$(PROFILE)
-bench: deps cross
+BENCH_STUB_TARGETS := tessarin-setup runexact desktop_keeper
+
+$(BENCH)/build.ninja:
 	@cmake -S . -B $(BENCH) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DTESSARIN_SANITIZE=OFF >/dev/null
+
+# The stub tree this machine runs: the 32-bit one where it executes 32-bit code, else the 64-bit.
+bench: deps $(BENCH)/build.ninja $(CROSS)/build.ninja $(CROSS64)/build.ninja
+	@cmake --build $(BENCH) -j $(JOBS) --target tessarin-build
+	@if tests/harness/wine-loader.sh can-run-32 >/dev/null; then \
+	    cmake --build $(CROSS) -j $(JOBS) --target $(BENCH_STUB_TARGETS); \
+	else cmake --build $(CROSS64) -j $(JOBS) --target $(BENCH_STUB_TARGETS); fi
+	@python3 scripts/bench/bench.py --builder $(BENCH)/tessarin-build --cross $(CROSS) \
+	    --cross64 $(CROSS64) --work $(BENCH) --profiles "$(BENCH_PROFILES)" \
+	    --rounds $(BENCH_ROUNDS) --out $(BENCH)/results.json
+
+bench-payload: deps cross $(BENCH)/build.ninja
 	@cmake --build $(BENCH) -j $(JOBS) --target payload_bench
-	@[ -d $(BENCH_TREE) ] || python3 ../shared/bench/make_payload.py --profile $(PROFILE) $(BENCH_TREE)
-	@$(BENCH)/payload_bench $(CROSS)/tessarin-setup.exe $(BENCH_TREE)
+	@tree=$$(python3 scripts/bench/make_tree.py --profile $(PROFILE) --cached) && \
+	    $(BENCH)/payload_bench $(CROSS)/tessarin-setup.exe $$tree
 
 demo: deps all
 	@scripts/demo.sh $(CROSS) $(CROSS64)

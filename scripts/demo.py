@@ -211,11 +211,6 @@ def uninstall_entry_key():
     return "HKLM\\" + UNINSTALL_KEY.replace("Software\\", "Software\\WOW6432Node\\", 1)
 
 
-def temp_entries():
-    folders = list(wh.PREFIX.glob("drive_c/users/*/AppData/Local/Temp"))
-    return {p for folder in folders if folder.is_dir() for p in folder.iterdir()}
-
-
 def installed_state(install_dir, since):
     """What the installation made, in a few words."""
     return {"install folder": "%d files and folders" % len(list(install_dir.rglob("*")))
@@ -239,7 +234,7 @@ def uninstall_silently(since):
     program_files = "Program Files" if wh.IS_64BIT else "Program Files (x86)"
     install_dir = wh.drive_c(program_files, *INSTALL_FOLDER)
     before = installed_state(install_dir, since)
-    temp_before = temp_entries()
+    temp_before = wh.temp_entries()
     code = wh.Process(command, timeout_ms=120000).wait(timeout=180)
     if code is None or crashed(code):
         print("  the uninstaller %s" % ("did not end within two minutes: stopped"
@@ -248,7 +243,7 @@ def uninstall_silently(since):
     print("  exit code: %d" % code)
     # The self-removal script deletes the moved uninstaller, the emptied folders and itself.
     try:
-        wh.wait_for(lambda: temp_entries() <= temp_before, "the self-removal script")
+        wh.wait_for(lambda: wh.temp_entries() <= temp_before, "the self-removal script")
     except AssertionError as error:
         print("  " + str(error))
     after = installed_state(install_dir, since)

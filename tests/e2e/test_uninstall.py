@@ -71,15 +71,6 @@ start-menu = true
 """
 
 
-def temp_folders():
-    return [p for p in wh.PREFIX.glob("drive_c/users/*/AppData/Local/Temp") if p.is_dir()] + \
-        [wh.drive_c("windows", "temp")]
-
-
-def temp_entries():
-    return {p for folder in temp_folders() for p in folder.iterdir()}
-
-
 def desktop_entries():
     return list(wh.PREFIX.glob("drive_c/users/*/Desktop/*"))
 
@@ -93,13 +84,13 @@ def uninstall_command(name, value="QuietUninstallString"):
 def wait_for_self_removal(temp_before):
     """The self-removal script deletes the moved uninstaller and then itself; both sit in the
     temporary folder, so the run is over when that folder holds nothing new."""
-    wh.wait_for(lambda: temp_entries() <= temp_before,
+    wh.wait_for(lambda: wh.temp_entries() <= temp_before,
                 "the self-removal script to delete the uninstaller and itself")
 
 
 def run_uninstaller(command):
     """Runs an uninstall command line and waits for its self-removal; returns the exit code."""
-    temp_before = temp_entries()
+    temp_before = wh.temp_entries()
     code = wh.Process(command).wait()
     wait_for_self_removal(temp_before)
     return code
@@ -242,7 +233,7 @@ class ProgramsAndFeatures(ProductsTest):
         install(self.products.small(name), "listed")
         folder = wh.drive_c(ROOT, "listed")
         self.assertTrue((folder / "readme.txt").is_file())
-        temp_before = temp_entries()
+        temp_before = wh.temp_entries()
         listing = subprocess.Popen([wh.WINE64, "uninstaller", "--remove", name], env=wh.ENV,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:

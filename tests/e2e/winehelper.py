@@ -230,6 +230,20 @@ def start_menu_folders(name):
     return [menu / name for menu in menus if (menu / name).is_dir()]
 
 
+def temp_folders():
+    """The temporary folders of the prefix: the users' (Wine makes them as users\\NAME\\Temp,
+    Windows as AppData\\Local\\Temp) and the Windows one."""
+    users = [*PREFIX.glob("drive_c/users/*/Temp"),
+             *PREFIX.glob("drive_c/users/*/AppData/Local/Temp")]
+    return [p for p in users if p.is_dir()] + [drive_c("windows", "temp")]
+
+
+def temp_entries():
+    """What the temporary folders hold: an uninstaller's self-removal is over when nothing
+    is left there that was not there before it started."""
+    return {p for folder in temp_folders() if folder.is_dir() for p in folder.iterdir()}
+
+
 def wait_for(condition, what, attempts=2400):
     """Checks condition every 50 ms; a hang guard of two minutes, not a timing assumption."""
     for _ in range(attempts):
