@@ -25,6 +25,7 @@
 #include "setup/install_script.h"
 #include "setup/pre_install.h"
 #include "setup/setup_state.h"
+#include "setup/wizard.h"
 #include "uninstall/conditional_deletion.h"
 #include "uninstall/uninstall_data.h"
 
@@ -162,12 +163,11 @@ bool& restartChosen() {
 void CloseInstallation() {
     InstallScript& script = installScript();
     const SetupState& state = setupState();
-    // Call point: the progress window closes here once the wizard exists.
-    setProgressDisplay(nullptr);
+    CloseProgressWindow();
     if (!state.options.RunAfterInstall.empty())
         logFormatWide(u"Launch on exit: %s\r\n", state.options.RunAfterInstall.w_str());
     finishInstallLog(preInstallState().replacingInstallation);
-    // Call point: the summary page shows the error list here once the wizard exists.
+    ShowSummaryPage(errorList());
     bool restart = false;
     switch (restartChoice(restartRequired(), state.AutomaticMode, script.ProductFlags)) {
         case RestartChoice::None:

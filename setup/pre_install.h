@@ -86,6 +86,11 @@ bool registryDefaultFolder(const String& defaultDir, String& folder, String& ref
 bool anotherInstanceRunning();
 // The space estimate for the drive of the folder, with the payload's file sizes.
 uint64_t estimateSpaceFor(const String& installDir);
+// Makes the install folder with its parents; the parents it made are recorded for the
+// uninstaller. False with the system's error when the folder could not be made.
+bool CreateInstallFolder(const String& folder);
+// Whether a file can be made in the folder (a test file, deleted again).
+bool folderWritable(const String& folder);
 
 // ---- The system ----------------------------------------------------------------------------
 

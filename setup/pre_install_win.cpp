@@ -14,6 +14,7 @@
 #include "core/restore_point.h"
 #include "core/special_folders.h"
 #include "core/system_error.h"
+#include "core/temp_name.h"
 #include "core/ui.h"
 #include "core/wow64.h"
 #include "services/batch.h"
@@ -27,6 +28,7 @@
 #include "setup/exit_codes.h"
 #include "setup/pre_install.h"
 #include "setup/setup_state.h"
+#include "setup/wizard.h"
 #include "uninstall/uninstall_data.h"
 
 namespace tessarin {
@@ -166,7 +168,7 @@ void closePrograms() {
     if (closeWindows(installCloseRules(list), Message(uninstalling ? 107 : 99),
                      Message(uninstalling ? 55 : 65), setupState().SilentMode,
                      backgroundWindow()) == WindowClosingResult::Cancelled)
-        cancel();
+        CancelInstallation();
     keepProgramsForUninstaller(list);
     progressClock().pumpAndWait(333);
     if (backgroundWindow() != nullptr) bringWindowForward(backgroundWindow());
@@ -192,10 +194,7 @@ void setInstallDir(const String& folder) {
         ask(Message(9), programLabelWide(), kMbOk | kMbIconError);
         refuse();
     }
-    // Call point: the "MustUninstall" dialog (caption message 21, text message 9, buttons
-    // messages 104 and 49), once the dialog exists; until then a question with the same texts.
-    if (ask(Message(9), Message(21), kMbOkCancel | kMbIconWarning) == kIdOk)
-        launch(forcedUninstallCommand(command, currentCommandLine()), 0);
+    if (AskForcedUninstallation()) launch(forcedUninstallCommand(command, currentCommandLine()), 0);
     refuse();
 }
 
@@ -219,9 +218,9 @@ void takePreviousFolder() {
     if (!automatic() && (s.ProductFlags & kFlagsNoUpgradeQuestion) == 0) {
         String question =
             replaceQuestion(Message(state.upgradeKind), state.previousFolder, Message(7));
-        if (ask(question, Message(2), kMbYesNo | kMbIconQuestion) != kIdYes) cancel();
+        if (!AskYesNo(question, Message(2))) CancelInstallation();
         if (upgradeWarningWanted(s.ProductFlags, state.oldVersion8, s.UpgradeWarningBelow) &&
-            ask(Message(72), Message(20), kMbOkCancel | kMbIconWarning) != kIdOk)
+            !AskOkCancel(Message(72), Message(20)))
             cancel();
     }
     setInstallDir(state.previousFolder);
@@ -235,16 +234,8 @@ void recordFoldersAbove(const Vector<String>& made) {
 }
 
 void createInstallFolder() {
-    // Call point: ChooseFolderLoop of the folder page, once the wizard exists.
     const String& folder = script().InstallDir;
-    Vector<String> missingAbove;
-    for (String above = parentFolder(folder); above.wideLength() > 3 && !folderExists(above);
-         above = parentFolder(above))
-        missingAbove.append(above);
-    if (createFolder(folder)) {
-        recordFoldersAbove(missingAbove);
-        return;
-    }
+    if (CreateInstallFolder(folder)) return;
     String text = Message(25);
     text.appendWide(u"\r\n");
     text.append(folder);
@@ -263,7 +254,7 @@ void decideStartMenu() {
         return;
     }
     expandScriptTokens(s.ProductStartMenu, s.ProductName, s.ProductDescription, s.WindowsFolder);
-    // Call point: the Start-menu page, once the wizard exists.
+    ShowStartMenuPage();
 }
 
 // ---- PrepareSystem --------------------------------------------------------------------------
@@ -401,6 +392,23 @@ bool registryDefaultFolder(const String& defaultDir, String& folder, String& ref
     return true;
 }
 
+bool CreateInstallFolder(const String& folder) {
+    Vector<String> missingAbove;
+    for (String above = parentFolder(folder); above.wideLength() > 3 && !folderExists(above);
+         above = parentFolder(above))
+        missingAbove.append(above);
+    if (!createFolder(folder)) return false;
+    recordFoldersAbove(missingAbove);
+    return true;
+}
+
+bool folderWritable(const String& folder) {
+    String probe = temporaryFileName(folder, String(), kTempNameKeepFolder);
+    if (probe.empty()) return false;
+    deleteFile(probe);
+    return true;
+}
+
 bool anotherInstanceRunning() {
     return !takeSingleInstanceMutex(kSingleInstanceMutex);
 }
@@ -414,7 +422,7 @@ uint64_t estimateSpaceFor(const String& installDir) {
 // ---- The three steps ----------------------------------------------------------------------
 
 void RunPreInstallChecks() {
-    // Call point: the language page, once the wizard exists.
+    ShowLanguagePage();
     setProgramLabel(Message(0));
     repaintBackgroundWindow();
     checkBitness();
@@ -423,7 +431,10 @@ void RunPreInstallChecks() {
     checkSingleInstance();
     examinePreviousInstallation();
     playStartSound();
-    // Call point: the greeting, password, licence and readme pages, once the wizard exists.
+    ShowGreetingPage();
+    AskPassword();
+    ShowLicensePages();
+    ShowReadmePages();
     closePrograms();
 }
 
@@ -439,6 +450,8 @@ void DecideTargetFolder() {
         setInstallDir(folder);
     } else if ((s.ProductFlags & kFlagsUninstallEntry) && state.replacingInstallation) {
         takePreviousFolder();
+    } else if (!automatic() && (s.ProductFlags & kFlagsChooseFolder)) {
+        ChooseFolderLoop();
     } else {
         createInstallFolder();
     }
@@ -450,7 +463,8 @@ void DecideTargetFolder() {
 void PrepareSystem() {
     InstallScript& s = script();
     PreInstallState& state = preInstallState();
-    // Call point: the progress window opens and the install-start notification is sent here.
+    OpenProgressWindow();
+    // The install-start notification is sent here once notifications exist.
     startLogBody();
     beginRestorePoint();
     showStatusMessage(113);

@@ -30,6 +30,7 @@
 #include "setup/exit.h"
 #include "setup/install_script.h"
 #include "setup/setup_state.h"
+#include "setup/wizard.h"
 #include "uninstall/association_restore.h"
 #include "uninstall/conditional_deletion.h"
 #include "uninstall/driver_removal.h"
@@ -485,11 +486,15 @@ UninstallResult resultOf(UninstallEnd end) {
 UninstallResult RunUninstallation(const String& name) {
     if (!openInstallation(name)) return resultOf(UninstallEnd::Failed);
     closeWindowsOfPhase(kClosePhaseBeforeQuestion);
-    // The progress window comes with the uninstaller's dialogs.
     askToRemove();
     closeWindowsOfPhase(kClosePhaseAfterQuestion);
+    OpenProgressWindow(true);
     runSequenceSteps(kUninstallSequence, kUninstallStepPause, automatic());
     restoreRedirection();
+    if (flag(kEntryFlagProgressWindow)) {
+        pauseOnProgress();
+        CloseProgressWindow();
+    }
     return resultOf(nothingFailed() ? endSuccessfully() : endWithFailures());
 }
 
