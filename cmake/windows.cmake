@@ -22,15 +22,28 @@ set(ZLIB_USE_STATIC_LIBS ON)
 tessarin_add_libraries("${TESSARIN_WIN_SOURCES}")
 target_link_options(tessarin-build PRIVATE ${STATIC_LINK})
 
-# Icon resource 1 is drawn by a script so that no binary image lives in the repository.
+# Icon resource 1 and the wizard's bitmaps are drawn by scripts so that no binary image lives
+# in the repository.
 set(ICON_FILE ${CMAKE_BINARY_DIR}/resources/setup.ico)
 add_custom_command(OUTPUT ${ICON_FILE}
   COMMAND python3 ${CMAKE_SOURCE_DIR}/resources/make_icon.py ${ICON_FILE}
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icon.py
   COMMENT "Drawing the program icon")
-add_custom_target(setup_icon DEPENDS ${ICON_FILE})
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc PROPERTIES
-  OBJECT_DEPENDS ${ICON_FILE})
+set(BITMAP_FILES)
+foreach(name side image_accept image_cancel image_browse image_retry)
+  list(APPEND BITMAP_FILES ${CMAKE_BINARY_DIR}/resources/${name}.bmp)
+endforeach()
+add_custom_command(OUTPUT ${BITMAP_FILES}
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py ${CMAKE_BINARY_DIR}/resources
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py
+  COMMENT "Drawing the wizard's bitmaps")
+add_custom_target(setup_icon DEPENDS ${ICON_FILE} ${BITMAP_FILES})
+# Every resource script that includes the templates depends on what they include.
+set(RESOURCE_DEPENDS ${ICON_FILE} ${BITMAP_FILES} ${CMAKE_SOURCE_DIR}/resources/setup.manifest
+  ${CMAKE_SOURCE_DIR}/resources/wizard.rc ${CMAKE_SOURCE_DIR}/resources/dialogs.rc
+  ${CMAKE_SOURCE_DIR}/resources/control_ids.h)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc
+  ${CMAKE_SOURCE_DIR}/tests/wine/app_dialogs.rc PROPERTIES OBJECT_DEPENDS "${RESOURCE_DEPENDS}")
 
 add_executable(tessarin-setup WIN32 ${CMAKE_SOURCE_DIR}/setup/entry_win.cpp
   ${CMAKE_SOURCE_DIR}/resources/setup.rc)
@@ -40,7 +53,7 @@ target_include_directories(tessarin-setup PRIVATE ${CMAKE_BINARY_DIR}/resources)
 target_compile_options(tessarin-setup PRIVATE ${TESSARIN_WARNINGS} -municode)
 target_link_options(tessarin-setup PRIVATE -municode -s ${STATIC_LINK})
 target_link_libraries(tessarin-setup PRIVATE tessarin_core ${WIN_LIBS})
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/resources -DTESSARIN_BITS=${TESSARIN_BITS}")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/resources -I${CMAKE_SOURCE_DIR}/resources -DTESSARIN_BITS=${TESSARIN_BITS}")
 
 # Test tools that run inside Wine.
 foreach(tool runexact uiprobe)
@@ -90,6 +103,7 @@ target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
 target_link_libraries(wine_tests PRIVATE tessarin_build_lib tessarin_core gtest gtest_main ${WIN_LIBS})
 target_link_options(wine_tests PRIVATE ${STATIC_LINK})
 target_compile_options(wine_tests PRIVATE ${TESSARIN_WARNINGS})
+add_dependencies(wine_tests setup_icon)
 
 # One Wine prefix and one Xvfb display serve the tree's whole run; the run starts from a
 # pristine copy of the prefix.
