@@ -347,16 +347,23 @@ void formatAppendWide(String& s, const char16_t* fmt, ...) {
     va_end(args);
 }
 
-String fillPlaceholder(const String& textTemplate, const String& value) {
+String fillPlaceholders(const String& textTemplate, std::initializer_list<String> values) {
     String text = textTemplate;
-    const char16_t* t = text.w_str();
-    for (int32_t i = 0; i + 1 < text.wideLength(); ++i) {
-        if (t[i] == u'%' && t[i + 1] == u's') {
-            text.replaceWide(i, 2, value.w_str(), value.wideLength());
-            break;
-        }
+    const String* next = values.begin();
+    for (int32_t i = 0; next != values.end() && i + 1 < text.wideLength(); ++i) {
+        char16_t kind = text.w_str()[i + 1];
+        if (text.w_str()[i] != u'%' || (kind != u's' && kind != u'c')) continue;
+        // A "%c" takes the first character of its value.
+        int32_t chars = kind == u'c' ? (next->wideLength() > 0 ? 1 : 0) : next->wideLength();
+        text.replaceWide(i, 2, next->w_str(), chars);
+        i += chars - 1;
+        ++next;
     }
     return text;
+}
+
+String fillPlaceholder(const String& textTemplate, const String& value) {
+    return fillPlaceholders(textTemplate, {value});
 }
 
 }  // namespace tessarin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <initializer_list>
 
 #include "core/string.h"
 
@@ -29,6 +30,9 @@ void formatAppendWideV(String& s, const char16_t* fmt, va_list args);
 // A text template of a message table filled safely: the first "%s" (UTF-16) becomes value; every
 // other "%" stays as it is. For templates that come from a file rather than from the program.
 String fillPlaceholder(const String& textTemplate, const String& value);
+// The same for several placeholders in order: each "%s" takes the next value, each "%c" the first
+// character of the next value.
+String fillPlaceholders(const String& textTemplate, std::initializer_list<String> values);
 
 // Number of times the last 8-bit format on this thread wrote its text (1, or 2 when the result
 // did not fit the stack buffer).

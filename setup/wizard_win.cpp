@@ -447,6 +447,12 @@ struct FolderPage {
     PageFrame frame;
 };
 
+String sizeTextWide(uint64_t bytes) {
+    String narrow = sizeText(bytes), wide;
+    toWide(narrow.c_str(), narrow.length(), wide);
+    return wide;
+}
+
 // The drive a folder text names: "X:" or the share of a network path.
 String driveOf(const String& folder) {
     if (folder.wideLength() >= 2 && folder.getWide(1) == u':') {
@@ -465,7 +471,7 @@ void updateSpaceLines(HWND dialog) {
     uint64_t needed = estimateSpaceFor(drive.empty() ? folder : drive);
     String line = Message(92);
     line.appendWide(u" ");
-    line.append(sizeText(needed));
+    line.append(sizeTextWide(needed));
     setItemText(dialog, ID_SPACE_NEEDED, line);
     uint64_t freeBytes = 0, total = 0;
     bool known = !drive.empty() && GetDriveTypeW(win(drive)) != DRIVE_NO_ROOT_DIR &&
@@ -473,7 +479,7 @@ void updateSpaceLines(HWND dialog) {
     if (known) {
         line = Message(93);
         line.appendWide(u" ");
-        line.append(sizeText(freeBytes));
+        line.append(sizeTextWide(freeBytes));
         setItemText(dialog, ID_SPACE_FREE, line);
     } else {
         setItemText(dialog, ID_SPACE_FREE, String());
@@ -561,8 +567,9 @@ class RunningFolderChecks : public FolderCheckSystem {
     bool portableDrive(const String& path) override { return onPortableDrive(path); }
 };
 
+// Fills the message's first "%s" or "%c" (the first character of the text).
 String formatWithText(int32_t message, const String& text) {
-    return fillPlaceholder(Message(message), text);
+    return fillPlaceholders(Message(message), {text});
 }
 
 void errorBox(const String& text) {
@@ -589,7 +596,7 @@ bool folderAccepted() {
             errorBox(formatWide(u"%s\r\n\r\n%s", Message(14).w_str(), folder.w_str()));
             return false;
         case FolderProblem::NoDrive:
-            errorBox(formatWithText(16, String(folder.w_str(), 1)));
+            errorBox(formatWithText(16, folder));
             return false;
         case FolderProblem::Network:
             errorBox(Message(66));
@@ -601,7 +608,7 @@ bool folderAccepted() {
             errorBox(formatWithText(18, programFiles));
             return false;
         case FolderProblem::UnusableVolume:
-            errorBox(formatWithText(96, String(folder.w_str(), 1)));
+            errorBox(formatWithText(96, folder));
             return false;
     }
     PreInstallState& state = preInstallState();
@@ -613,8 +620,8 @@ bool folderAccepted() {
         bool known = !drive.empty() && freeSpace(drive, freeBytes, total);
         if (spaceQuestionNeeded(state.replacingInstallation, automatic(), known, freeBytes,
                                 state.spaceEstimate)) {
-            String question = formatWide(Message(19).w_str(), sizeText(state.spaceEstimate).w_str(),
-                                         drive.getWide(0), sizeText(freeBytes).w_str());
+            String question = fillPlaceholders(
+                Message(19), {sizeTextWide(state.spaceEstimate), drive, sizeTextWide(freeBytes)});
             if (!AskYesNo(question, Message(20))) return false;
         }
     }

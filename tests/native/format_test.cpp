@@ -4,8 +4,13 @@
 
 #include <string>
 
+#include "tests/native/test_text.h"
+
 namespace tessarin {
 namespace {
+
+using testing::S;
+using testing::U;
 
 TEST(Format, EightBitConventions) {
     String s = format("%s %d %u %X %08X %zu %.2f", "x", -3, 7u, 0xABu, 0x1Fu, size_t(9), 1.005);
@@ -72,6 +77,27 @@ TEST(Format, WideConversionsTakeTheirOwnArguments) {
     // A conversion the formatter does not know ends the reading of arguments.
     String rest = formatWide(u"%d %y %s", 1, u"never read");
     EXPECT_TRUE(rest.equalsWide(u"1 %y %s"));
+}
+
+// Templates from a file are filled without the C runtime: only "%s" and "%c" take values, in
+// order, and a value's own "%s" is never filled again.
+TEST(Format, PlaceholdersFromAFileAreFilledInOrderAndNothingElse) {
+    struct Case {
+        const char16_t* textTemplate;
+        std::initializer_list<String> values;
+        const char16_t* expected;
+    } cases[] = {
+        {u"Drive %c: is missing", {S(u"Q:\\x")}, u"Drive Q: is missing"},
+        {u"Need %s on %c: (%s free)",
+         {S(u"2 MB"), S(u"C"), S(u"1 MB")},
+         u"Need 2 MB on C: (1 MB free)"},
+        {u"%n %d %x stay, %s goes", {S(u"%s")}, u"%n %d %x stay, %s goes"},
+        {u"%s and %s", {S(u"one")}, u"one and %s"},
+        {u"empty %s here", {S(u"")}, u"empty  here"},
+        {u"100%", {S(u"x")}, u"100%"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(U(fillPlaceholders(S(c.textTemplate), c.values)), c.expected);
 }
 
 }  // namespace

@@ -21,6 +21,10 @@
 //                          click a button; TEXT matches the caption as set
 //                          ("&Next >") or as shown, without the mnemonic
 //                          marker ("Next >"; "&&" shows as '&')
+//   --select ID TEXT       select the list box line TEXT (exactly) and tell
+//                          the owner, as a click on the line would
+//   --key NAME             press a key (enter, escape, tab) in the control
+//                          that has the keyboard focus
 //   --close                post WM_CLOSE to the window
 //   --sleep-ms N           pause between actions
 //   --wait-gone-ms N       after the actions, wait until the window is destroyed
@@ -313,6 +317,18 @@ std::string dump_json(HWND top) {
             s += state == BST_CHECKED ? "true" : "false";
             if (state == BST_INDETERMINATE) s += ",\"indeterminate\":true";
         }
+        if (class_name(c) == L"ListBox") {
+            LRESULT count = send(c, LB_GETCOUNT, 0, 0);
+            s += ",\"lines\":[";
+            for (LRESULT i = 0; i < count; ++i) {
+                std::wstring line(static_cast<size_t>(send(c, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+                send(c, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()));
+                line.resize(wcslen(line.c_str()));
+                if (i > 0) s += ',';
+                s += json_string(line);
+            }
+            s += "],\"selection\":" + std::to_string(send(c, LB_GETCURSEL, 0, 0));
+        }
         s += '}';
     }
     s += "]}\n";
@@ -364,7 +380,7 @@ HWND button_by_caption(HWND top, const std::wstring& caption) {
 
 // ---------------------------------------------------------------- actions
 
-enum class Kind { Dump, SetText, Check, Uncheck, Press, PressCaption, Close, Sleep };
+enum class Kind { Dump, SetText, Check, Uncheck, Press, PressCaption, Close, Sleep, Select, Key };
 
 struct Action {
     explicit Action(Kind k) : kind(k) {}
@@ -446,6 +462,19 @@ int run_action(HWND top, const Action& a) {
         case Kind::Close:
             PostMessageW(top, WM_CLOSE, 0, 0);
             return kExitOk;
+        case Kind::Key: {
+            // Keys go to the focused control of the window's thread; the dialog's own
+            // keyboard handling then does what the user's key press would.
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof(info);
+            HWND target = top;
+            if (GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info) && info.hwndFocus)
+                target = info.hwndFocus;
+            UINT key = a.text == L"enter" ? VK_RETURN : a.text == L"escape" ? VK_ESCAPE : VK_TAB;
+            PostMessageW(target, WM_KEYDOWN, key, 1);
+            PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+            return kExitOk;
+        }
         default:
             break;
     }
@@ -476,6 +505,16 @@ int run_action(HWND top, const Action& a) {
         case Kind::PressCaption:
             press(c);
             break;
+        case Kind::Select: {
+            LRESULT line = send(c, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                reinterpret_cast<LPARAM>(a.text.c_str()));
+            if (line == LB_ERR) return fail_control(kExitNoControl, "no such line", control_ref(a));
+            send(c, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+            PostMessageW(GetParent(c), WM_COMMAND,
+                         MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(c)), LBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(c));
+            break;
+        }
         default:
             break;
     }
@@ -541,6 +580,17 @@ int wmain(int argc, wchar_t** argv) {
         } else if (opt == L"--press-caption") {
             Action a(Kind::PressCaption);
             a.text = value();
+            actions.push_back(a);
+        } else if (opt == L"--select") {
+            Action a(Kind::Select);
+            a.id = id();
+            a.text = value();
+            actions.push_back(a);
+        } else if (opt == L"--key") {
+            Action a(Kind::Key);
+            a.text = value();
+            if (a.text != L"enter" && a.text != L"escape" && a.text != L"tab")
+                usage("unknown key " + narrow_ascii(a.text));
             actions.push_back(a);
         } else if (opt == L"--close") {
             actions.emplace_back(Kind::Close);
