@@ -32,6 +32,7 @@ struct PreInstallState {
     uint64_t spaceEstimate = 0;
     bool restorePointStarted = false;  // commit it at the end (core/restore_point.h restorePoint())
     String oldVersion8;                // "DisplayVersion" of the previous entry as stored
+    Vector<String> madeFolders;        // the install folder and its parents as made, deepest first
 };
 PreInstallState& preInstallState();
 
@@ -89,6 +90,9 @@ uint64_t estimateSpaceFor(const String& installDir);
 // Makes the install folder with its parents; the parents it made are recorded for the
 // uninstaller. False with the system's error when the folder could not be made.
 bool CreateInstallFolder(const String& folder);
+// Removes the folders CreateInstallFolder made while they are empty: a cancelled installation
+// leaves nothing behind.
+void RemoveMadeFolders();
 // Whether a file can be made in the folder (a test file, deleted again).
 bool folderWritable(const String& folder);
 

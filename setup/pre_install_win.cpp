@@ -397,9 +397,19 @@ bool CreateInstallFolder(const String& folder) {
     for (String above = parentFolder(folder); above.wideLength() > 3 && !folderExists(above);
          above = parentFolder(above))
         missingAbove.append(above);
+    const bool existed = folderExists(folder);
     if (!createFolder(folder)) return false;
     recordFoldersAbove(missingAbove);
+    Vector<String>& made = preInstallState().madeFolders;
+    if (!existed) made.append(folder);
+    for (int32_t i = 0; i < missingAbove.count(); ++i) made.append(missingAbove[i]);
     return true;
+}
+
+void RemoveMadeFolders() {
+    Vector<String>& made = preInstallState().madeFolders;
+    for (int32_t i = 0; i < made.count(); ++i) removeFolder(made[i]);
+    made = Vector<String>();
 }
 
 bool folderWritable(const String& folder) {

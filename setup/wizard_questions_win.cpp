@@ -10,6 +10,7 @@
 #include "setup/exit.h"
 #include "setup/exit_codes.h"
 #include "setup/install_script.h"
+#include "setup/pre_install.h"
 #include "setup/setup_state.h"
 #include "setup/wizard.h"
 #include "setup/wizard_pages.h"
@@ -109,6 +110,7 @@ void CancelInstallation() {
         showMessageBox(backgroundWindow(), Message(uninstalling ? 101 : 98), Message(111),
                        MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
     }
+    if (!state.options.UninstallMode) RemoveMadeFolders();
     ExitSetup(installExitCode(InstallEnd::Cancelled, installScript().ProductFlags2));
 }
 

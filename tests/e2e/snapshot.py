@@ -49,6 +49,10 @@ WINE_CHURN = [
     # a fresh identifier (seen when the machine was loaded and explorer was restarted).
     (r"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\\{[0-9a-f-]+\}(\\0000)?",
      None, "the graphics driver's display adapters of a new desktop session"),
+    # The first window a user works with in a session makes Wine's graphics driver note the
+    # system mouse it found (seen when the wizard's pages were driven).
+    (r"HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Mouse", None,
+     "the graphics driver's note of the session's mouse"),
 ]
 
 
