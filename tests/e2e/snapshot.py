@@ -51,7 +51,7 @@ WINE_CHURN = [
      None, "the graphics driver's display adapters of a new desktop session"),
     # The first window a user works with in a session makes Wine's graphics driver note the
     # system mouse it found (seen when the wizard's pages were driven).
-    (r"HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Mouse", None,
+    (r"HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Mouse(\\.*)?", None,
      "the graphics driver's note of the session's mouse"),
 ]
 

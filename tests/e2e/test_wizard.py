@@ -54,8 +54,9 @@ class Installer:
         return wh.Process('"%s"%s' % (self.path, arguments))
 
     def windows_folder(self):
-        program_files = "Program Files" if wh.IS_64BIT else "Program Files (x86)"
-        return "C:\\%s\\Tessarin Examples\\%s" % (program_files, self.name)
+        # The demo is a 32-bit product: on 64-bit Windows its programs folder is the x86 one,
+        # whichever build of the installer runs.
+        return "C:\\Program Files (x86)\\Tessarin Examples\\" + self.name
 
     def folder(self):
         return wh.drive_c(*self.windows_folder()[3:].split("\\"))
@@ -65,8 +66,9 @@ class Installer:
         shutil.rmtree(self.folder(), ignore_errors=True)
         for menu in wh.start_menu_folders(self.name):
             shutil.rmtree(menu)
-        for link in wh.PREFIX.glob("drive_c/users/*/Desktop/%s.lnk" % self.name):
-            link.unlink()
+        for link in wh.PREFIX.glob("drive_c/users/*/Desktop/*"):
+            if link.name.lower() == self.name.lower() + ".lnk":
+                link.unlink()
 
 
 class Walk:
@@ -120,6 +122,8 @@ class Walk:
 
 
 class WizardTest(unittest.TestCase):
+    maxDiff = None
+
     @classmethod
     def setUpClass(cls):
         cls.work = pathlib.Path(tempfile.mkdtemp(prefix="tessarin-wizard-"))
