@@ -94,13 +94,14 @@ class FileInstallation : public ::testing::Test {
     ScratchFolder folder_{u"tessarin_files_"};
     FileDateTime date_;
     String data_{"new bytes"};
+    BytesFileData source_{data_};
 };
 
 TEST_F(FileInstallation, FileLandsWithItsBytesTimesAndAttributes) {
     std::u16string target = path(u"sub\\deeper\\app.dat");
     bool scheduled = true;
     // 0x10000 lies outside the mask and is not applied.
-    ASSERT_TRUE(WriteInstalledFile(S(target), data_, date_,
+    ASSERT_TRUE(WriteInstalledFile(S(target), source_, date_,
                                    0x10000 | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, false,
                                    scheduled));
     EXPECT_FALSE(scheduled);
@@ -124,7 +125,7 @@ TEST_F(FileInstallation, AttributesMinusOneLeaveTheWrittenOnesAndExistingFilesAr
     put(target, "old bytes that are longer");
     bool scheduled = false;
     ASSERT_TRUE(
-        WriteInstalledFile(S(target), data_, FileDateTime(), kNoAttributes, true, scheduled));
+        WriteInstalledFile(S(target), source_, FileDateTime(), kNoAttributes, true, scheduled));
     EXPECT_EQ(get(target), "new bytes");
     EXPECT_EQ(GetFileAttributesW(w(target)) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(otherEntries(folder_.path(), u"app.dat"), 0);
@@ -135,7 +136,7 @@ TEST_F(FileInstallation, ReadOnlyTargetIsKeptWholeAndTheFailureListed) {
     put(target, "old");
     SetFileAttributesW(w(target), FILE_ATTRIBUTE_READONLY);
     bool scheduled = true;
-    EXPECT_FALSE(WriteInstalledFile(S(target), data_, date_, kNoAttributes, false, scheduled));
+    EXPECT_FALSE(WriteInstalledFile(S(target), source_, date_, kNoAttributes, false, scheduled));
     EXPECT_FALSE(scheduled);
     EXPECT_EQ(get(target), "old");
     EXPECT_EQ(otherEntries(folder_.path(), u"app.dat"), 0);
@@ -145,7 +146,7 @@ TEST_F(FileInstallation, ReadOnlyTargetIsKeptWholeAndTheFailureListed) {
 
     // The overwrite-protected option clears the attribute and writes.
     installScript().ProductFlags = kFlagsOverwriteProtected;
-    EXPECT_TRUE(WriteInstalledFile(S(target), data_, date_, kNoAttributes, false, scheduled));
+    EXPECT_TRUE(WriteInstalledFile(S(target), source_, date_, kNoAttributes, false, scheduled));
     EXPECT_EQ(get(target), "new bytes");
 }
 
@@ -156,7 +157,7 @@ TEST_F(FileInstallation, HeldFileIsReplacedAtTheRestart) {
     HeldFile holder(target);
     ASSERT_TRUE(holder.ready());
     bool scheduled = false;
-    EXPECT_FALSE(WriteInstalledFile(S(target), data_, date_, kNoAttributes, true, scheduled));
+    EXPECT_FALSE(WriteInstalledFile(S(target), source_, date_, kNoAttributes, true, scheduled));
     EXPECT_TRUE(scheduled);
     EXPECT_TRUE(fileInstallationState().rebootRequired);
     EXPECT_STREQ(errorList().c_str(), "");
@@ -182,7 +183,7 @@ TEST_F(FileInstallation, HeldFileWithoutExistenceCheckGoesToTheErrorList) {
     HeldFile holder(target);
     ASSERT_TRUE(holder.ready());
     bool scheduled = true;
-    EXPECT_FALSE(WriteInstalledFile(S(target), data_, date_, kNoAttributes, false, scheduled));
+    EXPECT_FALSE(WriteInstalledFile(S(target), source_, date_, kNoAttributes, false, scheduled));
     EXPECT_FALSE(scheduled);
     EXPECT_FALSE(fileInstallationState().rebootRequired);
     EXPECT_NE(std::string(errorList().c_str()).find("held.exe"), std::string::npos);
