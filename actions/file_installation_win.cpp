@@ -10,7 +10,6 @@
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
-#include "core/file_system_win.h"
 #include "core/file_time.h"
 #include "core/font_resource.h"
 #include "core/format.h"
@@ -90,8 +89,9 @@ TempWrite writeTemporary(const String& temp, FileData& data, const FileDateTime&
             return TempWrite::Failed;
         TempWrite copied = copyData(file, data);
         if (copied != TempWrite::Written) {
-            LastErrorKeeper keep;
+            uint32_t error = lastSystemError();
             file.close();
+            SetLastError(error);
             return copied;
         }
     }

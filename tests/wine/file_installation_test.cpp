@@ -192,6 +192,36 @@ TEST_F(FileInstallation, HeldFileWithoutExistenceCheckGoesToTheErrorList) {
     EXPECT_EQ(otherEntries(folder_.path(), u"held.exe"), 0);
 }
 
+// A source that gives its first piece and then fails (as a record whose checksum does not
+// match): the write stops, and neither the target nor a temporary file is left; nothing is
+// listed, since the caller ends the installation with the source's code.
+TEST_F(FileInstallation, FailingSourceLeavesNothingBehind) {
+    class Failing : public FileData {
+      public:
+        bool next(const uint8_t*& piece, size_t& size) override {
+            piece = reinterpret_cast<const uint8_t*>("part");
+            size = 4;
+            return calls_++ == 0;
+        }
+        bool rewind() override { return true; }
+
+      private:
+        int calls_ = 0;
+    } failing;
+    for (bool existed : {false, true}) {
+        std::u16string target = path(u"broken.dat");
+        if (existed) put(target, "old");
+        bool scheduled = true;
+        EXPECT_FALSE(
+            WriteInstalledFile(S(target), failing, date_, kNoAttributes, existed, scheduled));
+        EXPECT_FALSE(scheduled);
+        EXPECT_EQ(present(target), existed);
+        if (existed) EXPECT_EQ(get(target), "old");
+        EXPECT_EQ(otherEntries(folder_.path(), u"broken.dat"), 0);
+        EXPECT_STREQ(errorList().c_str(), "");
+    }
+}
+
 // The loop over a payload built by the build tool's library, read from the image the way the
 // installer reads its own section.
 TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
@@ -210,6 +240,12 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     add("sub\\b.bin", 0, "second");
     add("skipped.txt", 1 << 2, "never");  // overwrite mode 1
     add("kept.txt", 3 << 2, "not this");  // mode 3: an existing file stays
+    // A file over many blocks lands whole.
+    std::string big(200000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7919 >> 3);
+    add("big.bin", 0, "");
+    spec.files.back().data = String(big.data(), int32_t(big.size()));
+    spec.blockSize = 4096;
     std::vector<uint8_t> image = build::buildInstaller(testing::fakeStub(), spec);
 
     ASSERT_TRUE(openAsRunningPayload(image));
@@ -220,6 +256,8 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     script.SharedDir = S(path(u"shared"));
     CreateDirectoryW(w(path(u"app")), nullptr);
     put(path(u"app\\kept.txt"), "already here");
+    // Every file is read back against its record's bytes.
+    script.ProductFlags = kFlagsVerifyWrittenFiles;
     uninstallData().clear();
 
     OpenFileData();
@@ -230,13 +268,15 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     EXPECT_EQ(get(path(u"app\\sub\\b.bin")), "second");
     EXPECT_FALSE(present(path(u"app\\skipped.txt")));
     EXPECT_EQ(get(path(u"app\\kept.txt")), "already here");
+    EXPECT_TRUE(get(path(u"app\\big.bin")) == big);
+    EXPECT_EQ(otherEntries(path(u"app"), u"big.bin"), 3);  // a.txt, sub and kept.txt
     String app;
     toNarrow(script.InstallDir.w_str(), script.InstallDir.wideLength(), app);
     std::string root = app.c_str();
     EXPECT_EQ(std::string(uninstallData().deletionText().c_str()),
               root + "\\a.txt\r\n~" + root + "\\sub\r\n" + root + "\\sub\\b.bin\r\n" + root +
-                  "\\kept.txt\r\n");
-    EXPECT_EQ(fileInstallationState().writtenInPlace.size(), 2u);
+                  "\\kept.txt\r\n" + root + "\\big.bin\r\n");
+    EXPECT_EQ(fileInstallationState().writtenInPlace.size(), 3u);
     EXPECT_STREQ(errorList().c_str(), "");
     uninstallData().clear();
     setupPayload() = Payload();
