@@ -101,16 +101,14 @@ class ParallelPacker {
 
     ParallelPacker(const PayloadSpec& spec, const uint8_t* key, unsigned workers, Emit emit)
         : spec_(spec), key_(key), limit_(2 * size_t{workers}), emit_(std::move(emit)) {
-        for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
-    }
-    ~ParallelPacker() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
+        try {
+            for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
+        } catch (...) {
+            stop();  // a thread the system refused: the ones started end before the error goes on
+            throw;
         }
-        jobReady_.notify_all();
-        for (std::thread& t : threads_) t.join();
     }
+    ~ParallelPacker() { stop(); }
     ParallelPacker(const ParallelPacker&) = delete;
     ParallelPacker& operator=(const ParallelPacker&) = delete;
 
@@ -136,6 +134,16 @@ class ParallelPacker {
         bool done = false;
         bool failed = false;
     };
+
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        jobReady_.notify_all();
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+    }
 
     // jobs_ belongs to the calling thread; the workers see a job only through waiting_ and
     // report through its done flag.
