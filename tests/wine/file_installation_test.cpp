@@ -216,7 +216,9 @@ TEST_F(FileInstallation, FailingSourceLeavesNothingBehind) {
             WriteInstalledFile(S(target), failing, date_, kNoAttributes, existed, scheduled));
         EXPECT_FALSE(scheduled);
         EXPECT_EQ(present(target), existed);
-        if (existed) EXPECT_EQ(get(target), "old");
+        if (existed) {
+            EXPECT_EQ(get(target), "old");
+        }
         EXPECT_EQ(otherEntries(folder_.path(), u"broken.dat"), 0);
         EXPECT_STREQ(errorList().c_str(), "");
     }
