@@ -296,6 +296,18 @@ FileTarget resolveFileTarget(const FileRecord& record, const FileFolders& folder
     return target;
 }
 
+bool BytesFileData::next(const uint8_t*& piece, size_t& size) {
+    piece = bytes_.bytes();
+    size = given_ ? 0 : static_cast<size_t>(bytes_.length());
+    given_ = true;
+    return true;
+}
+
+bool BytesFileData::rewind() {
+    given_ = false;
+    return true;
+}
+
 FileInstallationState& fileInstallationState() {
     static FileInstallationState state;
     return state;

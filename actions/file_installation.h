@@ -139,13 +139,38 @@ struct FileInstallationState {
 };
 FileInstallationState& fileInstallationState();
 
+// The bytes of one file, handed out piece by piece so that no file has to be held whole.
+class FileData {
+  public:
+    virtual ~FileData() = default;
+    // The next piece, valid until the next call; size 0 once every byte was given. False: the
+    // bytes cannot be had (the source keeps the reason).
+    virtual bool next(const uint8_t*& piece, size_t& size) = 0;
+    // The bytes again from the first; false as for next.
+    virtual bool rewind() = 0;
+};
+
+// FileData over bytes in memory.
+class BytesFileData : public FileData {
+  public:
+    explicit BytesFileData(const String& bytes) : bytes_(bytes) {}
+    bool next(const uint8_t*& piece, size_t& size) override;
+    bool rewind() override;
+
+  private:
+    const String& bytes_;
+    bool given_ = false;
+};
+
 // Writes data under target (UTF-16) in up to three attempts: the bytes go to a temporary file
 // in the target's folder that is then moved onto the target, so a failed write never leaves a
 // partial file under the target's name. Gives the file date and attributes (-1: as written).
 // After the last failure the file is scheduled to replace the target at the next restart when
 // existed (or the always-replace option) allows it: scheduled is set, reboot-required too, and
 // the result is false; any other failure goes to the error list. True when written in place.
-bool WriteInstalledFile(const String& target, const String& data, const FileDateTime& date,
+// A failing source ends the write at once: false, nothing kept and nothing listed (the source
+// knows why).
+bool WriteInstalledFile(const String& target, FileData& data, const FileDateTime& date,
                         int32_t attributes, bool existed, bool& scheduled);
 
 // Positions on the data area of the running installation and checks it (its length and

@@ -1,5 +1,9 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "actions/file_installation.h"
 #include "actions/shared_files.h"
 #include "actions/shortcuts.h"
@@ -34,50 +38,99 @@ uint64_t productFlags() {
     return installScript().ProductFlags;
 }
 
-// Date and attributes go onto the temporary file, so the target has them the moment it
-// appears under its name.
-bool writeTemporary(const String& temp, const String& data, const FileDateTime& date,
-                    bool* mismatch = nullptr) {
-    if (writeFile(temp, data.c_str(), data.length()) != 0) return false;
-    uint64_t time = 0;
-    if (!date.isUnset() && recordToFileTime(date, time) && !setFileTimes(temp, time, time)) {
-        return false;
+constexpr size_t kCompareChunk = 64 * 1024;
+
+enum class TempWrite { Written, Failed, Mismatch, SourceFailed };
+
+// Every byte of data, from the first, into the open file.
+TempWrite copyData(File& file, FileData& data) {
+    if (!data.rewind()) return TempWrite::SourceFailed;
+    const uint8_t* piece;
+    size_t size;
+    while (true) {
+        if (!data.next(piece, size)) return TempWrite::SourceFailed;
+        if (size == 0) return TempWrite::Written;
+        if (!file.write(piece, static_cast<int32_t>(size))) return TempWrite::Failed;
     }
-    if (productFlags() & kFlagsVerifyWrittenFiles) {
-        String back;
-        File file;
-        if (file.open(temp.w_str(), kFileOpenExisting | kFileNoWrite) != kFileOk ||
-            !file.readAll(back) || !(back == data)) {
-            if (mismatch) *mismatch = true;
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-    }
-    return true;
 }
 
-// One attempt: a fresh temporary file beside the target, moved onto it. A temporary file that
-// was written but could not be moved stays in temp for the restart.
-// mismatch: the bytes read back differed from the data (retried at once).
-bool attemptWrite(const String& target, const String& data, const FileDateTime& date, String& temp,
-                  uint32_t& error, bool& mismatch) {
-    if (!temp.empty()) deleteFile(temp);
-    temp = temporaryFileName(parentFolder(target), String(), kTempNameKeepFolder);
-    if (temp.empty()) {
-        error = lastSystemError();
-        return false;
+// The file as written holds data byte for byte, and nothing after it.
+TempWrite compareData(const String& path, FileData& data) {
+    File file;
+    if (file.open(path.w_str(), kFileOpenExisting | kFileNoWrite) != kFileOk)
+        return TempWrite::Mismatch;
+    if (!data.rewind()) return TempWrite::SourceFailed;
+    std::vector<uint8_t> back(kCompareChunk);
+    const uint8_t* piece;
+    size_t size;
+    while (true) {
+        if (!data.next(piece, size)) return TempWrite::SourceFailed;
+        if (size == 0) break;
+        while (size > 0) {
+            size_t n = std::min(size, kCompareChunk);
+            if (!file.read(back.data(), static_cast<int32_t>(n)) ||
+                std::memcmp(back.data(), piece, n) != 0)
+                return TempWrite::Mismatch;
+            piece += n;
+            size -= n;
+        }
     }
-    if (!writeTemporary(temp, data, date, &mismatch)) {
-        error = lastSystemError();
-        deleteFile(temp);
-        temp = String();
-        return false;
+    uint8_t more;
+    return file.readSome(&more, 1) == 0 ? TempWrite::Written : TempWrite::Mismatch;
+}
+
+// The data streams into the temporary file; date and attributes go onto it, so the target has
+// them the moment it appears under its name. A mismatch when read back (the verify option)
+// leaves ERROR_WRITE_FAULT.
+TempWrite writeTemporary(const String& temp, FileData& data, const FileDateTime& date) {
+    {
+        File file;
+        if (file.open(extendedLengthPath(temp).w_str(), kFileCreateAlways) != kFileOk)
+            return TempWrite::Failed;
+        TempWrite copied = copyData(file, data);
+        if (copied != TempWrite::Written) {
+            uint32_t error = lastSystemError();
+            file.close();
+            SetLastError(error);
+            return copied;
+        }
+    }
+    uint64_t time = 0;
+    if (!date.isUnset() && recordToFileTime(date, time) && !setFileTimes(temp, time, time)) {
+        return TempWrite::Failed;
+    }
+    if (productFlags() & kFlagsVerifyWrittenFiles) {
+        TempWrite back = compareData(temp, data);
+        if (back == TempWrite::Mismatch) SetLastError(ERROR_WRITE_FAULT);
+        return back;
+    }
+    return TempWrite::Written;
+}
+
+// One attempt: unless an earlier attempt left the whole file in temp, a fresh temporary file
+// beside the target takes the data; then it is moved onto the target. A temporary file that was
+// written but could not be moved stays in temp, for the next attempt or the restart.
+TempWrite attemptWrite(const String& target, FileData& data, const FileDateTime& date, String& temp,
+                       uint32_t& error) {
+    if (temp.empty()) {
+        temp = temporaryFileName(parentFolder(target), String(), kTempNameKeepFolder);
+        if (temp.empty()) {
+            error = lastSystemError();
+            return TempWrite::Failed;
+        }
+        TempWrite written = writeTemporary(temp, data, date);
+        if (written != TempWrite::Written) {
+            error = lastSystemError();
+            deleteFile(temp);
+            temp = String();
+            return written;
+        }
     }
     uint32_t options =
         (productFlags() & kFlagsOverwriteProtected) ? 0u : uint32_t{kMoveRefuseReadOnlyTarget};
-    if (moveFile(temp, target, options)) return true;
+    if (moveFile(temp, target, options)) return TempWrite::Written;
     error = lastSystemError();
-    return false;
+    return TempWrite::Failed;
 }
 
 void appendWideError(const String& text) {
@@ -86,18 +139,21 @@ void appendWideError(const String& text) {
     appendError(narrow.c_str(), narrow.length());
 }
 
-bool scheduleReplacement(const String& target, const String& data, const FileDateTime& date,
-                         String& temp, String& text) {
+TempWrite scheduleReplacement(const String& target, FileData& data, const FileDateTime& date,
+                              String& temp, String& text) {
     if (temp.empty()) {
         temp = temporaryFileName(parentFolder(target), String(), kTempNameKeepFolder);
-        if (temp.empty() || !writeTemporary(temp, data, date)) {
+        TempWrite written = temp.empty() ? TempWrite::Failed : writeTemporary(temp, data, date);
+        if (written != TempWrite::Written) {
             String reason = systemErrorText(lastSystemError());
             if (!temp.empty()) deleteFile(temp);
+            temp = String();
+            if (written == TempWrite::SourceFailed) return written;
             formatAppendWide(text,
                              u"Failed to register '%s' for replacement because no temporary file "
                              u"could be created.\r\n%s\r\n\r\n",
                              target.w_str(), reason.w_str());
-            return false;
+            return TempWrite::Failed;
         }
     }
     if (!moveFile(temp, target, kMoveAtReboot)) {
@@ -107,31 +163,34 @@ bool scheduleReplacement(const String& target, const String& data, const FileDat
                          u"%s\r\n\r\n",
                          target.w_str(), temp.w_str(), reason.w_str());
         deleteFile(temp);
-        return false;
+        temp = String();
+        return TempWrite::Failed;
     }
     fileInstallationState().rebootRequired = true;
     logFormatWide(
         u"\"%s\" was successfully registered for replacement.\r\nTemporary file is "
         u"\"%s\"\r\nReboot will be required.\r\n\r\n",
         target.w_str(), temp.w_str());
-    return true;
+    return TempWrite::Written;
 }
 
 }  // namespace
 
-bool WriteInstalledFile(const String& target, const String& data, const FileDateTime& date,
+bool WriteInstalledFile(const String& target, FileData& data, const FileDateTime& date,
                         int32_t attributes, bool existed, bool& scheduled) {
     scheduled = false;
     String temp;
     uint32_t error = 0;
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        bool mismatch = false;
-        if (attemptWrite(target, data, date, temp, error, mismatch)) {
+        TempWrite result = attemptWrite(target, data, date, temp, error);
+        if (result == TempWrite::Written) {
             if (attributes != kNoAttributes) {
                 setFileAttributes(target, static_cast<uint32_t>(attributes) & kAttributeMask);
             }
             return true;
         }
+        if (result == TempWrite::SourceFailed) return false;
+        bool mismatch = result == TempWrite::Mismatch;
         if (attempt == 0) {
             if (error == ERROR_PATH_NOT_FOUND) createParentFolders(target);
             if (productFlags() & kFlagsOverwriteProtected) {
@@ -162,9 +221,13 @@ bool WriteInstalledFile(const String& target, const String& data, const FileDate
     text.appendWide(u"\r\n\r\n");
     bool rebootAllowed =
         (existed || (productFlags() & kFlagsAlwaysReplaceAtReboot)) && error != ERROR_INVALID_NAME;
-    if (rebootAllowed && scheduleReplacement(target, data, date, temp, text)) {
-        scheduled = true;
-        return false;
+    if (rebootAllowed) {
+        TempWrite result = scheduleReplacement(target, data, date, temp, text);
+        if (result == TempWrite::SourceFailed) return false;
+        if (result == TempWrite::Written) {
+            scheduled = true;
+            return false;
+        }
     }
     if (!temp.empty()) deleteFile(temp);
     appendWideError(text);
@@ -172,6 +235,40 @@ bool WriteInstalledFile(const String& target, const String& data, const FileDate
 }
 
 namespace {
+
+// The open record's data as the writer takes it. A fault leaves its corruption code, which ends
+// the installation once nothing of the file is left behind.
+class RecordData : public FileData {
+  public:
+    explicit RecordData(DataArea& area) : area_(area) {}
+    bool next(const uint8_t*& piece, size_t& size) override {
+        read_ = true;
+        return keep(area_.readData(piece, size));
+    }
+    bool rewind() override {
+        if (!read_) return true;
+        read_ = false;
+        return keep(area_.rewindData());
+    }
+    void raiseIfFailed() const {
+        if (code_ != kCodeOk) raiseCorruption(code_);
+    }
+    // Reads and checks what the writer left of the record.
+    void finish() {
+        keep(area_.finishRecord());
+        raiseIfFailed();
+    }
+
+  private:
+    bool keep(const PayloadResult& result) {
+        if (!result.ok()) code_ = result.code;
+        return result.ok();
+    }
+
+    DataArea& area_;
+    bool read_ = false;
+    int code_ = kCodeOk;
+};
 
 class DiskFiles : public ExistingFiles {
   public:
@@ -282,7 +379,8 @@ void afterWrite(const FileRecord& record, const String& target, const FileFolder
     }
 }
 
-void installRecord(const FileRecord& record, const FileFolders& folders, ExistingFiles& files) {
+void installRecord(const FileRecord& record, RecordData& source, const FileFolders& folders,
+                   ExistingFiles& files) {
     UninstallData& data = uninstallData();
     FileTarget target = resolveFileTarget(record, folders, expandVariables);
     ShortcutRecord shortcut;
@@ -290,6 +388,8 @@ void installRecord(const FileRecord& record, const FileFolders& folders, Existin
     showRecordStatus(record, target.path);
     queueFollowUps(record, target.path, folders.portable);
     FileDecision decision = decideFile(record, target.path, folders.portable, files);
+    // A record that is not written is still read and checked before it counts.
+    if (!decision.install) source.finish();
     if (!decision.message.empty()) logTarget(target.path, decision.message);
     if (!decision.install) {
         if (decision.recordRefused) data.recordDeletionWide(target.path, DeletionKind::File);
@@ -305,8 +405,9 @@ void installRecord(const FileRecord& record, const FileFolders& folders, Existin
     }
     if (counted) data.recordDeletionWide(target.path, DeletionKind::File);
     bool scheduled = false;
-    bool written = WriteInstalledFile(target.path, record.data, FileDateTime::read(record.date),
+    bool written = WriteInstalledFile(target.path, source, FileDateTime::read(record.date),
                                       record.attributes, decision.foundExisting, scheduled);
+    source.raiseIfFailed();
     if (written && (installScript().ProductFlags & kFlagsLogEveryItem)) {
         logText(fileName(target.workingName));
         logText8(" >>> ");
@@ -359,8 +460,13 @@ void InstallFiles() {
         PayloadResult result = data.area.nextFileRecord(i, record, setupState().SilentMode);
         if (!result.ok()) raiseCorruption(result.code);
         data.next = i + 1;
-        if (!isKnownFileKind(record.kind)) raiseCorruption(kCodeUnknownFileKind);
-        installRecord(record, folders, files);
+        RecordData source(data.area);
+        if (!isKnownFileKind(record.kind)) {
+            source.finish();
+            raiseCorruption(kCodeUnknownFileKind);
+        }
+        installRecord(record, source, folders, files);
+        source.finish();
     }
 }
 

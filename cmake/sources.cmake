@@ -35,7 +35,9 @@ function(tessarin_add_libraries platform_sources)
   target_compile_options(tessarin_core PRIVATE ${TESSARIN_WARNINGS})
 
   add_library(tessarin_build_lib STATIC ${TESSARIN_BUILD_SOURCES})
-  target_link_libraries(tessarin_build_lib PUBLIC tessarin_core)
+  # The payload writer packs data blocks on a pool of std::threads.
+  find_package(Threads REQUIRED)
+  target_link_libraries(tessarin_build_lib PUBLIC tessarin_core Threads::Threads)
   target_compile_options(tessarin_build_lib PRIVATE ${TESSARIN_WARNINGS})
   # The manifest parser, toml++, is header-only. The cross tree must not search the host's
   # include folder, so it gets a folder that holds only a link to toml++'s headers.

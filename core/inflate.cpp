@@ -30,18 +30,17 @@ uint64_t nowMs() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-}  // namespace
+// Output limit of both forms: what a String can hold.
+constexpr size_t kMaxInflated = 0x7FFFF000;
 
-bool inflateBuffer(const uint8_t* input, size_t length, String& output, InflateProgress progress,
+// The library's routine over an output policy: window() gives room for kInflateWindow bytes,
+// commit(n) keeps the first n of them and fails when the output cannot take them.
+template <typename Output>
+bool inflatePieces(const uint8_t* input, size_t length, Output& output, InflateProgress progress,
                    void* context) {
-    output.clear();
     InflateStream stream;
     if (!stream.ok()) return false;
     z_stream* z = stream.get();
-    // Reserve the usual estimate; appends grow it further when needed.
-    size_t estimate = 3 * length + 1024;
-    if (estimate < 0x7FFFF000u) output.reserve(static_cast<int32_t>(estimate));
-    unsigned char window[kInflateWindow];
     uint64_t lastReport = nowMs();
     size_t consumed = 0;
     while (consumed < length) {
@@ -50,15 +49,14 @@ bool inflateBuffer(const uint8_t* input, size_t length, String& output, InflateP
         z->avail_in = static_cast<uInt>(piece);
         consumed += piece;
         while (true) {
+            uint8_t* window = output.window();
+            if (!window) return false;
             z->next_out = window;
-            z->avail_out = sizeof window;
+            z->avail_out = static_cast<uInt>(kInflateWindow);
             int rc = inflate(z, Z_NO_FLUSH);
             if (rc == Z_STREAM_ERROR) return false;
-            size_t produced = sizeof window - z->avail_out;
-            if (produced > 0) {
-                if (output.length() + static_cast<int64_t>(produced) > 0x7FFFF000) return false;
-                std::memcpy(output.appendRoom(static_cast<int32_t>(produced)), window, produced);
-            }
+            size_t produced = kInflateWindow - z->avail_out;
+            if (produced > 0 && !output.commit(produced)) return false;
             if (rc != Z_OK || z->avail_out != 0) break;
         }
         if (progress && nowMs() - lastReport >= 201) {
@@ -67,6 +65,69 @@ bool inflateBuffer(const uint8_t* input, size_t length, String& output, InflateP
         }
     }
     return true;
+}
+
+// Into a String through a window on the stack: a String shrinks its block when its length
+// drops far below its capacity, so room is not taken in it ahead of the data.
+class StringOutput {
+  public:
+    explicit StringOutput(String& out) : out_(out) {}
+    uint8_t* window() { return window_; }
+    bool commit(size_t n) {
+        if (out_.length() + static_cast<int64_t>(n) > int64_t(kMaxInflated)) return false;
+        std::memcpy(out_.appendRoom(static_cast<int32_t>(n)), window_, n);
+        return true;
+    }
+
+  private:
+    String& out_;
+    uint8_t window_[kInflateWindow];
+};
+
+class VectorOutput {
+  public:
+    explicit VectorOutput(std::vector<uint8_t>& out) : out_(out) {}
+    uint8_t* window() {
+        if (out_.size() - used_ < kInflateWindow) {
+            size_t grown = out_.size() * 2;
+            if (grown < used_ + kInflateWindow) grown = used_ + kInflateWindow;
+            if (grown > kMaxInflated + kInflateWindow) grown = kMaxInflated + kInflateWindow;
+            out_.resize(grown);
+        }
+        return out_.data() + used_;
+    }
+    bool commit(size_t n) {
+        if (used_ + n > kMaxInflated) return false;
+        used_ += n;
+        return true;
+    }
+    size_t used() const { return used_; }
+
+  private:
+    std::vector<uint8_t>& out_;
+    size_t used_ = 0;
+};
+
+}  // namespace
+
+bool inflateBuffer(const uint8_t* input, size_t length, String& output, InflateProgress progress,
+                   void* context) {
+    output.clear();
+    // Reserve the usual estimate; appends grow it further when needed.
+    size_t estimate = 3 * length + 1024;
+    if (estimate < kMaxInflated) output.reserve(static_cast<int32_t>(estimate));
+    StringOutput sink(output);
+    return inflatePieces(input, length, sink, progress, context);
+}
+
+bool inflateInto(const uint8_t* input, size_t length, std::vector<uint8_t>& output,
+                 size_t& produced) {
+    size_t estimate = 3 * length + 1024;
+    if (output.size() < estimate && estimate < kMaxInflated) output.resize(estimate);
+    VectorOutput sink(output);
+    bool ok = inflatePieces(input, length, sink, nullptr, nullptr);
+    produced = sink.used();
+    return ok;
 }
 
 bool deflateBuffer(const uint8_t* input, size_t length, String& output, int level) {

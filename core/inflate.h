@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/string.h"
 
@@ -18,6 +19,11 @@ using InflateProgress = bool (*)(void* context, size_t consumed, size_t total, u
 
 bool inflateBuffer(const uint8_t* input, size_t length, String& output,
                    InflateProgress progress = nullptr, void* context = nullptr);
+// The same routine into a buffer that is kept from call to call, so that decoding block after
+// block allocates only while the blocks grow: output only ever grows, and the result is its
+// first `produced` bytes. The windows are inflated straight into it, without a copy.
+bool inflateInto(const uint8_t* input, size_t length, std::vector<uint8_t>& output,
+                 size_t& produced);
 
 // zlib stream (RFC 1950) at the given level, for the build tool.
 bool deflateBuffer(const uint8_t* input, size_t length, String& output, int level = 9);

@@ -622,6 +622,35 @@ uint32_t hashBytes(const void* bytes, int32_t length) {
     return h + static_cast<uint32_t>(length);
 }
 
+void HashAccumulator::add(const void* bytes, size_t length) {
+    const unsigned char* p = static_cast<const unsigned char*>(bytes);
+    if (!p || length == 0) return;
+    length_ += static_cast<uint32_t>(length);
+    while (tailCount_ > 0 && tailCount_ < 4 && length > 0) {
+        tail_[tailCount_++] = *p++;
+        --length;
+    }
+    if (tailCount_ == 4) {
+        sum_ += uint32_t(tail_[0]) | uint32_t(tail_[1]) << 8 | uint32_t(tail_[2]) << 16 |
+                uint32_t(tail_[3]) << 24;
+        tailCount_ = 0;
+    }
+    size_t words = length / 4;
+    uint32_t sum = sum_;
+    for (size_t i = 0; i < words; ++i, p += 4)
+        sum += uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    sum_ = sum;
+    for (size_t i = 0; i < (length & 3); ++i) tail_[tailCount_++] = p[i];
+}
+
+uint32_t HashAccumulator::value() const {
+    uint32_t h = sum_;
+    if (length_ == 0) return h;
+    for (size_t i = 0; i < tailCount_; ++i)
+        h += static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(tail_[i])));
+    return h + length_;
+}
+
 namespace {
 
 // ASCII letters folded to lower case, n characters at most; the wide form of the C runtime also

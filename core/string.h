@@ -147,6 +147,21 @@ class String {
 // tail bytes as signed values, then the length.
 uint32_t hashBytes(const void* bytes, int32_t length);
 
+// The same hash over bytes that arrive in pieces of any size: value() equals hashBytes over
+// everything added so far.
+class HashAccumulator {
+  public:
+    void add(const void* bytes, size_t length);
+    uint32_t value() const;
+    void reset() { *this = HashAccumulator(); }
+
+  private:
+    uint32_t sum_ = 0x79E2BC9Du;
+    uint32_t length_ = 0;
+    uint8_t tail_[4] = {};
+    size_t tailCount_ = 0;  // bytes of an unfinished word
+};
+
 // Text comparisons shared by String and callers that hold raw pointers. Both fold ASCII
 // letters only; the wide one stops at a terminator found on both sides.
 int compareNoCaseAscii(const char* a, const char* b, size_t n);

@@ -1,5 +1,6 @@
 #include "setup/payload_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/byte_order.h"
@@ -126,10 +127,9 @@ bool verifyScriptCheck(const PayloadHeader& header, const String& script) {
 
 PayloadResult DataArea::open(const uint8_t* bytes, size_t size, const PayloadHeader& header,
                              bool compressed) {
+    *this = DataArea();
     header_ = &header;
     compressed_ = compressed;
-    stream_.clear();
-    streamPos_ = 0;
     if (size != static_cast<size_t>(header.DataSize)) return failed(kCodeDataLength);
     if (hashBytes(bytes, header.DataSize) != header.DataCheck) return failed(kCodeDataCheck);
     blocks_ = ByteCursor(bytes, size);
@@ -137,7 +137,7 @@ PayloadResult DataArea::open(const uint8_t* bytes, size_t size, const PayloadHea
 }
 
 bool DataArea::hasLeftover() const {
-    if (static_cast<size_t>(stream_.length()) > streamPos_) return true;
+    if (recordOpen_ || blockPos_ < blockSize_) return true;
     ByteCursor rest = blocks_;
     const uint8_t* bytes = nullptr;
     size_t count = rest.remaining();
@@ -147,95 +147,264 @@ bool DataArea::hasLeftover() const {
     return false;
 }
 
-// Decodes the next block and appends it to the record stream.
-int DataArea::fillStream() {
+PayloadResult DataArea::result() const {
+    return failed(failed_);
+}
+
+// The first fault stays: the area is not read past it.
+int DataArea::fail(int code) {
+    if (failed_ == kCodeOk) failed_ = code;
+    return failed_;
+}
+
+// Decodes the next block, which becomes the current one. Stored blocks without the cipher are
+// read where they lie; the others are decoded into buffers kept from block to block.
+int DataArea::loadBlock() {
+    blockStart_ = blocks_;
+    block_ = nullptr;
+    blockSize_ = blockPos_ = 0;
     int32_t length;
     uint32_t check;
-    if (!blocks_.readInt32(length) || length <= 0) return kCodeBlockLength;
-    if (!blocks_.readUInt32(check)) return kCodeBlockLength;
+    if (!blocks_.readInt32(length) || length <= 0) return fail(kCodeBlockLength);
+    if (!blocks_.readUInt32(check)) return fail(kCodeBlockLength);
     const uint8_t* stored;
     if (static_cast<size_t>(length) > blocks_.remaining() || !blocks_.readBytes(length, stored))
-        return kCodeBlockOverrun;
-    if (hashBytes(stored, length) != check) return kCodeBlockCheck;
-    String block(reinterpret_cast<const char*>(stored), length);
-    if ((header_->ProductFlags2 & kFlags2Enciphered) &&
-        !decipherPayloadBuffer(header_->CipherKey, block))
-        return kCodeBlockInflate;
-    if (compressed_) {
-        String inflated;
-        if (!inflateBuffer(block.bytes(), static_cast<size_t>(block.length()), inflated))
-            return kCodeBlockInflate;
-        block = std::move(inflated);
+        return fail(kCodeBlockOverrun);
+    if (hashBytes(stored, length) != check) return fail(kCodeBlockCheck);
+    const uint8_t* bytes = stored;
+    size_t size = static_cast<size_t>(length);
+    if (header_->ProductFlags2 & kFlags2Enciphered) {
+        deciphered_.assign(reinterpret_cast<const char*>(stored), length);
+        if (!decipherPayloadBuffer(header_->CipherKey, deciphered_)) return fail(kCodeBlockInflate);
+        bytes = deciphered_.bytes();
+        size = static_cast<size_t>(deciphered_.length());
     }
-    // Only the unread rest of the stream is kept: one block at a time in the usual case.
-    stream_.removeFront(static_cast<int32_t>(streamPos_));
-    streamPos_ = 0;
-    stream_.append(block);
+    if (compressed_) {
+        size_t produced = 0;
+        if (!inflateInto(bytes, size, inflated_, produced)) return fail(kCodeBlockInflate);
+        bytes = inflated_.data();
+        size = produced;
+    }
+    block_ = bytes;
+    blockSize_ = size;
     return kCodeOk;
 }
 
 // A length never straddles blocks: fewer than four bytes left in the current block are
 // skipped and the next block is loaded.
 int DataArea::takeRecordLength(int32_t& length) {
-    if (static_cast<size_t>(stream_.length()) - streamPos_ < 4) {
-        streamPos_ = static_cast<size_t>(stream_.length());
-        if (int code = fillStream()) return code;
-        if (stream_.length() < 4) return kCodeBlockLength;
+    if (blockSize_ - blockPos_ < 4) {
+        blockPos_ = blockSize_;
+        if (int code = loadBlock()) return code;
+        if (blockSize_ < 4) return fail(kCodeBlockLength);
     }
-    const uint8_t* p = stream_.bytes() + streamPos_;
-    length = static_cast<int32_t>(loadLe32(p));
-    streamPos_ += 4;
+    length = static_cast<int32_t>(loadLe32(block_ + blockPos_));
+    blockPos_ += 4;
     return kCodeOk;
 }
 
-int DataArea::readRecordBytes(size_t n, String& out) {
-    while (static_cast<size_t>(stream_.length()) - streamPos_ < n)
-        if (int code = fillStream()) return code;
-    out.assign(stream_.c_str() + streamPos_, static_cast<int32_t>(n));
-    streamPos_ += n;
+// n bytes of the open record, across blocks; the caller has checked that the record holds them.
+int DataArea::readRecordBytes(void* out, size_t n) {
+    uint8_t* to = static_cast<uint8_t*>(out);
+    while (n > 0) {
+        if (blockPos_ == blockSize_) {
+            if (int code = loadBlock()) return code;
+            continue;
+        }
+        size_t piece = std::min(n, blockSize_ - blockPos_);
+        std::memcpy(to, block_ + blockPos_, piece);
+        to += piece;
+        n -= piece;
+        blockPos_ += piece;
+        recordLeft_ -= static_cast<int64_t>(piece);
+    }
+    return kCodeOk;
+}
+
+int DataArea::skipRecordBytes(int64_t n) {
+    while (n > 0) {
+        if (blockPos_ == blockSize_) {
+            if (int code = loadBlock()) return code;
+            continue;
+        }
+        size_t piece = std::min(static_cast<size_t>(n), blockSize_ - blockPos_);
+        n -= static_cast<int64_t>(piece);
+        blockPos_ += piece;
+        recordLeft_ -= static_cast<int64_t>(piece);
+    }
+    return kCodeOk;
+}
+
+// A record whose fields do not fit its length gives its code once the whole record was
+// found in the stream; a stream that ends first gives the block's code instead.
+int DataArea::recordFault(int code) {
+    if (int streamCode = skipRecordBytes(recordLeft_)) return streamCode;
+    return fail(code);
+}
+
+// A zero-terminated field, 8-bit or UTF-16 (a zero unit at an even offset of the field), that
+// may run across blocks but not past the record.
+int DataArea::readRecordText(String& text, bool wide) {
+    text.clear();
+    while (true) {
+        if (recordLeft_ <= 0) return recordFault(kCodeEmptyName);
+        if (blockPos_ == blockSize_) {
+            if (int code = loadBlock()) return code;
+            continue;
+        }
+        const uint8_t* p = block_ + blockPos_;
+        size_t piece = std::min(blockSize_ - blockPos_, static_cast<size_t>(recordLeft_));
+        size_t end = piece;    // bytes of the piece that belong to the text
+        size_t taken = piece;  // bytes of the piece read
+        bool found = false;
+        if (!wide) {
+            if (const void* zero = std::memchr(p, 0, piece)) {
+                end = static_cast<size_t>(static_cast<const uint8_t*>(zero) - p);
+                taken = end + 1;
+                found = true;
+            }
+        } else {
+            size_t i = 0;
+            if (text.length() % 2) {
+                // The previous piece ended inside a unit.
+                if (text.bytes()[text.length() - 1] == 0 && p[0] == 0) {
+                    text.setLength(text.length() - 1);
+                    end = 0;
+                    taken = 1;
+                    found = true;
+                }
+                i = 1;
+            }
+            for (; !found && i + 1 < piece; i += 2) {
+                if (p[i] == 0 && p[i + 1] == 0) {
+                    end = i;
+                    taken = i + 2;
+                    found = true;
+                }
+            }
+        }
+        if (end > 0) text.append(reinterpret_cast<const char*>(p), static_cast<int32_t>(end));
+        blockPos_ += taken;
+        recordLeft_ -= static_cast<int64_t>(taken);
+        if (found) return kCodeOk;
+    }
+}
+
+int DataArea::readFields(int32_t index, FileRecord& r, bool silentMode) {
+    auto readInt = [this](int32_t& v) -> int {
+        uint8_t b[4];
+        if (recordLeft_ < 4) return recordFault(kCodeEmptyName);
+        if (int code = readRecordBytes(b, 4)) return code;
+        v = static_cast<int32_t>(loadLe32(b));
+        return kCodeOk;
+    };
+    if (int code = readRecordText(r.name, false)) return code;
+    if (r.name.empty()) return recordFault(kCodeEmptyName);
+    // A record cut short inside its fixed fields is as unusable as one without a name.
+    if (int code = readInt(r.kind)) return code;
+    if (int code = readInt(r.options)) return code;
+    if (int code = readInt(r.attributes)) return code;
+    if (recordLeft_ < kDateRecordSize) return recordFault(kCodeEmptyName);
+    if (int code = readRecordBytes(r.date, kDateRecordSize)) return code;
+    if (int code = readRecordText(r.label, false)) return code;
+    r.shortcutIcon.clear();
+    if (r.options & 0x3)
+        if (int code = readRecordText(r.shortcutIcon, false)) return code;
+    if (int code = readRecordText(r.arguments, false)) return code;
+    if (int code = readRecordText(r.targetPath, true)) return code;
+    if (int code = readRecordText(r.auxiliary, false)) return code;
+    r.uiLevel = 0;
+    if (r.kind == kKindInstallerPackage) {
+        if (int code = readInt(r.uiLevel)) return code;
+        if (silentMode) r.uiLevel = 2;
+    }
+    int32_t stored = header_->FileSizes[static_cast<size_t>(index)];
+    if (stored < 0) return recordFault(kCodeStoredSizeNegative);
+    if (stored > kMaxStoredFileSize) return recordFault(kCodeStoredSizeLarge);
+    if (recordLeft_ < int64_t{stored} + 4) return recordFault(kCodeFileDataCheck);
+    r.dataSize = stored;
     return kCodeOk;
 }
 
 PayloadResult DataArea::nextFileRecord(int32_t index, FileRecord& record, bool silentMode) {
+    if (failed_) return result();
     if (!header_ || index < 0 || index >= header_->FileCount) return failed(kCodeFileCount);
+    if (recordOpen_ && !finishRecord().ok()) return result();
+    dataStart_.valid = false;
     int32_t length = 0;
-    if (int code = takeRecordLength(length)) return failed(code);
-    if (length <= 0) return failed(kCodeEmptyName);
-    String bytes;
-    if (int code = readRecordBytes(static_cast<size_t>(length), bytes)) return failed(code);
-    int code = parseFileRecord(bytes.bytes(), static_cast<size_t>(bytes.length()),
-                               header_->FileSizes[static_cast<size_t>(index)], record, silentMode);
-    return failed(code);
+    if (takeRecordLength(length)) return result();
+    if (length <= 0) return failed(fail(kCodeEmptyName));
+    recordOpen_ = true;
+    recordLeft_ = length;
+    if (readFields(index, record, silentMode)) {
+        recordOpen_ = false;
+        return result();
+    }
+    dataSize_ = dataLeft_ = static_cast<size_t>(record.dataSize);
+    dataHash_.reset();
+    dataStart_ = DataStart{true, blockStart_, blockPos_, recordLeft_};
+    return PayloadResult{};
 }
 
-int parseFileRecord(const uint8_t* bytes, size_t size, int32_t storedSize, FileRecord& r,
-                    bool silentMode) {
-    ByteCursor c(bytes, size);
-    if (!c.readCString(r.name) || r.name.empty()) return kCodeEmptyName;
-    const uint8_t* date;
-    // A record cut short inside its fixed fields is as unusable as one without a name.
-    if (!c.readInt32(r.kind) || !c.readInt32(r.options) || !c.readInt32(r.attributes) ||
-        !c.readBytes(kDateRecordSize, date) || !c.readCString(r.label))
-        return kCodeEmptyName;
-    std::memcpy(r.date, date, kDateRecordSize);
-    r.shortcutIcon.clear();
-    if ((r.options & 0x3) && !c.readCString(r.shortcutIcon)) return kCodeEmptyName;
-    if (!c.readCString(r.arguments) || !c.readWideCString(r.targetPath) ||
-        !c.readCString(r.auxiliary))
-        return kCodeEmptyName;
-    r.uiLevel = 0;
-    if (r.kind == kKindInstallerPackage) {
-        if (!c.readInt32(r.uiLevel)) return kCodeEmptyName;
-        if (silentMode) r.uiLevel = 2;
+PayloadResult DataArea::readData(const uint8_t*& piece, size_t& size) {
+    piece = nullptr;
+    size = 0;
+    if (failed_ || !recordOpen_) return result();
+    if (dataLeft_ == 0) {
+        closeData();
+        return result();
     }
-    if (storedSize < 0) return kCodeStoredSizeNegative;
-    if (storedSize > kMaxStoredFileSize) return kCodeStoredSizeLarge;
-    const uint8_t* data;
-    if (!c.readBytes(static_cast<size_t>(storedSize), data) || !c.readUInt32(r.dataCheck))
-        return kCodeFileDataCheck;
-    r.data.assign(reinterpret_cast<const char*>(data), storedSize);
-    if (hashBytes(data, storedSize) != r.dataCheck) return kCodeFileDataCheck;
+    while (blockPos_ == blockSize_)
+        if (loadBlock()) return result();
+    size = std::min(dataLeft_, blockSize_ - blockPos_);
+    piece = block_ + blockPos_;
+    dataHash_.add(piece, size);
+    blockPos_ += size;
+    dataLeft_ -= size;
+    recordLeft_ -= static_cast<int64_t>(size);
+    return PayloadResult{};
+}
+
+// After the last data byte: the stored checksum and whatever else the record holds, then the
+// comparison.
+int DataArea::closeData() {
+    uint8_t check[4];
+    if (int code = readRecordBytes(check, 4)) return code;
+    if (int code = skipRecordBytes(recordLeft_)) return code;
+    recordOpen_ = false;
+    dataCheck_ = loadLe32(check);
+    if (dataHash_.value() != dataCheck_) return fail(kCodeFileDataCheck);
     return kCodeOk;
+}
+
+PayloadResult DataArea::finishRecord() {
+    const uint8_t* piece;
+    size_t size;
+    while (recordOpen_ && !failed_) readData(piece, size);
+    return result();
+}
+
+PayloadResult DataArea::appendData(String& out) {
+    const uint8_t* piece;
+    size_t size;
+    while (recordOpen_ && !failed_) {
+        readData(piece, size);
+        if (size > 0) out.append(reinterpret_cast<const char*>(piece), static_cast<int32_t>(size));
+    }
+    return result();
+}
+
+PayloadResult DataArea::rewindData() {
+    if (failed_) return result();
+    if (!dataStart_.valid) return failed(kCodeFileCount);
+    blocks_ = dataStart_.blockStart;
+    if (loadBlock()) return result();
+    blockPos_ = std::min(dataStart_.position, blockSize_);
+    recordLeft_ = dataStart_.recordLeft;
+    dataLeft_ = dataSize_;
+    dataHash_.reset();
+    recordOpen_ = true;
+    return PayloadResult{};
 }
 
 int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace& section,

@@ -64,6 +64,7 @@ bool verifyScriptCheck(const PayloadHeader& header, const String& script);
 // XOR mask of the plain packing: whole words with the check, tail bytes with its low bytes.
 void maskScript(uint8_t* bytes, size_t length, uint32_t check);
 
+// A record's fields; its file data follows through DataArea::readData.
 struct FileRecord {
     String name;  // 8-bit (narrow path form)
     int32_t kind = 0;
@@ -76,31 +77,75 @@ struct FileRecord {
     String targetPath;  // UTF-16
     String auxiliary;
     int32_t uiLevel = 0;
-    String data;
-    uint32_t dataCheck = 0;
+    int32_t dataSize = 0;  // bytes of file data (the record's FileSizes entry)
 };
 
-// The data area: blocks (length, checksum, bytes) decoded in order into one record stream.
+// The data area: blocks (length, checksum, bytes) decoded in order into one record stream. One
+// decoded block is held at a time; a record's file data is handed out in pieces straight from
+// it, so a file of any size needs no more memory than a block.
 class DataArea {
   public:
-    // bytes/size: the data area as stored; compressed: ProductFlags low word 0x20.
+    // bytes/size: the data area as stored; compressed: ProductFlags low word 0x20. The stored
+    // bytes must stay in place while the area is read.
     PayloadResult open(const uint8_t* bytes, size_t size, const PayloadHeader& header,
                        bool compressed);
+    // Reads record index up to its file data: the record's length and fields. A record whose
+    // data was not read to its end is finished first (and its faults reported).
     PayloadResult nextFileRecord(int32_t index, FileRecord& record, bool silentMode = false);
+    // The next piece of the open record's file data, valid until the next call on the area.
+    // size 0: the data is complete, its checksum was compared (code 100) and the record is
+    // closed. A fault, once reported, is reported by every later call.
+    PayloadResult readData(const uint8_t*& piece, size_t& size);
+    // Back to the first byte of the last record's data (the record opens again), for a reader
+    // that has to start over; the data is checked again when it is read to its end.
+    PayloadResult rewindData();
+    // Reads and checks what is left of the open record; nothing to do when none is open.
+    PayloadResult finishRecord();
+    // The rest of the open record's data appended to out, then the record finished.
+    PayloadResult appendData(String& out);
+    // The stored data checksum of the last record read to its end.
+    uint32_t dataCheck() const { return dataCheck_; }
     // Whether anything follows the records read so far: decoded bytes not yet taken, or
     // stored bytes other than the zero padding that may close an area kept outside the image.
     bool hasLeftover() const;
 
   private:
-    int fillStream();
-    int readRecordBytes(size_t n, String& out);
+    PayloadResult result() const;
+    int fail(int code);
+    int loadBlock();
     int takeRecordLength(int32_t& length);
+    int readRecordBytes(void* out, size_t n);
+    int readRecordText(String& text, bool wide);
+    int skipRecordBytes(int64_t n);
+    int recordFault(int code);
+    int readFields(int32_t index, FileRecord& record, bool silentMode);
+    int closeData();
 
     const PayloadHeader* header_ = nullptr;
     ByteCursor blocks_;
+    ByteCursor blockStart_;  // blocks_ before the current block was read
     bool compressed_ = false;
-    String stream_;  // decoded bytes not yet consumed
-    size_t streamPos_ = 0;
+    // The current decoded block: in the stored area, in deciphered_ or in inflated_.
+    const uint8_t* block_ = nullptr;
+    size_t blockSize_ = 0;
+    size_t blockPos_ = 0;
+    String deciphered_;
+    std::vector<uint8_t> inflated_;
+    int failed_ = kCodeOk;
+    // The open record: its bytes not read yet, its data bytes not handed out yet.
+    bool recordOpen_ = false;
+    int64_t recordLeft_ = 0;
+    size_t dataLeft_ = 0;
+    size_t dataSize_ = 0;
+    HashAccumulator dataHash_;
+    uint32_t dataCheck_ = 0;
+    // Where the last record's data begins, for rewindData.
+    struct DataStart {
+        bool valid = false;
+        ByteCursor blockStart;
+        size_t position = 0;
+        int64_t recordLeft = 0;
+    } dataStart_;
 };
 
 // The uninstaller image from the executable's bytes: the head up to the section (checked
@@ -119,8 +164,5 @@ int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace
 int prepareUninstallerImage(const String& head, const String& tail, bool tailRead,
                             const SectionPlace& section, uint32_t imageCheck, bool checkImage,
                             bool cutSection, String& image);
-
-int parseFileRecord(const uint8_t* bytes, size_t size, int32_t storedSize, FileRecord& record,
-                    bool silentMode);
 
 }  // namespace tessarin

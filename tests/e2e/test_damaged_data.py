@@ -89,10 +89,16 @@ class DamagedData(unittest.TestCase):
         self.fix_block_checks(data)
         self.fix_data_check(data)
 
+    def damaged_file_data(self, data):
+        # The file's bytes travel into its temporary file before their checksum is compared.
+        data[self.find(data, b"deep file\r\n")] ^= 0x01
+        self.fix_block_checks(data)
+        self.fix_data_check(data)
+
     def test_each_damage_ends_with_its_code_and_nothing_half_written(self):
         # (damage, code, files complete in the target afterwards)
         cases = [(self.flipped_byte, 55, []), (self.damaged_block, 62, []),
-                 (self.empty_name, 70, ["a.txt"])]
+                 (self.empty_name, 70, ["a.txt"]), (self.damaged_file_data, 100, ["a.txt"])]
         for damage, code, complete in cases:
             with self.subTest(code=code):
                 shutil.rmtree(self.target, ignore_errors=True)

@@ -12,6 +12,7 @@
 
 #include "core/byte_order.h"
 #include "core/string.h"
+#include "setup/payload_reader.h"
 
 namespace tessarin::fuzz {
 
@@ -136,6 +137,24 @@ inline Bytes frameRecords(const uint8_t* stream, size_t size, size_t blockSize) 
     }
     flush();
     return area;
+}
+
+// Reads the open record's data in pieces as the installer does. Every other record is started,
+// rewound and then read whole, so rewinds are reached too. Data read to its end must be as long
+// as the record says.
+inline bool readRecordData(DataArea& reader, const FileRecord& record, int32_t index) {
+    const uint8_t* piece;
+    size_t size;
+    if (index % 2) {
+        if (!reader.readData(piece, size).ok() || !reader.rewindData().ok()) return false;
+    }
+    size_t total = 0;
+    do {
+        if (!reader.readData(piece, size).ok()) return false;
+        total += size;
+    } while (size > 0);
+    if (total != static_cast<size_t>(record.dataSize)) __builtin_trap();
+    return true;
 }
 
 }  // namespace tessarin::fuzz

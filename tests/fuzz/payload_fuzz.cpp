@@ -20,6 +20,7 @@ void readDataArea(const uint8_t* area, size_t size, const PayloadHeader& header)
         for (int32_t i = 0; i < header.FileCount; ++i) {
             FileRecord record;
             if (!reader.nextFileRecord(i, record).ok()) break;
+            if (!fuzz::readRecordData(reader, record, i)) break;
         }
     }
 }

@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t i = 0; i < header.FileCount; ++i) {
         FileRecord record;
         if (!reader.nextFileRecord(i, record, in.options & fuzz::kInputSilent).ok()) break;
+        if (!fuzz::readRecordData(reader, record, i)) break;
     }
     return 0;
 }

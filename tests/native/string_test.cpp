@@ -328,5 +328,24 @@ TEST(String, HashMatchesTheChecksumDefinition) {
     EXPECT_EQ(hashBytes(ff, 8), uint32_t(0x79E2BC9Du + 0xFFFFFFFFu + 0xFFFFFFFFu + 8u));
 }
 
+// Bytes added in pieces, cut anywhere (inside a word too), hash as the whole run does.
+TEST(StringHash, AccumulatedPiecesHashAsTheWholeRun) {
+    unsigned char bytes[23];
+    for (int i = 0; i < 23; ++i) bytes[i] = static_cast<unsigned char>(0x7B + 37 * i);
+    HashAccumulator none;
+    EXPECT_EQ(none.value(), 0x79E2BC9Du);
+    for (int length : {1, 3, 4, 5, 23}) {
+        for (int a = 0; a <= length; ++a) {
+            for (int b = a; b <= length; ++b) {
+                HashAccumulator h;
+                h.add(bytes, static_cast<size_t>(a));
+                h.add(bytes + a, static_cast<size_t>(b - a));
+                h.add(bytes + b, static_cast<size_t>(length - b));
+                EXPECT_EQ(h.value(), hashBytes(bytes, length)) << length << ": " << a << ", " << b;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tessarin

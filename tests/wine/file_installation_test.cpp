@@ -94,13 +94,14 @@ class FileInstallation : public ::testing::Test {
     ScratchFolder folder_{u"tessarin_files_"};
     FileDateTime date_;
     String data_{"new bytes"};
+    BytesFileData source_{data_};
 };
 
 TEST_F(FileInstallation, FileLandsWithItsBytesTimesAndAttributes) {
     std::u16string target = path(u"sub\\deeper\\app.dat");
     bool scheduled = true;
     // 0x10000 lies outside the mask and is not applied.
-    ASSERT_TRUE(WriteInstalledFile(S(target), data_, date_,
+    ASSERT_TRUE(WriteInstalledFile(S(target), source_, date_,
                                    0x10000 | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, false,
                                    scheduled));
     EXPECT_FALSE(scheduled);
@@ -124,7 +125,7 @@ TEST_F(FileInstallation, AttributesMinusOneLeaveTheWrittenOnesAndExistingFilesAr
     put(target, "old bytes that are longer");
     bool scheduled = false;
     ASSERT_TRUE(
-        WriteInstalledFile(S(target), data_, FileDateTime(), kNoAttributes, true, scheduled));
+        WriteInstalledFile(S(target), source_, FileDateTime(), kNoAttributes, true, scheduled));
     EXPECT_EQ(get(target), "new bytes");
     EXPECT_EQ(GetFileAttributesW(w(target)) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(otherEntries(folder_.path(), u"app.dat"), 0);
@@ -135,7 +136,7 @@ TEST_F(FileInstallation, ReadOnlyTargetIsKeptWholeAndTheFailureListed) {
     put(target, "old");
     SetFileAttributesW(w(target), FILE_ATTRIBUTE_READONLY);
     bool scheduled = true;
-    EXPECT_FALSE(WriteInstalledFile(S(target), data_, date_, kNoAttributes, false, scheduled));
+    EXPECT_FALSE(WriteInstalledFile(S(target), source_, date_, kNoAttributes, false, scheduled));
     EXPECT_FALSE(scheduled);
     EXPECT_EQ(get(target), "old");
     EXPECT_EQ(otherEntries(folder_.path(), u"app.dat"), 0);
@@ -145,7 +146,7 @@ TEST_F(FileInstallation, ReadOnlyTargetIsKeptWholeAndTheFailureListed) {
 
     // The overwrite-protected option clears the attribute and writes.
     installScript().ProductFlags = kFlagsOverwriteProtected;
-    EXPECT_TRUE(WriteInstalledFile(S(target), data_, date_, kNoAttributes, false, scheduled));
+    EXPECT_TRUE(WriteInstalledFile(S(target), source_, date_, kNoAttributes, false, scheduled));
     EXPECT_EQ(get(target), "new bytes");
 }
 
@@ -156,7 +157,7 @@ TEST_F(FileInstallation, HeldFileIsReplacedAtTheRestart) {
     HeldFile holder(target);
     ASSERT_TRUE(holder.ready());
     bool scheduled = false;
-    EXPECT_FALSE(WriteInstalledFile(S(target), data_, date_, kNoAttributes, true, scheduled));
+    EXPECT_FALSE(WriteInstalledFile(S(target), source_, date_, kNoAttributes, true, scheduled));
     EXPECT_TRUE(scheduled);
     EXPECT_TRUE(fileInstallationState().rebootRequired);
     EXPECT_STREQ(errorList().c_str(), "");
@@ -182,13 +183,45 @@ TEST_F(FileInstallation, HeldFileWithoutExistenceCheckGoesToTheErrorList) {
     HeldFile holder(target);
     ASSERT_TRUE(holder.ready());
     bool scheduled = true;
-    EXPECT_FALSE(WriteInstalledFile(S(target), data_, date_, kNoAttributes, false, scheduled));
+    EXPECT_FALSE(WriteInstalledFile(S(target), source_, date_, kNoAttributes, false, scheduled));
     EXPECT_FALSE(scheduled);
     EXPECT_FALSE(fileInstallationState().rebootRequired);
     EXPECT_NE(std::string(errorList().c_str()).find("held.exe"), std::string::npos);
     holder.release();
     EXPECT_EQ(get(target), "old");
     EXPECT_EQ(otherEntries(folder_.path(), u"held.exe"), 0);
+}
+
+// A source that gives its first piece and then fails (as a record whose checksum does not
+// match): the write stops, and neither the target nor a temporary file is left; nothing is
+// listed, since the caller ends the installation with the source's code.
+TEST_F(FileInstallation, FailingSourceLeavesNothingBehind) {
+    class Failing : public FileData {
+      public:
+        bool next(const uint8_t*& piece, size_t& size) override {
+            piece = reinterpret_cast<const uint8_t*>("part");
+            size = 4;
+            return calls_++ == 0;
+        }
+        bool rewind() override { return true; }
+
+      private:
+        int calls_ = 0;
+    } failing;
+    for (bool existed : {false, true}) {
+        std::u16string target = path(u"broken.dat");
+        if (existed) put(target, "old");
+        bool scheduled = true;
+        EXPECT_FALSE(
+            WriteInstalledFile(S(target), failing, date_, kNoAttributes, existed, scheduled));
+        EXPECT_FALSE(scheduled);
+        EXPECT_EQ(present(target), existed);
+        if (existed) {
+            EXPECT_EQ(get(target), "old");
+        }
+        EXPECT_EQ(otherEntries(folder_.path(), u"broken.dat"), 0);
+        EXPECT_STREQ(errorList().c_str(), "");
+    }
 }
 
 // The loop over a payload built by the build tool's library, read from the image the way the
@@ -209,6 +242,12 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     add("sub\\b.bin", 0, "second");
     add("skipped.txt", 1 << 2, "never");  // overwrite mode 1
     add("kept.txt", 3 << 2, "not this");  // mode 3: an existing file stays
+    // A file over many blocks lands whole.
+    std::string big(200000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7919 >> 3);
+    add("big.bin", 0, "");
+    spec.files.back().data = String(big.data(), int32_t(big.size()));
+    spec.blockSize = 4096;
     std::vector<uint8_t> image = build::buildInstaller(testing::fakeStub(), spec);
 
     ASSERT_TRUE(openAsRunningPayload(image));
@@ -219,6 +258,8 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     script.SharedDir = S(path(u"shared"));
     CreateDirectoryW(w(path(u"app")), nullptr);
     put(path(u"app\\kept.txt"), "already here");
+    // Every file is read back against its record's bytes.
+    script.ProductFlags = kFlagsVerifyWrittenFiles;
     uninstallData().clear();
 
     OpenFileData();
@@ -229,13 +270,15 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     EXPECT_EQ(get(path(u"app\\sub\\b.bin")), "second");
     EXPECT_FALSE(present(path(u"app\\skipped.txt")));
     EXPECT_EQ(get(path(u"app\\kept.txt")), "already here");
+    EXPECT_TRUE(get(path(u"app\\big.bin")) == big);
+    EXPECT_EQ(otherEntries(path(u"app"), u"big.bin"), 3);  // a.txt, sub and kept.txt
     String app;
     toNarrow(script.InstallDir.w_str(), script.InstallDir.wideLength(), app);
     std::string root = app.c_str();
     EXPECT_EQ(std::string(uninstallData().deletionText().c_str()),
               root + "\\a.txt\r\n~" + root + "\\sub\r\n" + root + "\\sub\\b.bin\r\n" + root +
-                  "\\kept.txt\r\n");
-    EXPECT_EQ(fileInstallationState().writtenInPlace.size(), 2u);
+                  "\\kept.txt\r\n" + root + "\\big.bin\r\n");
+    EXPECT_EQ(fileInstallationState().writtenInPlace.size(), 3u);
     EXPECT_STREQ(errorList().c_str(), "");
     uninstallData().clear();
     setupPayload() = Payload();

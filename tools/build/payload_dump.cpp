@@ -89,6 +89,7 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
         for (int32_t i = 0; i < h.FileCount && ok; ++i) {
             FileRecord f;
             r = data.nextFileRecord(i, f);
+            if (r.ok()) r = data.finishRecord();
             if (!r.ok()) {
                 if (attempt < lastAttempt) {
                     ok = false;
@@ -103,8 +104,8 @@ std::string dumpInstaller(const std::vector<uint8_t>& file) {
                        ",\"label\":" + jsonLabel(f) + ",\"arguments\":" + jsonAnsi(f.arguments) +
                        ",\"target\":" + jsonWide(f.targetPath) +
                        ",\"auxiliary\":" + jsonPath(f.auxiliary) +
-                       ",\"size\":" + std::to_string(f.data.length()) +
-                       ",\"checksum\":" + hex32(f.dataCheck) + "}";
+                       ",\"size\":" + std::to_string(f.dataSize) +
+                       ",\"checksum\":" + hex32(data.dataCheck()) + "}";
         }
         if (ok) break;
     }

@@ -1,9 +1,15 @@
 #include "tools/build/payload_writer.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include "core/byte_order.h"
 #include "core/inflate.h"
@@ -61,11 +67,148 @@ Bytes fileRecord(const FileEntry& f) {
     return r;
 }
 
+// A data block as the installer reads it: the decoded bytes zlib-packed (when the blocks are
+// compressed), then enciphered (when the payload is). check is the checksum of the result.
+struct PackedBlock {
+    String bytes;
+    uint32_t check = 0;
+};
+
+bool packBlock(const PayloadSpec& spec, const uint8_t* key, const Bytes& raw, PackedBlock& out) {
+    String block;
+    if (!spec.compressBlocks)
+        block.assign(reinterpret_cast<const char*>(raw.data()), static_cast<int32_t>(raw.size()));
+    else if (!deflateBuffer(raw.data(), raw.size(), block, spec.level))
+        return false;
+    if (spec.encipher)
+        block = encipherPayloadBuffer(key, block.bytes(), static_cast<size_t>(block.length()));
+    out.check = block.hash();
+    out.bytes = std::move(block);
+    return true;
+}
+
+unsigned workerCount(unsigned asked) {
+    if (asked > 0) return asked;
+    unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? cores : 1;
+}
+
+// Packs blocks on worker threads and hands them back in the order they came in. At most two
+// blocks per worker are under way, so memory stays bounded however large the product is.
+class ParallelPacker {
+  public:
+    using Emit = std::function<void(const PackedBlock&)>;
+
+    ParallelPacker(const PayloadSpec& spec, const uint8_t* key, unsigned workers, Emit emit)
+        : spec_(spec), key_(key), limit_(2 * size_t{workers}), emit_(std::move(emit)) {
+        try {
+            for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
+        } catch (...) {
+            stop();  // a thread the system refused: the ones started end before the error goes on
+            throw;
+        }
+    }
+    ~ParallelPacker() { stop(); }
+    ParallelPacker(const ParallelPacker&) = delete;
+    ParallelPacker& operator=(const ParallelPacker&) = delete;
+
+    void submit(Bytes raw) {
+        while (jobs_.size() >= limit_) emitOldest();
+        auto job = std::make_unique<Job>();
+        job->raw = std::move(raw);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            waiting_.push_back(job.get());
+            jobs_.push_back(std::move(job));
+        }
+        jobReady_.notify_one();
+    }
+    void drain() {
+        while (!jobs_.empty()) emitOldest();
+    }
+
+  private:
+    struct Job {
+        Bytes raw;
+        PackedBlock packed;
+        bool done = false;
+        bool failed = false;
+    };
+
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        jobReady_.notify_all();
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+    }
+
+    // jobs_ belongs to the calling thread; the workers see a job only through waiting_ and
+    // report through its done flag.
+    void emitOldest() {
+        std::unique_ptr<Job> job;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            jobDone_.wait(lock, [this] { return jobs_.front()->done; });
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        if (job->failed) throw std::runtime_error("compression failed");
+        emit_(job->packed);
+    }
+
+    void work() {
+        while (true) {
+            Job* job;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                jobReady_.wait(lock, [this] { return stop_ || !waiting_.empty(); });
+                if (stop_) return;
+                job = waiting_.front();
+                waiting_.pop_front();
+            }
+            bool ok = false;
+            try {
+                ok = packBlock(spec_, key_, job->raw, job->packed);
+            } catch (...) {
+                ok = false;
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                job->done = true;
+                job->failed = !ok;
+                job->raw = Bytes();
+            }
+            jobDone_.notify_all();
+        }
+    }
+
+    const PayloadSpec& spec_;
+    const uint8_t* key_;
+    size_t limit_;
+    Emit emit_;
+    std::mutex mutex_;
+    std::condition_variable jobReady_, jobDone_;
+    std::deque<std::unique_ptr<Job>> jobs_;  // in the order of the stream
+    std::deque<Job*> waiting_;               // not taken by a worker yet
+    bool stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
 // Cuts the record stream into blocks of at most blockSize decoded bytes. A record length is
 // never split: when fewer than four bytes are left in a block, the block is closed early.
+// Blocks are packed on the calling thread with one worker, else on a pool; either way they
+// enter the area in stream order.
 class BlockWriter {
   public:
-    BlockWriter(const PayloadSpec& spec, const uint8_t* key) : spec_(spec), key_(key) {}
+    BlockWriter(const PayloadSpec& spec, const uint8_t* key) : spec_(spec), key_(key) {
+        unsigned workers = workerCount(spec.workers);
+        if (workers > 1)
+            packer_ = std::make_unique<ParallelPacker>(spec, key, workers,
+                                                       [this](const PackedBlock& b) { append(b); });
+    }
 
     void addRecord(const Bytes& record) {
         if (spec_.blockSize - current_.size() < 4) flush();
@@ -80,29 +223,35 @@ class BlockWriter {
     }
     Bytes finish() {
         flush();
+        if (packer_) packer_->drain();
         return std::move(area_);
     }
 
   private:
     void flush() {
         if (current_.empty()) return;
-        String block(reinterpret_cast<const char*>(current_.data()),
-                     static_cast<int32_t>(current_.size()));
-        if (spec_.compressBlocks &&
-            !deflateBuffer(block.bytes(), current_.size(), block, spec_.level))
+        if (packer_) {
+            packer_->submit(std::move(current_));
+            current_ = Bytes();
+            return;
+        }
+        PackedBlock packed;
+        if (!packBlock(spec_, key_, current_, packed))
             throw std::runtime_error("compression failed");
-        if (spec_.encipher)
-            block = encipherPayloadBuffer(key_, block.bytes(), static_cast<size_t>(block.length()));
-        put32(area_, static_cast<uint32_t>(block.length()));
-        put32(area_, block.hash());
-        putBytes(area_, block.c_str(), static_cast<size_t>(block.length()));
+        append(packed);
         current_.clear();
+    }
+    void append(const PackedBlock& b) {
+        put32(area_, static_cast<uint32_t>(b.bytes.length()));
+        put32(area_, b.check);
+        putBytes(area_, b.bytes.c_str(), static_cast<size_t>(b.bytes.length()));
     }
 
     const PayloadSpec& spec_;
     const uint8_t* key_;
     Bytes current_;
     Bytes area_;
+    std::unique_ptr<ParallelPacker> packer_;  // last: stopped before the rest goes
 };
 
 struct PeLayout {

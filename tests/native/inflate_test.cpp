@@ -1,0 +1,52 @@
+// The library's inflation routine into a String and into a reused buffer: both give the same
+// bytes, also for a damaged stream, whose output just ends.
+#include "core/inflate.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tessarin {
+namespace {
+
+String packed(const std::string& text) {
+    String out;
+    EXPECT_TRUE(deflateBuffer(reinterpret_cast<const uint8_t*>(text.data()), text.size(), out));
+    return out;
+}
+
+std::string text(size_t n, uint32_t seed) {
+    std::string s(n, '\0');
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>('a' + (seed >> 16) % 7);
+    }
+    return s;
+}
+
+TEST(Inflate, ReusedBufferGivesWhatTheStringGets) {
+    std::vector<uint8_t> buffer;
+    // A large block first, then smaller ones into the same buffer; then a stream cut short.
+    String big = packed(text(300000, 1));
+    String small = packed(text(5000, 2));
+    String cut = big;
+    cut.setLength(cut.length() / 2);
+    for (const String* input : {&big, &small, &cut}) {
+        String expected;
+        ASSERT_TRUE(inflateBuffer(input->bytes(), size_t(input->length()), expected));
+        size_t produced = 123;
+        ASSERT_TRUE(inflateInto(input->bytes(), size_t(input->length()), buffer, produced));
+        ASSERT_EQ(produced, size_t(expected.length()));
+        EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + long(produced)),
+                  std::string(expected.c_str(), produced));
+    }
+    EXPECT_GT(buffer.size(), 300000u);  // kept from the first block
+
+    size_t produced = 1;
+    EXPECT_TRUE(inflateInto(nullptr, 0, buffer, produced));
+    EXPECT_EQ(produced, 0u);
+}
+
+}  // namespace
+}  // namespace tessarin
