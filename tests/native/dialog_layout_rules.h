@@ -15,6 +15,25 @@
 
 namespace tessarin::testing {
 
+// Every template of the wizard: each page in its layouts (plain, "2", "3", "4"; the greeting
+// has no "2"), then the single-layout dialogs.
+inline const std::vector<std::string>& wizardTemplates() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        for (const char* page : {"LanguageDlg", "GreetingDlg", "LicenseDlg", "ReadmeDlg",
+                                 "ChooseDirDlg", "StartMenuDlg", "ProgressDlg", "SummaryDlg"}) {
+            for (const char* suffix : {"", "2", "3", "4"}) {
+                std::string name = std::string(page) + suffix;
+                if (name != "GreetingDlg2") list.push_back(name);
+            }
+        }
+        list.push_back("EnterPassword");
+        list.push_back("MustUninstall");
+        return list;
+    }();
+    return names;
+}
+
 struct LaidOutControl {
     int id = 0;
     Rect rect;  // in the dialog's client coordinates

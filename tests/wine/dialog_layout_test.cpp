@@ -2,9 +2,10 @@
 // with common controls 6 active (as the product's manifest asks), and its real window
 // rectangles are checked against the layout rules, the fixed sizes in dialog units, the
 // controls each page needs, the tab order and the labels a screen reader takes.
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// The common controls' declarations need the system's types first.
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -126,12 +127,10 @@ void PrintTo(const Template& t, std::ostream* out) {
     *out << t.name;
 }
 
+// Each template with its layout (from the name's suffix), the controls its page needs and
+// where its buttons sit.
 std::vector<Template> templates() {
-    struct Page {
-        const char* name;
-        std::vector<int> controls;
-    };
-    const Page pages[] = {
+    const std::pair<const char*, std::vector<int>> pages[] = {
         {"LanguageDlg", {ID_ACCEPT, ID_LANGUAGE_LIST}},
         {"GreetingDlg", {ID_ACCEPT, ID_GREETING_LINK}},
         {"LicenseDlg", {ID_ACCEPT, ID_DOCUMENT_TEXT}},
@@ -141,20 +140,27 @@ std::vector<Template> templates() {
         {"ProgressDlg", {ID_PROGRESS_BAR, ID_STATUS_LINE}},
         {"SummaryDlg",
          {ID_ACCEPT, ID_OPEN_README, ID_LAUNCH_PROGRAM, ID_FOURTH_OPTION, ID_OPEN_DOCUMENT}},
+        {"EnterPassword", {ID_ACCEPT, ID_PASSWORD_LABEL, ID_PASSWORD_EDIT}},
+        {"MustUninstall", {ID_ACCEPT}},
     };
-    const std::pair<const char*, Layout> layouts[] = {
-        {"", Layout::Plain}, {"2", Layout::Two}, {"3", Layout::Three}, {"4", Layout::Four}};
     std::vector<Template> list;
-    for (const Page& page : pages) {
-        for (const auto& [suffix, layout] : layouts) {
-            std::string name = std::string(page.name) + suffix;
-            if (name == "GreetingDlg2") continue;  // that layout is a message box
-            list.push_back({name, layout, page.controls, 163});
+    for (const std::string& name : testing::wizardTemplates()) {
+        for (const auto& [page, controls] : pages) {
+            if (name.rfind(page, 0) != 0) continue;
+            std::string suffix = name.substr(std::strlen(page));
+            Layout layout = suffix == "2"   ? Layout::Two
+                            : suffix == "3" ? Layout::Three
+                            : suffix == "4" ? Layout::Four
+                                            : Layout::Plain;
+            if (name == "EnterPassword") {
+                list.push_back({name, Layout::Single, controls, 71});
+            } else if (name == "MustUninstall") {
+                list.push_back({name, Layout::Single, controls, 57});
+            } else {
+                list.push_back({name, layout, controls, 163});
+            }
         }
     }
-    list.push_back(
-        {"EnterPassword", Layout::Single, {ID_ACCEPT, ID_PASSWORD_LABEL, ID_PASSWORD_EDIT}, 71});
-    list.push_back({"MustUninstall", Layout::Single, {ID_ACCEPT}, 57});
     return list;
 }
 
@@ -262,6 +268,10 @@ TEST_P(DialogLayout, EveryControlCanBeNamed) {
             EXPECT_FALSE(textOf(label.window).empty()) << "label of control " << c.laid.id;
         }
     }
+}
+
+TEST(DialogLayoutTable, NamesEveryTemplate) {
+    EXPECT_EQ(templates().size(), testing::wizardTemplates().size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, DialogLayout, ::testing::ValuesIn(templates()),
