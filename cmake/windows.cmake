@@ -76,7 +76,8 @@ target_link_libraries(self_remover PRIVATE tessarin_core ${WIN_LIBS})
 add_executable(dialog_gallery ${CMAKE_SOURCE_DIR}/tests/tools/dialog_gallery.cpp
   ${CMAKE_SOURCE_DIR}/tests/tools/dialog_gallery.rc)
 add_dependencies(dialog_gallery setup_icon)
-target_include_directories(dialog_gallery PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
+target_include_directories(dialog_gallery PRIVATE ${CMAKE_SOURCE_DIR}/tests/native
+  ${CMAKE_SOURCE_DIR}/tests/wine)
 target_compile_options(dialog_gallery PRIVATE ${TESSARIN_WARNINGS} -municode)
 target_link_options(dialog_gallery PRIVATE -municode ${STATIC_LINK})
 target_link_libraries(dialog_gallery PRIVATE tessarin_core ${WIN_LIBS})

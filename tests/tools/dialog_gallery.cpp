@@ -23,11 +23,9 @@
 #include <vector>
 
 #include "core/dialog.h"
-#include "dialog_layout_rules.h"
+#include "dialog_children.h"
 
 namespace {
-
-using tessarin::testing::LaidOutControl;
 
 // The white parts (banner, panel) show the texts on them on white, as the pages will.
 HWND g_white = nullptr;
@@ -80,18 +78,6 @@ void waitForLine() {
     }
 }
 
-std::vector<LaidOutControl> controlsOf(HWND dialog) {
-    std::vector<LaidOutControl> list;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        RECT r;
-        GetWindowRect(c, &r);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-        bool visible = (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) != 0;
-        list.push_back({GetDlgCtrlID(c), {r.left, r.top, r.right, r.bottom}, visible});
-    }
-    return list;
-}
-
 bool show(const std::string& name, bool wait) {
     HWND dialog = static_cast<HWND>(tessarin::createDialog(name.c_str(), nullptr, procedure, 0));
     if (!dialog) {
@@ -119,7 +105,8 @@ bool show(const std::string& name, bool wait) {
     ReleaseDC(nullptr, screen);
     std::string problems;
     for (const std::string& p : tessarin::testing::layoutProblems(
-             {client.left, client.top, client.right, client.bottom}, controlsOf(dialog))) {
+             {client.left, client.top, client.right, client.bottom},
+             tessarin::testing::laidOut(tessarin::testing::dialogChildren(dialog)))) {
         problems += (problems.empty() ? "" : ", ") + json(p);
     }
     say("{\"template\": " + json(name) + ", \"dpi\": " + std::to_string(dpi) + ", \"window\": [" +

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/dialog.h"
+#include "dialog_children.h"
 #include "dialog_layout_rules.h"
 #include "resources/control_ids.h"
 
@@ -25,7 +26,9 @@ void PrintTo(const Rect& r, std::ostream* out) {
 
 namespace {
 
+using testing::DialogChild;
 using testing::LaidOutControl;
+using testing::windowText;
 
 intptr_t TESSARIN_CALLBACK passiveProcedure(void*, unsigned, uintptr_t, intptr_t) {
     return FALSE;
@@ -83,32 +86,8 @@ std::wstring className(HWND window) {
     return name;
 }
 
-std::wstring textOf(HWND window) {
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
-    return text;
-}
-
-struct Child {
-    HWND window;
-    LaidOutControl laid;
-};
-
-// The dialog's controls in z-order (which is the tab order), with client rectangles.
-std::vector<Child> children(HWND dialog) {
-    std::vector<Child> list;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        RECT r;
-        GetWindowRect(c, &r);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-        bool visible = (GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE) != 0;
-        list.push_back({c, {GetDlgCtrlID(c), rectOf(r), visible}});
-    }
-    return list;
-}
-
-const Child* find(const std::vector<Child>& list, int id) {
-    for (const Child& c : list) {
+const DialogChild* find(const std::vector<DialogChild>& list, int id) {
+    for (const DialogChild& c : list) {
         if (c.laid.id == id) return &c;
     }
     return nullptr;
@@ -176,30 +155,29 @@ class DialogLayout : public ::testing::TestWithParam<Template> {
         dialog_ =
             static_cast<HWND>(createDialog(GetParam().name.c_str(), nullptr, passiveProcedure, 0));
         ASSERT_NE(dialog_, nullptr) << GetParam().name << ": error " << GetLastError();
-        controls_ = children(dialog_);
+        controls_ = testing::dialogChildren(dialog_);
     }
     void TearDown() override {
         if (dialog_) DestroyWindow(dialog_);
     }
 
     void expectAt(int id, int x, int y, int w, int h) {
-        const Child* c = find(controls_, id);
+        const DialogChild* c = find(controls_, id);
         ASSERT_NE(c, nullptr) << "control " << id;
         EXPECT_EQ(c->laid.rect, pixels(dialog_, x, y, w, h)) << "control " << id;
     }
 
     static inline ManifestContext* context_ = nullptr;
     HWND dialog_ = nullptr;
-    std::vector<Child> controls_;
+    std::vector<DialogChild> controls_;
 };
 
 TEST_P(DialogLayout, ControlsStayInsideAndApart) {
     RECT client;
     GetClientRect(dialog_, &client);
     EXPECT_EQ(client.right, pixels(dialog_, 0, 0, 280, 1).right) << "a page is 280 units wide";
-    std::vector<LaidOutControl> laid;
-    for (const Child& c : controls_) laid.push_back(c.laid);
-    for (const std::string& problem : testing::layoutProblems(rectOf(client), laid))
+    for (const std::string& problem :
+         testing::layoutProblems(rectOf(client), testing::laidOut(controls_)))
         ADD_FAILURE() << problem;
 }
 
@@ -207,7 +185,7 @@ TEST_P(DialogLayout, FixedPartsHaveTheirSizes) {
     const Template& t = GetParam();
     if (find(controls_, ID_ACCEPT)) expectAt(ID_ACCEPT, 116, t.buttonTop, 78, 13);
     expectAt(ID_CANCEL, 198, t.buttonTop, 78, 13);
-    const Child* rule = find(controls_, ID_RULE);
+    const DialogChild* rule = find(controls_, ID_RULE);
     ASSERT_NE(rule, nullptr);
     EXPECT_EQ(GetWindowLongW(rule->window, GWL_STYLE) & SS_TYPEMASK, SS_ETCHEDHORZ);
     EXPECT_LT(rule->laid.rect.bottom, find(controls_, ID_CANCEL)->laid.rect.top)
@@ -227,7 +205,7 @@ TEST_P(DialogLayout, FixedPartsHaveTheirSizes) {
             EXPECT_EQ(find(controls_, ID_SIDE_PICTURE), nullptr);
             EXPECT_EQ(find(controls_, ID_BANNER), nullptr);
     }
-    if (const Child* picture = find(controls_, ID_SIDE_PICTURE)) {
+    if (const DialogChild* picture = find(controls_, ID_SIDE_PICTURE)) {
         EXPECT_NE(SendMessageW(picture->window, STM_GETIMAGE, IMAGE_BITMAP, 0), 0)
             << "the picture shows bitmap 2";
     }
@@ -242,7 +220,7 @@ TEST_P(DialogLayout, PageHasItsControlsInTabOrder) {
     for (int id : {ID_MAIN_TEXT, ID_CANCEL}) EXPECT_NE(find(controls_, id), nullptr) << id;
     for (int id : t.controls) EXPECT_NE(find(controls_, id), nullptr) << id;
     std::vector<int> stops;
-    for (const Child& c : controls_) {
+    for (const DialogChild& c : controls_) {
         if (GetWindowLongW(c.window, GWL_STYLE) & WS_TABSTOP) stops.push_back(c.laid.id);
     }
     ASSERT_FALSE(stops.empty());
@@ -257,15 +235,15 @@ TEST_P(DialogLayout, PageHasItsControlsInTabOrder) {
 // text that names it.
 TEST_P(DialogLayout, EveryControlCanBeNamed) {
     for (size_t i = 0; i < controls_.size(); ++i) {
-        const Child& c = controls_[i];
+        const DialogChild& c = controls_[i];
         std::wstring kind = className(c.window);
         if (kind == L"Button" || kind == WC_LINK) {
-            EXPECT_FALSE(textOf(c.window).empty()) << "control " << c.laid.id << " has no text";
+            EXPECT_FALSE(windowText(c.window).empty()) << "control " << c.laid.id << " has no text";
         } else if (kind == L"Edit" || kind == L"ListBox" || kind == PROGRESS_CLASSW) {
             ASSERT_GT(i, 0u) << "control " << c.laid.id << " comes first";
-            const Child& label = controls_[i - 1];
+            const DialogChild& label = controls_[i - 1];
             EXPECT_EQ(className(label.window), L"Static") << "before control " << c.laid.id;
-            EXPECT_FALSE(textOf(label.window).empty()) << "label of control " << c.laid.id;
+            EXPECT_FALSE(windowText(label.window).empty()) << "label of control " << c.laid.id;
         }
     }
 }
