@@ -48,7 +48,7 @@ class DialogLayout(unittest.TestCase):
         cls.display.close()
 
     def settled(self, left, top, width, height):
-        """The window's pixels once two screenshots in a row agree (the X server may show a
+        """The dialog's pixels once two screenshots in a row agree (the X server may show a
         window's surface a moment after it was painted)."""
         deadline = time.monotonic() + 20
         previous = None
@@ -74,7 +74,7 @@ class DialogLayout(unittest.TestCase):
                 self.assertNotIn("error", report, "%s could not be created" % name)
                 self.assertEqual(report["dpi"], dpi, name)
                 self.assertEqual(report["problems"], [], "%s at %s" % (name, scale))
-                left, top, right, bottom = report["window"]
+                left, top, right, bottom = report["client"]
                 shot = self.settled(left, top, right - left, bottom - top)
                 shot.save_png(folder / (name + ".png"))
                 # Painted: the dialog's face and its texts, not one flat colour.

@@ -4,10 +4,11 @@
 //   dialog_gallery.exe [--no-wait] [TEMPLATE...]
 //
 // For each template (all of them when none is named) the tool creates the dialog from its
-// resources, shows it at the screen's top left, lets it paint, and writes one JSON line:
-//   {"template": "LicenseDlg3", "dpi": 144, "window": [left, top, right, bottom],
+// resources, shows it at the screen's top left (the client area's rectangle on the screen goes
+// into the report), lets it paint, and writes one JSON line:
+//   {"template": "LicenseDlg3", "dpi": 144, "client": [left, top, right, bottom],
 //    "problems": ["control 1001 ... overlaps control 1003 ..."]}
-// then waits for a line on its input before it closes the dialog and goes on (--no-wait goes on
+// then waits for a line on its input before it goes on to the next (--no-wait goes on
 // at once). The dialogs stay until the tool ends, each under the next. The tool carries the
 // installer's manifest, so it runs with common controls 6 and aware of the display's DPI, as the
 // installer does. Exit code 0, or 1 when a template could not be created.
@@ -97,9 +98,10 @@ bool show(const std::string& name, bool wait) {
             DispatchMessageW(&msg);
         }
     }
-    RECT client, window;
+    RECT client, onScreen;
     GetClientRect(dialog, &client);
-    GetWindowRect(dialog, &window);
+    onScreen = client;
+    MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
     HDC screen = GetDC(nullptr);
     int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
@@ -109,10 +111,10 @@ bool show(const std::string& name, bool wait) {
              tessarin::testing::laidOut(tessarin::testing::dialogChildren(dialog)))) {
         problems += (problems.empty() ? "" : ", ") + json(p);
     }
-    say("{\"template\": " + json(name) + ", \"dpi\": " + std::to_string(dpi) + ", \"window\": [" +
-        std::to_string(window.left) + ", " + std::to_string(window.top) + ", " +
-        std::to_string(window.right) + ", " + std::to_string(window.bottom) + "], \"problems\": [" +
-        problems + "]}");
+    say("{\"template\": " + json(name) + ", \"dpi\": " + std::to_string(dpi) + ", \"client\": [" +
+        std::to_string(onScreen.left) + ", " + std::to_string(onScreen.top) + ", " +
+        std::to_string(onScreen.right) + ", " + std::to_string(onScreen.bottom) +
+        "], \"problems\": [" + problems + "]}");
     if (wait) waitForLine();
     // Left in place under the next one rather than destroyed, hidden or moved away: Wine waits
     // up to two seconds for a window manager to confirm that a window left the screen, and the
