@@ -43,7 +43,8 @@ set(RESOURCE_DEPENDS ${ICON_FILE} ${BITMAP_FILES} ${CMAKE_SOURCE_DIR}/resources/
   ${CMAKE_SOURCE_DIR}/resources/wizard.rc ${CMAKE_SOURCE_DIR}/resources/dialogs.rc
   ${CMAKE_SOURCE_DIR}/resources/control_ids.h)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc
-  ${CMAKE_SOURCE_DIR}/tests/wine/app_dialogs.rc PROPERTIES OBJECT_DEPENDS "${RESOURCE_DEPENDS}")
+  ${CMAKE_SOURCE_DIR}/tests/wine/app_dialogs.rc ${CMAKE_SOURCE_DIR}/tests/tools/dialog_gallery.rc
+  PROPERTIES OBJECT_DEPENDS "${RESOURCE_DEPENDS}")
 
 add_executable(tessarin-setup WIN32 ${CMAKE_SOURCE_DIR}/setup/entry_win.cpp
   ${CMAKE_SOURCE_DIR}/resources/setup.rc)
@@ -71,6 +72,15 @@ add_executable(self_remover ${CMAKE_SOURCE_DIR}/tests/tools/self_remover.cpp)
 target_compile_options(self_remover PRIVATE ${TESSARIN_WARNINGS} -municode)
 target_link_options(self_remover PRIVATE -municode ${STATIC_LINK})
 target_link_libraries(self_remover PRIVATE tessarin_core ${WIN_LIBS})
+# The wizard's templates one after another, with the installer's manifest.
+add_executable(dialog_gallery ${CMAKE_SOURCE_DIR}/tests/tools/dialog_gallery.cpp
+  ${CMAKE_SOURCE_DIR}/tests/tools/dialog_gallery.rc)
+add_dependencies(dialog_gallery setup_icon)
+target_include_directories(dialog_gallery PRIVATE ${CMAKE_SOURCE_DIR}/tests/native
+  ${CMAKE_SOURCE_DIR}/tests/wine)
+target_compile_options(dialog_gallery PRIVATE ${TESSARIN_WARNINGS} -municode)
+target_link_options(dialog_gallery PRIVATE -municode ${STATIC_LINK})
+target_link_libraries(dialog_gallery PRIVATE tessarin_core ${WIN_LIBS})
 add_executable(desktop_keeper WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/desktop_keeper.cpp)
 target_compile_options(desktop_keeper PRIVATE -municode)
 target_link_options(desktop_keeper PRIVATE -municode ${STATIC_LINK})

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/build/execution_level.h"
 #include "tools/build/file_argument.h"
 #include "tools/build/manifest.h"
 #include "tools/build/payload_dump.h"
@@ -86,9 +87,13 @@ namespace fs = std::filesystem;
 
 // Builds the installer and says which stub it carries, so that an installer built on the 64-bit
 // test build is never taken for the product.
-void pack(const std::string& stubPath, const PayloadSpec& spec, const std::string& output) {
+void pack(const std::string& stubPath, const PayloadSpec& spec, const std::string& output,
+          tessarin::build::ExecutionLevel level = tessarin::build::ExecutionLevel::Admin) {
     std::vector<uint8_t> stub = readFile(stubPath);
     tessarin::build::StubKind kind = tessarin::build::stubKind(stub.data(), stub.size());
+    // The stub asks for administrator rights already; other levels are written into its manifest.
+    if (level != tessarin::build::ExecutionLevel::Admin)
+        tessarin::build::setExecutionLevel(stub, level);
     writeFile(output, tessarin::build::buildInstaller(stub, spec));
     std::printf("tessarin-build: wrote %s on %s, the %s (%s, %s)\n", output.c_str(),
                 stubPath.c_str(), kind.description, kind.format, kind.machineName);
@@ -123,7 +128,7 @@ int buildFromManifest(const std::string& manifestPath, std::string stub, const s
     } catch (const std::runtime_error& e) {
         throw std::runtime_error(manifestPath + ": " + e.what());
     }
-    pack(stub, m.payload, output);
+    pack(stub, m.payload, output, m.executionLevel);
     return 0;
 }
 

@@ -28,13 +28,24 @@ class Screenshot:
     def same_as(self, other):
         return self._data == other._data
 
+    def _row_rgb(self, y):
+        """One row as RGB bytes; the common 32-bit layout (blue, green, red, unused) is sliced
+        in one go, other layouts go pixel by pixel."""
+        if self._bpp == 4 and self._masks == (0xFF0000, 0xFF00, 0xFF):
+            at = (y - self.top) * self._stride
+            row = self._data[at:at + self._stride]
+            rgb = bytearray(3 * self.width)
+            rgb[0::3], rgb[1::3], rgb[2::3] = row[2::4], row[1::4], row[0::4]
+            return rgb
+        return b"".join(bytes(self.pixel(x, y))
+                        for x in range(self.left, self.left + self.width))
+
     def save_png(self, path):
         """Writes the screenshot as an 8-bit RGB PNG file."""
         rows = bytearray()
         for y in range(self.top, self.top + self.height):
             rows.append(0)  # no filter
-            for x in range(self.left, self.left + self.width):
-                rows.extend(self.pixel(x, y))
+            rows.extend(self._row_rgb(y))
 
         def chunk(kind, body):
             return (struct.pack(">I", len(body)) + kind + body +

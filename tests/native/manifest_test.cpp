@@ -663,5 +663,30 @@ TEST(Manifest, TheUninstallerHasAFileNameByDefault) {
     EXPECT_STREQ(named.script.UninstallerName.c_str(), "remove.exe");
 }
 
+TEST(Manifest, ExecutionLevelByName) {
+    ProductFolder product;
+    EXPECT_EQ(build::readManifest(product.manifest("[product]\nname = \"X\"\n")).executionLevel,
+              build::ExecutionLevel::Admin);
+    const std::pair<const char*, build::ExecutionLevel> names[] = {
+        {"admin", build::ExecutionLevel::Admin},
+        {"highest", build::ExecutionLevel::Highest},
+        {"user", build::ExecutionLevel::User}};
+    for (const auto& [name, level] : names) {
+        build::Manifest m = build::readManifest(product.manifest(
+            std::string("[product]\nname = \"X\"\nexecution-level = \"") + name + "\"\n"));
+        EXPECT_EQ(m.executionLevel, level) << name;
+    }
+    fs::path bad = product.manifest("[product]\nname = \"X\"\nexecution-level = \"root\"\n");
+    try {
+        build::readManifest(bad);
+        ADD_FAILURE() << "an unknown level was taken";
+    } catch (const ManifestError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  bad.string() +
+                      ": product.execution-level: unknown value \"root\" (expected "
+                      "\"admin\", \"highest\", \"user\")");
+    }
+}
+
 }  // namespace
 }  // namespace tessarin

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "dialog_children.h"
+
 namespace tessarin {
 namespace {
 
@@ -36,11 +38,7 @@ intptr_t TESSARIN_CALLBACK testProcedure(void* dialog, unsigned message, uintptr
     return FALSE;
 }
 
-std::wstring windowText(HWND window) {
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
-}
+using testing::windowText;
 
 // Counts the calls of each entry point and lets a test make the wide ones answer like a system
 // without UTF-16 user-interface functions.

@@ -25,7 +25,7 @@ constexpr uint64_t kFlagsAddToPath = 0x1000;
 
 // ---- Product, folders, versions ------------------------------------------------------
 
-void readProduct(Section s, InstallScript& script, PayloadSpec& payload) {
+void readProduct(Section s, InstallScript& script, PayloadSpec& payload, ExecutionLevel& level) {
     script.ProductName = s.wide("name");
     if (!s.has("name") || script.ProductName.empty()) s.fail("name", "missing (required)");
     script.CompanyName = s.wide("company");
@@ -59,6 +59,12 @@ void readProduct(Section s, InstallScript& script, PayloadSpec& payload) {
     script.Password = s.wide("password");
     script.AutomaticModeByte = static_cast<uint8_t>(
         s.choice("automatic", 0, {{"default", 0}, {"on", 1}, {"off", 2}}, 0, 255));
+    level = static_cast<ExecutionLevel>(
+        s.choice("execution-level", static_cast<int64_t>(ExecutionLevel::Admin),
+                 {{"admin", static_cast<int64_t>(ExecutionLevel::Admin)},
+                  {"highest", static_cast<int64_t>(ExecutionLevel::Highest)},
+                  {"user", static_cast<int64_t>(ExecutionLevel::User)}},
+                 0, 2));
     s.finish();
 }
 
@@ -459,7 +465,7 @@ Manifest readManifest(const fs::path& file) {
     std::string stub = top.text("stub");
     if (!stub.empty()) m.stub = file.parent_path() / fs::u8path(stub);
     readOptions(top.table("options"), m.script, m.payload);
-    readProduct(top.table("product"), m.script, m.payload);
+    readProduct(top.table("product"), m.script, m.payload, m.executionLevel);
     readVersions(top.table("versions"), m.script);
     readWizard(top.table("wizard"), m.script);
     readBackground(top.table("background"), m.script);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "setup/install_script.h"
+#include "tools/build/execution_level.h"
 #include "tools/build/payload_writer.h"
 
 namespace tessarin::build {
@@ -26,6 +27,8 @@ struct Manifest {
     InstallScript script;        // the stored fields; the writer serialises them
     PayloadSpec payload;         // everything but the script bytes
     std::filesystem::path stub;  // "stub" of the manifest, empty when not given
+    // What the installer's manifest asks Windows for; the stub says Admin.
+    ExecutionLevel executionLevel = ExecutionLevel::Admin;
     // Combinations that build but that the publisher should know about, each naming the
     // manifest and the keys; the tool prints them and builds anyway.
     std::vector<std::string> warnings;
