@@ -55,13 +55,30 @@ void fillTexts(HWND dialog, bool uninstalling) {
     EnableWindow(GetDlgItem(dialog, ID_CANCEL), cancellable);
 }
 
+// Within the work area by the script's placement code, or within the background window when
+// the script ties it there.
+void place(HWND dialog) {
+    const InstallScript& s = installScript();
+    RECT area;
+    HWND background = static_cast<HWND>(backgroundWindow());
+    if (background == nullptr || (s.ProductFlags & kFlagsProgressOnBackground) == 0 ||
+        !IsWindowVisible(background) || IsIconic(background) || !GetWindowRect(background, &area))
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT own;
+    GetWindowRect(dialog, &own);
+    Point at = placeWindow(Rect{area.left, area.top, area.right, area.bottom}, own.right - own.left,
+                           own.bottom - own.top, s.ProgressPlacement);
+    SetWindowPos(dialog, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 intptr_t TESSARIN_CALLBACK progressProcedure(void* window, unsigned message, uintptr_t wParam,
                                              intptr_t lParam) {
     HWND dialog = static_cast<HWND>(window);
     switch (message) {
         case WM_INITDIALOG:
             fillTexts(dialog, lParam != 0);
-            placeOverBackground(dialog);
+            emboldenBannerTitle(dialog);
+            place(dialog);
             return TRUE;
         case WM_QUERYENDSESSION:
             // The session must not end in the middle of the installation.

@@ -27,6 +27,9 @@ PageResult ShowStartMenuPage();
 // Centres a window on the background window, else on the desktop's work area.
 void placeOverBackground(void* window);
 
+// The banner title of a page in the dialog font's bold face.
+void emboldenBannerTitle(void* window);
+
 // The "MustUninstall" dialog: true when the user chose to uninstall the previous version.
 bool AskForcedUninstallation();
 

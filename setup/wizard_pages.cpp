@@ -147,6 +147,53 @@ FolderProblem checkChosenFolder(const String& folder, uint64_t productFlags,
     return FolderProblem::None;
 }
 
+Point placeWindow(const Rect& area, int32_t width, int32_t height, int32_t placement) {
+    const int32_t left = area.left, right = area.right - width;
+    const int32_t top = area.top, bottom = area.bottom - height;
+    const int32_t middleX = area.left + (area.width() - width) / 2;
+    const int32_t middleY = area.top + (area.height() - height) / 2;
+    Point at;
+    switch (placement) {
+        case 1:
+            at = {left, top};
+            break;
+        case 2:
+            at = {right, top};
+            break;
+        case 3:
+            at = {left, bottom};
+            break;
+        case 4:
+            at = {right, bottom};
+            break;
+        case 5:
+            at = {middleX, top};
+            break;
+        case 6:
+            at = {middleX, bottom};
+            break;
+        default:
+            at = {middleX, middleY};
+            break;
+    }
+    if (at.x < area.left) at.x = area.left;
+    if (at.y < area.top) at.y = area.top;
+    return at;
+}
+
+PictureFrame pictureFrame(uint8_t border, int32_t selector) {
+    switch (border) {
+        case 1:
+            return PictureFrame::Sunken;
+        case 2:
+            return PictureFrame::Thin;
+        case 3:
+            return selector == 1 ? PictureFrame::Sunken : PictureFrame::None;
+        default:
+            return PictureFrame::None;
+    }
+}
+
 bool spaceQuestionNeeded(bool replacing, bool automatic, bool driveKnown, uint64_t freeBytes,
                          uint64_t estimate) {
     return !replacing && !automatic && driveKnown && freeBytes < estimate;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/containers.h"
+#include "core/geometry.h"
 #include "core/string.h"
 
 namespace tessarin {
@@ -89,6 +90,21 @@ class FolderCheckSystem {
 // folder that message 18 names.
 FolderProblem checkChosenFolder(const String& folder, uint64_t productFlags,
                                 FolderCheckSystem& system, String& programFilesFolder);
+
+// Where a window of the given size goes within an area, by the script's placement code:
+// 0 (and any unknown code) centred, 1 top left, 2 top right, 3 bottom left, 4 bottom right,
+// 5 top centre, 6 bottom centre. A window larger than the area keeps to its top left corner.
+struct Point {
+    int32_t x = 0;
+    int32_t y = 0;
+    bool operator==(const Point&) const = default;
+};
+Point placeWindow(const Rect& area, int32_t width, int32_t height, int32_t placement);
+
+// The side picture's frame by the script's border code: 1 a sunken edge, 2 a thin border, 3 a
+// sunken edge on pages of the plain layout (selector 1) only, 0 none.
+enum class PictureFrame { None, Sunken, Thin };
+PictureFrame pictureFrame(uint8_t border, int32_t selector);
 
 // Whether the free space must be asked about: no previous installation is replaced, not
 // automatic, the drive is known and its free space is below the estimate.

@@ -98,6 +98,45 @@ void setButtonText(HWND dialog, int id, int32_t message) {
     setItemText(dialog, id, text);
 }
 
+// The page's side picture framed as the script asks.
+void frameSidePicture(HWND dialog, int32_t selector) {
+    HWND picture = GetDlgItem(dialog, ID_SIDE_PICTURE);
+    if (picture == nullptr) return;
+    switch (pictureFrame(script().PictureBorder, selector)) {
+        case PictureFrame::None:
+            return;
+        case PictureFrame::Sunken:
+            SetWindowLongPtrW(picture, GWL_EXSTYLE,
+                              GetWindowLongPtrW(picture, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+            break;
+        case PictureFrame::Thin:
+            SetWindowLongPtrW(picture, GWL_STYLE,
+                              GetWindowLongPtrW(picture, GWL_STYLE) | WS_BORDER);
+            break;
+    }
+    SetWindowPos(picture, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+}  // namespace
+
+void emboldenBannerTitle(void* window) {
+    HWND dialog = static_cast<HWND>(window);
+    HWND title = GetDlgItem(dialog, ID_BANNER_TITLE);
+    if (title == nullptr) return;
+    // One bold face of the dialog font serves every page of the run.
+    static HFONT bold = [dialog] {
+        LOGFONTW face = {};
+        HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+        if (font == nullptr || GetObjectW(font, sizeof(face), &face) == 0) return HFONT();
+        face.lfWeight = FW_BOLD;
+        return CreateFontIndirectW(&face);
+    }();
+    if (bold != nullptr) SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(bold), FALSE);
+}
+
+namespace {
+
 void fillFrame(HWND dialog, const PageFrame& frame) {
     const InstallScript& s = script();
     String caption = Message(65);
@@ -105,6 +144,8 @@ void fillFrame(HWND dialog, const PageFrame& frame) {
     SetWindowTextW(dialog, win(caption));
     if (s.ProductFlags & kFlagsPageIcons) setWindowIcons(dialog, setupState().icons);
     setItemText(dialog, ID_BANNER_TITLE, Message(frame.header));
+    emboldenBannerTitle(dialog);
+    frameSidePicture(dialog, frame.selector);
     setItemText(dialog, ID_BANNER_SUBTITLE, s.BannerText);
     setButtonText(dialog, ID_ACCEPT, frame.accept);
     setButtonText(dialog, ID_CANCEL, frame.cancel);

@@ -116,6 +116,32 @@ TEST(WizardPages, ChosenFolderChecksInTheirOrder) {
     EXPECT_EQ(U(named), u"C:\\Program Files");
 }
 
+TEST(WizardPages, WindowPlacementWithinTheArea) {
+    const Rect area{100, 50, 1100, 850};  // 1000 x 800
+    struct Case {
+        int32_t placement;
+        Point at;
+    } cases[] = {{0, {400, 350}}, {1, {100, 50}}, {2, {700, 50}},  {3, {100, 650}},
+                 {4, {700, 650}}, {5, {400, 50}}, {6, {400, 650}}, {99, {400, 350}}};
+    for (const Case& c : cases) {
+        Point at = placeWindow(area, 400, 200, c.placement);
+        EXPECT_EQ(at.x, c.at.x) << c.placement;
+        EXPECT_EQ(at.y, c.at.y) << c.placement;
+    }
+    Point big = placeWindow(area, 1200, 900, 4);
+    EXPECT_EQ(big.x, 100);
+    EXPECT_EQ(big.y, 50);
+}
+
+TEST(WizardPages, PictureFrameByBorderCodeAndLayout) {
+    EXPECT_EQ(pictureFrame(0, 1), PictureFrame::None);
+    EXPECT_EQ(pictureFrame(1, 3), PictureFrame::Sunken);
+    EXPECT_EQ(pictureFrame(2, 1), PictureFrame::Thin);
+    EXPECT_EQ(pictureFrame(3, 1), PictureFrame::Sunken);
+    EXPECT_EQ(pictureFrame(3, 3), PictureFrame::None);
+    EXPECT_EQ(pictureFrame(7, 1), PictureFrame::None);
+}
+
 TEST(WizardPages, SpaceQuestionAndItsException) {
     EXPECT_TRUE(spaceQuestionNeeded(false, false, true, 10, 11));
     EXPECT_FALSE(spaceQuestionNeeded(false, false, true, 11, 11));
