@@ -1,7 +1,7 @@
 """The wizard as a user meets it, under Wine and Xvfb, driven through the UI probe: the demo
 installer's pages show the script's texts in both of its languages; Next, Cancel, Enter and Esc
 do what they should; the folder page's space line follows the folder; the Start-menu page
-refuses a bad name; a walk through every page installs exactly what the silent installation
+refuses a bad name; a licence in RTF shows as rich text; a walk through every page installs exactly what the silent installation
 installs, and the uninstaller's questions take it away again; cancelling on any page ends with
 the cancelled code and leaves nothing behind; a wrong password is refused and the right one accepted."""
 import pathlib
@@ -33,9 +33,11 @@ def changed_paths(lines):
 class Installer:
     """A demo installer under its own product name, staged on drive C:."""
 
-    def __init__(self, name, work, replacements=()):
+    def __init__(self, name, work, replacements=(), files=None):
         folder = work / name
         shutil.copytree(wh.SOURCE / "examples/demo", folder)
+        for file_name, data in (files or {}).items():
+            (folder / file_name).write_bytes(data)
         manifest = folder / "setup.toml"
         text = manifest.read_text(encoding="utf-8").replace(DEMO, name)
         # Conventional exit codes tell a cancelled installation (1602) from a completed one (0);
@@ -139,8 +141,8 @@ class WizardTest(unittest.TestCase):
     def tearDown(self):
         Walk.stop_all()
 
-    def installer(self, name, replacements=()):
-        installer = Installer(name, self.work, replacements)
+    def installer(self, name, replacements=(), files=None):
+        installer = Installer(name, self.work, replacements, files)
         self.installers.append(installer)
         return installer
 
@@ -275,6 +277,26 @@ class Password(WizardTest):
         # The licence page follows the accepted password.
         walk.page(1005)
         walk.act("--key", "escape")
+        walk.page(65535)
+        walk.press("OK")
+        self.assertEqual(walk.end(), CANCELLED)
+
+
+class RichLicence(WizardTest):
+    def test_rtf_licence_shows_as_rich_text_without_its_mark(self):
+        rtf = b"\xef\xbb\xbf{\\rtf1\\ansi {\\b Rich} licence of the product.\\par}"
+        installer = self.installer("Demo Notes Rich", [('licenses = ["LICENSE.txt"]',
+                                                        'licenses = ["LICENSE.rtf"]')],
+                                   {"LICENSE.rtf": rtf})
+        walk = Walk(installer.start())
+        walk.page(1017)
+        walk.act("--key", "enter")
+        walk.page(65535)
+        walk.press("OK")
+        controls, _ = walk.page(1005)
+        self.assertIn("richedit", controls[1005]["class"].lower())
+        self.assertEqual(controls[1005]["text"].strip(), "Rich licence of the product.")
+        walk.press("I Do Not Agree")
         walk.page(65535)
         walk.press("OK")
         self.assertEqual(walk.end(), CANCELLED)
