@@ -11,10 +11,10 @@ NAME = "Tessarin Bad Target Fixture"
 MANIFEST = """[product]
 name = "%s"
 [options]
-background = false
+%sbackground = false
 [[files]]
 source = "files"
-""" % NAME
+""" % (NAME, wh.NO_WIZARD)
 
 
 class BadTarget(unittest.TestCase):

@@ -16,12 +16,12 @@ FILES = {"a.txt": b"hello\r\n", "sub\\b.txt": b"deep file\r\n"}
 MANIFEST = """[product]
 name = "%s"
 [options]
-background = false
+%sbackground = false
 compress = false
 uninstall-entry = false
 [[files]]
 source = "files"
-""" % NAME
+""" % (NAME, wh.NO_WIZARD)
 
 
 def checksum(data):

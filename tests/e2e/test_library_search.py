@@ -63,8 +63,13 @@ class LibrarySearch(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         target = self.plant("planttest")
         _, windows = wh.stage_program(installer, "planttest", "setup.exe")
-        # The stub reads its script, shows and paints the background window, and ends.
-        self.assertEqual(wh.Process('"%s"' % windows).wait(), 1)
+        # The stub reads its script, shows and paints the background window and its greeting;
+        # Cancel ends it.
+        process = wh.Process('"%s"' % windows)
+        code, _ = wh.probe("--pid", str(process.pid), "--class", "#32770", "--press-caption",
+                           "Cancel", "--wait-gone-ms", "15000")
+        self.assertEqual(code, 0, "no greeting")
+        self.assertEqual(process.wait(), 1)
         self.assertEqual(self.marks(target), [])
 
 

@@ -21,7 +21,7 @@ MANIFEST = """[product]
 name = "%s"
 version = "1.0"
 [options]
-background = false
+%sbackground = false
 replace-at-reboot = true
 no-reboot-without-asking = true
 [uninstall]
@@ -32,7 +32,7 @@ name = "English"
 messages = { 37 = "%s" }
 [[files]]
 source = "files"
-""" % (NAME, NAME, QUESTION)
+""" % (NAME, wh.NO_WIZARD, NAME, QUESTION)
 
 
 class LockedFile(unittest.TestCase):

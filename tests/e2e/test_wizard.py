@@ -282,6 +282,27 @@ class Password(WizardTest):
         self.assertEqual(walk.end(), CANCELLED)
 
 
+class German(WizardTest):
+    def test_pages_speak_the_chosen_language(self):
+        installer = self.installer("Demo Notes Sprache")
+        walk = Walk(installer.start())
+        walk.page(1017)
+        walk.act("--select", "1017", "\tDeutsch", gone=False)
+        walk.act("--key", "enter")
+        _, box = walk.page(65535)
+        self.assertEqual(box["caption"], "Demo Notes Sprache Installation")
+        walk.press("OK")
+        walk.page(1005)
+        walk.press("I Agree")
+        controls, page = walk.page(1015)
+        self.assertEqual(page["caption"], "Demo Notes Sprache Installation")
+        self.assertEqual(controls[1003]["text"], "Abbrechen")
+        walk.act("--key", "escape")
+        walk.page(65535)
+        walk.press("OK")
+        self.assertEqual(walk.end(), CANCELLED)
+
+
 class RichLicence(WizardTest):
     def test_rtf_licence_shows_as_rich_text_without_its_mark(self):
         rtf = b"\xef\xbb\xbf{\\rtf1\\ansi {\\b Rich} licence of the product.\\par}"

@@ -55,6 +55,12 @@ def tessarin_build(*args):
                           capture_output=True, text=True)
 
 
+# Option lines for tests that look at the installer's own messages: without the wizard's greeting,
+# folder, Start-menu and progress pages, the only windows are the ones under test.
+NO_WIZARD = ("greeting-never = true\nfolder-page = false\nstart-menu-page = false\n"
+             "progress-window = false\n")
+
+
 def build_from_manifest(folder, manifest_text, output):
     """Writes setup.toml into folder and builds it with the cross-built stub; returns the
     completed process."""
