@@ -13,6 +13,7 @@ shortcut behind; a piece of the installation that is missing is reported as miss
 import json
 import os
 import pathlib
+import shutil
 import sys
 import time
 
@@ -21,6 +22,7 @@ import winehelper as wh  # noqa: E402
 import xscreen  # noqa: E402
 
 OUT = wh.BUILD / "demo"
+STEP_DELAY_MS = 300
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo Notes"
 INSTALL_FOLDER = ("Tessarin Examples", "Demo Notes")  # below the program-files folder
 
@@ -45,7 +47,15 @@ def run(title, exe, name, arguments="", expect_window=False):
 def pack():
     OUT.mkdir(parents=True, exist_ok=True)
     installer = OUT / "demo-notes-setup.exe"
-    manifest = wh.SOURCE / "examples" / "demo" / "setup.toml"
+    example = wh.SOURCE / "examples" / "demo"
+    # A copy of the example whose progress window lingers a little at each step, long enough
+    # for its screenshot: the demo's few small files are otherwise written in a blink.
+    source = OUT / "example"
+    shutil.rmtree(source, ignore_errors=True)
+    shutil.copytree(example, source)
+    manifest = source / "setup.toml"
+    manifest.write_text(manifest.read_text(encoding="utf-8").replace(
+        "[wizard]\n", "[wizard]\nstep-delay = %d\n" % STEP_DELAY_MS), encoding="utf-8")
     result = wh.tessarin_build(manifest, "--stub", wh.STUB, "-o", installer)
     if result.returncode != 0:
         sys.exit("tessarin-build failed:\n" + result.stderr)
@@ -54,7 +64,9 @@ def pack():
     print("=" * 72)
     print("Stub: %s, the %s" % (wh.STUB.name, info["stub"]["description"]))
     print("Packed %s with tessarin-build into %s (%d bytes)" % (
-        manifest.relative_to(wh.SOURCE), installer, installer.stat().st_size))
+        (example / "setup.toml").relative_to(wh.SOURCE), installer, installer.stat().st_size))
+    print("  (with a step delay of %d ms, so that the progress window can be seen)"
+          % STEP_DELAY_MS)
     print("  product:   %s %s by %s" % (script["productName"], script["version"],
                                        script["companyName"]))
     print("  folder:    %s" % script["defaultInstallDir"])
@@ -209,13 +221,15 @@ class Wizard:
                 return windows[0]
         raise PageMissing("the %s page did not come" % what)
 
-    def screenshot(self, what):
-        """The whole screen once two grabs in a row agree (the X server may show a window's
-        surface a moment after it was painted)."""
+    def screenshot(self, what, window):
+        """The page's client area once two grabs in a row agree (the X server may show a
+        window's surface a moment after it was painted). Only the client area: without a window
+        manager nobody draws the frame."""
+        left, top, right, bottom = window["client"]
         previous = None
         deadline = time.monotonic() + 10
         while True:
-            shot = self.display.grab()
+            shot = self.display.grab(left, top, right - left, bottom - top)
             if previous is not None and shot.same_as(previous) or time.monotonic() > deadline:
                 break
             previous = shot
@@ -234,14 +248,18 @@ class Wizard:
         if code != 0:
             raise PageMissing("the probe could not do %r (exit %d): %r" % (actions, code, lines))
 
-    def show(self, what, wanted, *actions, gone=True):
-        window = self.page(what, wanted)
+    def record(self, what, window):
+        """Prints the page's caption and first text and photographs it."""
         texts = [c["text"] for c in window["controls"]
                  if c["visible"] and c["text"] and c["class"].lower() == "static"]
         print("  %-11s %-40s %s" % (what, '"%s"' % window["caption"],
-                                    self.screenshot(what).relative_to(wh.BUILD)))
+                                    self.screenshot(what, window).relative_to(wh.BUILD)))
         for text in texts[:1]:
             print("  %11s | %s" % ("", text.split("\r\n")[0][:70]))
+
+    def show(self, what, wanted, *actions, gone=True):
+        window = self.page(what, wanted)
+        self.record(what, window)
         if actions:
             self.act(*actions, gone=gone)
         return window
@@ -269,9 +287,10 @@ def walk_wizard(installer):
                     "--press-caption", "Install")
         # The progress window stays only as long as the installation runs, which may be too
         # short for a screenshot.
-        try:
-            wizard.show("progress", lambda ids: 1007 in ids or 1025 in ids)
-        except PageMissing:
+        window = wizard.page("progress", lambda ids: 1007 in ids or 1025 in ids)
+        if 1025 not in {c["id"] for c in window["controls"]}:
+            wizard.record("progress", window)
+        else:
             print("  progress    (gone before it could be photographed)")
         wizard.show("summary", lambda ids: 1025 in ids, "--uncheck", "1025", gone=False)
         wizard.act("--press-caption", "Finish")
@@ -288,6 +307,19 @@ def walk_wizard(installer):
         return False
     print("  exit code: %d (%s)" % (code, EXIT_MEANINGS.get(code, "unexpected")))
     return True
+
+
+def remove_leftover():
+    """An earlier demo that stopped half-way may have left the demo installed: the wizard would
+    then ask about replacing it instead of showing its folder page. It goes first, quietly."""
+    values = wh.reg_values(uninstall_entry_key())
+    if not values or "QuietUninstallString" not in values:
+        return
+    section("Removing the demo left installed by an earlier run\n  command line: %s"
+            % values["QuietUninstallString"][1])
+    temp_before = wh.temp_entries()
+    print("  exit code: %s" % wh.Process(values["QuietUninstallString"][1]).wait(timeout=180))
+    wh.wait_for(lambda: wh.temp_entries() <= temp_before, "the self-removal script")
 
 
 def show_installation(since):
@@ -378,6 +410,7 @@ def damaged_copy(installer, info):
 
 def main():
     installer, info = pack()
+    remove_leftover()
     since = time.time() - 1
     installed = walk_wizard(installer)
     if installed:
