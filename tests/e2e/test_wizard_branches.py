@@ -22,6 +22,11 @@ HOLDER_CLOSED = 7  # the helper window's process ends with this code once its wi
 IDOK, IDCANCEL, IDRETRY, IDYES, IDNO = 1, 2, 4, 6, 7
 
 
+# Without the greeting and the licence page, which test_wizard walks.
+SHORT_WIZARD = [("[options]\n", "[options]\ngreeting-never = true\n"),
+                ('licenses = ["LICENSE.txt"]\n', "")]
+
+
 def version(text):
     return ('version = "1.4.2"', 'version = "%s"' % text)
 
@@ -51,16 +56,17 @@ class BranchTest(WizardTest):
         super().tearDownClass()
         shutil.rmtree(wh.drive_c(ROOT), ignore_errors=True)
 
-    def through_licence(self, walk, language="\tEnglish"):
-        """Language page (in the given language), greeting box and licence page."""
+    def installer(self, name, replacements=(), file=None):
+        """The demo without its greeting and licence (the questions come after them)."""
+        installer = Installer(name, self.work, [*SHORT_WIZARD, *replacements], file)
+        self.installers.append(installer)
+        return installer
+
+    def choose_language(self, walk, language="\tEnglish"):
         walk.page(1017)
         if language != "\tEnglish":
             walk.act("--select", "1017", language, gone=False)
         walk.act("--key", "enter")
-        walk.page(65535)
-        walk.act("--press", str(IDOK))
-        walk.page(1005)
-        walk.act("--press", "1001")
 
     def box(self, walk):
         """The message box the installer shows next: (caption, text, {id: button caption})."""
@@ -90,8 +96,8 @@ class PreviousInstallation(BranchTest):
         german = ('49 = "Abbrechen"', '49 = "Abbrechen", 79 = "&Ja", 80 = "&Nein"')
         warning = ("[options]\n", "[options]\nupgrade-warning = true\n")
         below = ("[versions]\n", '[versions]\nupgrade-warning-below = "1.2"\n')
-        build = {v: Installer(name, self.work, [version(v), german, warning, below],
-                              "again-" + v) for v in ("1.1", "2.0", "0.9")}
+        build = {v: self.installer(name, [version(v), german, warning, below], "again-" + v)
+                 for v in ("1.1", "2.0", "0.9")}
         current = self.installer(name, [german, warning, below])
         folder = "C:\\%s\\again" % ROOT
         linux_folder = wh.drive_c(ROOT, "again")
@@ -104,7 +110,7 @@ class PreviousInstallation(BranchTest):
 
         with self.subTest("upgrade, No"):
             walk = Walk(current.start())
-            self.through_licence(walk)
+            self.choose_language(walk)
             caption, text, labels = self.box(walk)
             self.assertEqual((caption, text), ("Existing Installation",
                                                question % ("An older version of", "")))
@@ -115,7 +121,7 @@ class PreviousInstallation(BranchTest):
 
         with self.subTest("upgrade, Yes, then Cancel on the warning"):
             walk = Walk(current.start())
-            self.through_licence(walk)
+            self.choose_language(walk)
             self.box(walk)
             walk.act("--press", str(IDYES))
             caption, text, labels = self.box(walk)
@@ -130,7 +136,7 @@ class PreviousInstallation(BranchTest):
 
         with self.subTest("upgrade, Yes and OK: the previous folder, no folder page"):
             walk = Walk(current.start())
-            self.through_licence(walk)
+            self.choose_language(walk)
             self.box(walk)
             walk.act("--press", str(IDYES))
             self.box(walk)
@@ -144,7 +150,7 @@ class PreviousInstallation(BranchTest):
 
         with self.subTest("reinstall in German: relabelled buttons, no warning"):
             walk = Walk(current.start())
-            self.through_licence(walk, "\tDeutsch")
+            self.choose_language(walk, "\tDeutsch")
             caption, text, labels = self.box(walk)
             self.assertEqual(text, question % ("This version of", "already "))
             self.assertEqual(labels, {IDYES: "&Ja", IDNO: "&Nein"})
@@ -158,7 +164,7 @@ class PreviousInstallation(BranchTest):
         before = snapshot.take()
         with self.subTest("downgrade, No"):
             walk = Walk(current.start())
-            self.through_licence(walk)
+            self.choose_language(walk)
             _, text, _ = self.box(walk)
             self.assertEqual(text, question % ("A newer version of", ""))
             walk.act("--press", str(IDNO))
@@ -167,7 +173,7 @@ class PreviousInstallation(BranchTest):
 
         with self.subTest("below the no-downgrade version"):
             walk = Walk(build["0.9"].start())
-            self.through_licence(walk)
+            self.choose_language(walk)
             caption, text, labels = self.box(walk)
             self.assertEqual((caption, text), (
                 name + " Setup",
@@ -184,7 +190,7 @@ class ForcedUninstallation(BranchTest):
         name = "Demo Notes Forced"
         options = [("[options]\n", "[options]\nforce-uninstall-old = true\n"),
                    ("[versions]\n", '[versions]\nmust-uninstall-below = "1.3"\n')]
-        old = Installer(name, self.work, [version("1.1")] + options, "forced-1.1")
+        old = self.installer(name, [version("1.1")] + options, "forced-1.1")
         current = self.installer(name, options)
         folder = "C:\\%s\\forced" % ROOT
         self.assertEqual(old.start(' /silent /d:"%s"' % folder).wait(), 0)
@@ -192,7 +198,7 @@ class ForcedUninstallation(BranchTest):
 
         with self.subTest("Cancel"):
             walk = Walk(current.start())
-            self.through_licence(walk)
+            self.choose_language(walk)
             controls, window = walk.page(1001)
             self.assertEqual(window["caption"], "Error")
             self.assertEqual(controls[1009]["text"], "A previous version of %s must be "
@@ -205,7 +211,7 @@ class ForcedUninstallation(BranchTest):
 
         temp_before = wh.temp_entries()
         walk = Walk(current.start())
-        self.through_licence(walk)
+        self.choose_language(walk)
         walk.page(1001)
         walk.act("--press", "1001")
         self.assertEqual(exit_line(walk.process), REFUSED)
@@ -219,7 +225,7 @@ class ForcedUninstallation(BranchTest):
         again = Walk.__new__(Walk)
         again.pid = str(windows[0]["pid"])
         self.assertIn(1017, {c["id"] for c in windows[0]["controls"]})
-        self.through_licence(again)
+        self.choose_language(again)
         # Nothing installed any more: the folder page and the Start-menu page of a fresh
         # installation.
         self.assertEqual(again.text(1015), current.windows_folder())
@@ -271,7 +277,7 @@ class ProgramsToClose(BranchTest):
         with self.subTest("Retry"):
             holder = self.holder()
             walk = Walk(installer.start())
-            self.through_licence(walk)
+            self.choose_language(walk)
             for _ in range(2):
                 caption, text, labels = self.box(walk)
                 self.assertEqual((caption, text), (name + " Setup", prompt))
@@ -291,7 +297,7 @@ class ProgramsToClose(BranchTest):
         with self.subTest("Cancel"):
             holder = self.holder()
             walk = Walk(installer.start())
-            self.through_licence(walk)
+            self.choose_language(walk)
             self.assertEqual(self.box(walk)[1], prompt)
             walk.act("--press", str(IDCANCEL))
             self.cancelled_with_notice(walk, name)
