@@ -2,8 +2,9 @@
 #   make        build the native tree (portable core, tests) and the cross trees: build/cross
 #               (the product, the 32-bit stub) and build/cross64 (the 64-bit test vehicle)
 #   make test   install missing packages, build, run every test (native and under Wine)
-#   make demo   install missing packages, build, install the demo product silently under Wine and
-#               show what it made (files, uninstall entry, shortcuts, Install.log, exit code)
+#   make demo   install missing packages, build, walk the demo installer's wizard under Wine
+#               (screenshots in build/cross/demo-screenshots), show what it made (files, uninstall
+#               entry, shortcuts, Install.log, exit code), uninstall it through its question
 BUILD ?= build
 NATIVE := $(BUILD)/native
 CROSS := $(BUILD)/cross

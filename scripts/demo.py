@@ -1,16 +1,19 @@
 """Demonstration: packs the example product (examples/demo) into an installer with
-tessarin-build, describes it, installs it silently under Wine and shows what a user and an
-administrator would look at (the installed tree, the uninstall entry, the shortcuts, the head of
-Install.log, the exit code), uninstalls it with the entry's QuietUninstallString and shows
+tessarin-build, describes it, walks its wizard under Wine as a user would (language, greeting,
+licence, folder, Start menu, progress, summary; a screenshot of each page goes to
+<build>/demo-screenshots) and shows what a user and an administrator would look at (the
+installed tree, the uninstall entry, the shortcuts, the head of Install.log, the exit code);
+uninstalls it through the uninstaller's own question (the entry's UninstallString) and shows
 that the tree, the entry and the shortcuts are gone; then shows what the installer says about a
 damaged copy and what the bare stub says.
 
-The demonstration fails when the installer or the uninstaller crashes or hangs, or when the
-uninstallation leaves the tree, the entry or a shortcut behind; a piece of the installation that
-is missing is reported as missing."""
+The demonstration fails when a page of the wizard does not come, when the installer or the
+uninstaller crashes or hangs, or when the uninstallation leaves the tree, the entry or a
+shortcut behind; a piece of the installation that is missing is reported as missing."""
 import json
 import os
 import pathlib
+import shutil
 import sys
 import time
 
@@ -19,6 +22,7 @@ import winehelper as wh  # noqa: E402
 import xscreen  # noqa: E402
 
 OUT = wh.BUILD / "demo"
+STEP_DELAY_MS = 300
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo Notes"
 INSTALL_FOLDER = ("Tessarin Examples", "Demo Notes")  # below the program-files folder
 
@@ -43,7 +47,15 @@ def run(title, exe, name, arguments="", expect_window=False):
 def pack():
     OUT.mkdir(parents=True, exist_ok=True)
     installer = OUT / "demo-notes-setup.exe"
-    manifest = wh.SOURCE / "examples" / "demo" / "setup.toml"
+    example = wh.SOURCE / "examples" / "demo"
+    # A copy of the example whose progress window lingers a little at each step, long enough
+    # for its screenshot: the demo's few small files are otherwise written in a blink.
+    source = OUT / "example"
+    shutil.rmtree(source, ignore_errors=True)
+    shutil.copytree(example, source)
+    manifest = source / "setup.toml"
+    manifest.write_text(manifest.read_text(encoding="utf-8").replace(
+        "[wizard]\n", "[wizard]\nstep-delay = %d\n" % STEP_DELAY_MS), encoding="utf-8")
     result = wh.tessarin_build(manifest, "--stub", wh.STUB, "-o", installer)
     if result.returncode != 0:
         sys.exit("tessarin-build failed:\n" + result.stderr)
@@ -52,7 +64,9 @@ def pack():
     print("=" * 72)
     print("Stub: %s, the %s" % (wh.STUB.name, info["stub"]["description"]))
     print("Packed %s with tessarin-build into %s (%d bytes)" % (
-        manifest.relative_to(wh.SOURCE), installer, installer.stat().st_size))
+        (example / "setup.toml").relative_to(wh.SOURCE), installer, installer.stat().st_size))
+    print("  (with a step delay of %d ms, so that the progress window can be seen)"
+          % STEP_DELAY_MS)
     print("  product:   %s %s by %s" % (script["productName"], script["version"],
                                        script["companyName"]))
     print("  folder:    %s" % script["defaultInstallDir"])
@@ -178,21 +192,137 @@ EXIT_MEANINGS = {1: "the installer's code at every end of an installation",
                  1602: "cancelled", 1603: "failed"}
 
 
-def install_silently(installer):
-    """Installs the demo with /silent; returns False when the installer crashed or hung."""
+SHOTS = wh.BUILD / "demo-screenshots"
+PAGE = ("--class", "#32770")
+
+
+class PageMissing(Exception):
+    pass
+
+
+class Wizard:
+    """One run of the demo installer or its uninstaller, page by page through the UI probe;
+    each page is photographed once it shows."""
+
+    def __init__(self, process):
+        self.process = process
+        self.pid = str(process.pid)
+        self.display = xscreen.Display(wh.ENV["DISPLAY"])
+        self.shots = 0
+
+    def page(self, what, wanted, attempts=100):
+        """Waits for the frontmost page or box for which wanted({control ids}) holds; returns
+        the window. Raises PageMissing naming the page when it does not come."""
+        for _ in range(attempts):
+            code, windows = wh.probe("--pid", self.pid, *PAGE, "--dump")
+            if code != 0 or not windows:
+                break
+            if wanted({c["id"] for c in windows[0]["controls"]}):
+                return windows[0]
+        raise PageMissing("the %s page did not come" % what)
+
+    def screenshot(self, what, window):
+        """The page's client area once two grabs in a row agree (the X server may show a
+        window's surface a moment after it was painted). Only the client area: without a window
+        manager nobody draws the frame."""
+        left, top, right, bottom = window["client"]
+        previous = None
+        deadline = time.monotonic() + 10
+        while True:
+            shot = self.display.grab(left, top, right - left, bottom - top)
+            if previous is not None and shot.same_as(previous) or time.monotonic() > deadline:
+                break
+            previous = shot
+            time.sleep(0.05)
+        self.shots += 1
+        SHOTS.mkdir(parents=True, exist_ok=True)
+        path = SHOTS / ("%02d-%s.png" % (self.shots, what))
+        shot.save_png(path)
+        return path
+
+    def act(self, *actions, gone=True):
+        arguments = ["--pid", self.pid, *PAGE, *actions]
+        if gone:
+            arguments += ["--wait-gone-ms", "15000"]
+        code, lines = wh.probe(*arguments)
+        if code != 0:
+            raise PageMissing("the probe could not do %r (exit %d): %r" % (actions, code, lines))
+
+    def record(self, what, window):
+        """Prints the page's caption and first text and photographs it."""
+        texts = [c["text"] for c in window["controls"]
+                 if c["visible"] and c["text"] and c["class"].lower() == "static"]
+        print("  %-11s %-40s %s" % (what, '"%s"' % window["caption"],
+                                    self.screenshot(what, window).relative_to(wh.BUILD)))
+        for text in texts[:1]:
+            print("  %11s | %s" % ("", text.split("\r\n")[0][:70]))
+
+    def show(self, what, wanted, *actions, gone=True):
+        window = self.page(what, wanted)
+        self.record(what, window)
+        if actions:
+            self.act(*actions, gone=gone)
+        return window
+
+    def close(self):
+        self.display.close()
+
+
+def walk_wizard(installer):
+    """Runs the demo installer as a user would, page by page; returns False when a page did not
+    come or the installer crashed or hung."""
     _, windows = wh.stage_program(installer, "demo", "demo-notes-setup.exe")
-    command = '"%s" /silent' % windows
-    section("Installing the demo silently\n  command line: %s" % command)
-    since = time.time() - 1
-    process = wh.Process(command, timeout_ms=120000)
+    command = '"%s"' % windows
+    section("Installing the demo through its wizard\n  command line: %s" % command)
+    for old in SHOTS.glob("*.png") if SHOTS.is_dir() else []:
+        old.unlink()
+    process = wh.Process(command, timeout_ms=180000)
+    wizard = Wizard(process)
+    try:
+        wizard.show("language", lambda ids: 1017 in ids, "--key", "enter")
+        wizard.show("greeting", lambda ids: 65535 in ids, "--press-caption", "OK")
+        wizard.show("licence", lambda ids: 1005 in ids, "--press-caption", "I Agree")
+        wizard.show("folder", lambda ids: 1036 in ids, "--press-caption", "Next >")
+        wizard.show("start-menu", lambda ids: 1015 in ids and 1036 not in ids,
+                    "--press-caption", "Install")
+        # The progress window stays only as long as the installation runs, which may be too
+        # short for a screenshot.
+        window = wizard.page("progress", lambda ids: 1007 in ids or 1025 in ids)
+        if 1025 not in {c["id"] for c in window["controls"]}:
+            wizard.record("progress", window)
+        else:
+            print("  progress    (gone before it could be photographed)")
+        wizard.show("summary", lambda ids: 1025 in ids, "--uncheck", "1025", gone=False)
+        wizard.act("--press-caption", "Finish")
+    except PageMissing as error:
+        print("  " + str(error))
+        wh.run_system64("taskkill.exe", "/F", "/PID", wizard.pid)
+        process.wait(timeout=180)
+        return False
+    finally:
+        wizard.close()
     code = process.wait(timeout=180)
-    if code is None:
-        print("  the installer did not end within two minutes: stopped")
+    if code is None or crashed(code):
+        print("  the installer %s" % ("did not end: stopped" if code is None else "crashed"))
         return False
     print("  exit code: %d (%s)" % (code, EXIT_MEANINGS.get(code, "unexpected")))
-    if crashed(code):
-        print("  the installer crashed")
-        return False
+    return True
+
+
+def remove_leftover():
+    """An earlier demo that stopped half-way may have left the demo installed: the wizard would
+    then ask about replacing it instead of showing its folder page. It goes first, quietly."""
+    values = wh.reg_values(uninstall_entry_key())
+    if not values or "QuietUninstallString" not in values:
+        return
+    section("Removing the demo left installed by an earlier run\n  command line: %s"
+            % values["QuietUninstallString"][1])
+    temp_before = wh.temp_entries()
+    print("  exit code: %s" % wh.Process(values["QuietUninstallString"][1]).wait(timeout=180))
+    wh.wait_for(lambda: wh.temp_entries() <= temp_before, "the self-removal script")
+
+
+def show_installation(since):
     program_files = "Program Files" if wh.IS_64BIT else "Program Files (x86)"
     install_dir = wh.drive_c(program_files, *INSTALL_FOLDER)
     section("The installed tree (size in bytes, path)")
@@ -203,7 +333,6 @@ def install_silently(installer):
     show_shortcuts(since)
     section("The head of Install.log")
     show_log_head(install_dir / "Uninstall" / "Install.log")
-    return True
 
 
 def uninstall_entry_key():
@@ -220,22 +349,38 @@ def installed_state(install_dir, since):
             "shortcuts": "%d" % len(new_shortcuts(since))}
 
 
-def uninstall_silently(since):
-    """Runs the QuietUninstallString of the entry, waits for the uninstaller and its
-    self-removal script, and shows what is left; returns False when it crashed, hung or left
-    something behind."""
+def uninstall_through_dialogs(since):
+    """Runs the UninstallString of the entry as a user starting it from the system's list of
+    programs: its question, answered Yes, then its progress; waits for the uninstaller and its
+    self-removal script, and shows what is left; returns False when it crashed, hung, did not
+    ask or left something behind."""
     values = wh.reg_values(uninstall_entry_key())
-    if not values or "QuietUninstallString" not in values:
-        section("Uninstalling the demo: the entry has no QuietUninstallString")
+    if not values or "UninstallString" not in values:
+        section("Uninstalling the demo: the entry has no UninstallString")
         return False
-    command = values["QuietUninstallString"][1]
-    section("Uninstalling the demo silently, as the uninstall entry says\n"
-            "  command line: %s" % command)
+    command = values["UninstallString"][1]
+    section("Uninstalling the demo as the uninstall entry says\n  command line: %s" % command)
     program_files = "Program Files" if wh.IS_64BIT else "Program Files (x86)"
     install_dir = wh.drive_c(program_files, *INSTALL_FOLDER)
     before = installed_state(install_dir, since)
     temp_before = wh.temp_entries()
-    code = wh.Process(command, timeout_ms=120000).wait(timeout=180)
+    process = wh.Process(command, timeout_ms=120000)
+    wizard = Wizard(process)
+    try:
+        wizard.shots = len(list(SHOTS.glob("*.png")))
+        window = wizard.show("uninstall-question", lambda ids: 65535 in ids)
+        if "Demo Notes" not in wh.message_box_text(window):
+            print("  the question does not name the product")
+            return False
+        wizard.act("--press-caption", "Yes")
+    except PageMissing as error:
+        print("  " + str(error))
+        wh.run_system64("taskkill.exe", "/F", "/PID", wizard.pid)
+        process.wait(timeout=180)
+        return False
+    finally:
+        wizard.close()
+    code = process.wait(timeout=180)
     if code is None or crashed(code):
         print("  the uninstaller %s" % ("did not end within two minutes: stopped"
                                         if code is None else "crashed"))
@@ -265,9 +410,12 @@ def damaged_copy(installer, info):
 
 def main():
     installer, info = pack()
+    remove_leftover()
     since = time.time() - 1
-    installed = install_silently(installer)
-    uninstalled = installed and uninstall_silently(since)
+    installed = walk_wizard(installer)
+    if installed:
+        show_installation(since)
+    uninstalled = installed and uninstall_through_dialogs(since)
     screenshot_background_window(installer)
     run("A damaged copy of the demo installer", damaged_copy(installer, info),
         "damaged-setup.exe", expect_window=True)

@@ -31,10 +31,13 @@ def changed_paths(lines):
 
 
 class Installer:
-    """A demo installer under its own product name, staged on drive C:."""
+    """A demo installer under its own product name, staged on drive C: as <file>.exe (by
+    default the name with dashes for blanks: installers of one product need files of their
+    own)."""
 
-    def __init__(self, name, work, replacements=(), files=None):
-        folder = work / name
+    def __init__(self, name, work, replacements=(), files=None, file=None):
+        file = file or name.replace(" ", "-")
+        folder = work / file
         shutil.copytree(wh.SOURCE / "examples/demo", folder)
         for file_name, data in (files or {}).items():
             (folder / file_name).write_bytes(data)
@@ -46,7 +49,7 @@ class Installer:
         for old, new in replacements:
             text = text.replace(old, new)
         manifest.write_text(text, encoding="utf-8")
-        exe = work / (name.replace(" ", "-") + ".exe")
+        exe = work / (file + ".exe")
         result = wh.tessarin_build(manifest, "--stub", wh.STUB, "-o", exe)
         assert result.returncode == 0, result.stderr
         self.name = name

@@ -445,7 +445,8 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
 
 // A message whose default is a printf format is filled with the default's arguments: an
 // override must keep its conversions in count, order and type.
-// The options the installation reads at its end, by name, each on its own bit of its own word.
+// The options the installation reads at its end and those of the uninstaller's questions, by
+// name, each on its own bit of its own word.
 TEST(Manifest, FinishingOptionsSetTheirBits) {
     const uint64_t high = uint64_t(1) << 32;
     struct Case {
@@ -465,6 +466,11 @@ TEST(Manifest, FinishingOptionsSetTheirBits) {
         {"offer-log", 0x02000000 * high, 0},
         {"launch-directly", 0, 0x100000},
         {"keep-install-log", 0x400000 * high, 0},
+        // Set, they make the uninstaller ask; clear, it removes fonts and unused shared files
+        // without a question.
+        {"uninstall-ask-fonts", 0x10, 0},
+        {"uninstall-ask-shared", 0x20000, 0},
+        {"uninstall-completion-message", 0, 0x40000},
     };
     ProductFolder product;
     const build::Manifest plain =

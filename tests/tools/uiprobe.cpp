@@ -10,9 +10,10 @@
 // with --pid alone a modal dialog wins over the owner it disables.
 //
 // Actions, applied in command-line order:
-//   --dump                 one JSON line describing the window and all its
-//                          descendant controls (the default when neither an
-//                          action nor --wait-gone-ms is given)
+//   --dump                 one JSON line describing the window (with its client
+//                          area in screen coordinates, "client": [l, t, r, b])
+//                          and all its descendant controls (the default when
+//                          neither an action nor --wait-gone-ms is given)
 //   --set-text ID TEXT     WM_SETTEXT on control ID
 //   --check ID / --uncheck ID
 //                          click the button until it has that state (falls
@@ -295,6 +296,14 @@ std::string window_json(HWND h) {
     s += ",\"class\":" + json_string(class_name(h));
     s += ",\"caption\":" + json_string(window_text(h));
     s += ",\"pid\":" + std::to_string(window_pid(h));
+    // The client area in screen coordinates: what a screenshot of the window shows of it also
+    // where no window manager draws its frame.
+    RECT client = {};
+    GetClientRect(h, &client);
+    POINT corners[2] = {{client.left, client.top}, {client.right, client.bottom}};
+    MapWindowPoints(h, nullptr, corners, 2);
+    s += ",\"client\":[" + std::to_string(corners[0].x) + "," + std::to_string(corners[0].y) + "," +
+         std::to_string(corners[1].x) + "," + std::to_string(corners[1].y) + "]";
     return s;
 }
 
