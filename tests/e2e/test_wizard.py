@@ -1,6 +1,6 @@
 """The wizard as a user meets it, under Wine and Xvfb, driven through the UI probe: the demo
 installer's pages show the script's texts in both of its languages; Next, Cancel, Enter and Esc
-do what they should; the folder page's space line follows the folder; the Start-menu page
+do what they should; the folder page's space line follows the folder and its browse button fills it; the Start-menu page
 refuses a bad name; a licence in RTF shows as rich text; a walk through every page installs exactly what the silent installation
 installs, and the uninstaller's questions take it away again; cancelling on any page ends with
 the cancelled code and leaves nothing behind; a wrong password is refused and the right one accepted."""
@@ -153,6 +153,7 @@ class WizardTest(unittest.TestCase):
         self.assertEqual(snapshot.diff(before, snapshot.take()), [])
 
 
+@wh.walked_in_product_tier
 class FullWalk(WizardTest):
     def test_walk_installs_what_the_silent_installation_installs(self):
         installer = self.installer("Demo Notes Walk")
@@ -192,6 +193,14 @@ class FullWalk(WizardTest):
         self.assertTrue(controls[1037]["text"].startswith("Space available: "))
         walk.act("--set-text", "1015", "Q:\\Nowhere", gone=False)
         self.assertEqual(walk.page(1015)[0][1037]["text"], "")
+        # Browse opens the system's folder picker on the field's folder; its choice fills the
+        # field (the picker names the folder as the file system spells it).
+        walk.act("--set-text", "1015", "c:\\WINDOWS", "--press", "1013", gone=False)
+        picker = wh.probe("--pid", walk.pid, *PAGE, "--title", "Browse for Folder",
+                          "--press-caption", "OK", "--wait-gone-ms", "15000")
+        self.assertEqual(picker[0], 0, "no folder picker: %r" % (picker,))
+        self.assertEqual(walk.page(1015)[0][1015]["text"].lower(), "c:\\windows")
+        self.assertNotEqual(walk.page(1015)[0][1015]["text"], "c:\\WINDOWS")
         walk.act("--set-text", "1015", installer.windows_folder(), gone=False)
         self.assertTrue(walk.page(1015)[0][1037]["text"].startswith("Space available: "))
         walk.press("Next >")
@@ -224,6 +233,7 @@ class FullWalk(WizardTest):
         self.assertNoResidue(before)
 
 
+@wh.walked_in_product_tier
 class Cancelling(WizardTest):
     """Cancel on any page: the cancelled exit code and nothing left in the prefix."""
 
@@ -261,6 +271,7 @@ class Cancelling(WizardTest):
                 self.assertNoResidue(before)
 
 
+@wh.walked_in_product_tier
 class Password(WizardTest):
     def test_wrong_password_is_refused_and_the_right_one_accepted(self):
         installer = self.installer("Demo Notes Password",
@@ -285,6 +296,7 @@ class Password(WizardTest):
         self.assertEqual(walk.end(), CANCELLED)
 
 
+@wh.walked_in_product_tier
 class German(WizardTest):
     def test_pages_speak_the_chosen_language(self):
         installer = self.installer("Demo Notes Sprache")
@@ -306,6 +318,7 @@ class German(WizardTest):
         self.assertEqual(walk.end(), CANCELLED)
 
 
+@wh.walked_in_product_tier
 class RichLicence(WizardTest):
     def test_rtf_licence_shows_as_rich_text_without_its_mark(self):
         rtf = b"\xef\xbb\xbf{\\rtf1\\ansi {\\b Rich} licence of the product.\\par}"

@@ -11,6 +11,7 @@ import pathlib
 import re
 import shutil
 import subprocess
+import unittest
 import tempfile
 import time
 
@@ -53,6 +54,20 @@ def tessarin_build(*args):
     """Runs the native build tool; returns the completed process (output as text)."""
     return subprocess.run([str(NATIVE_BUILD / "tessarin-build"), *map(str, args)],
                           capture_output=True, text=True)
+
+
+def product_tier_runs():
+    """Whether this machine runs the 32-bit tier: the product's own build."""
+    return subprocess.run([str(SOURCE / "tests/harness/wine-loader.sh"), "can-run-32"],
+                          capture_output=True).returncode == 0
+
+
+def walked_in_product_tier(test):
+    """For the long page-by-page walks of the wizard: its pages are the same code in both
+    builds, so where the 32-bit tier runs, the 64-bit tier leaves the walks to it (and says so
+    in its list of skipped tests); where it cannot run, the 64-bit tier walks them."""
+    return unittest.skipIf(IS_64BIT and product_tier_runs(),
+                           "the 32-bit tier walks the wizard (the same pages, the product's build)")(test)
 
 
 # Option lines for tests that look at the installer's own messages: without the wizard's greeting,

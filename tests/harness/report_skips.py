@@ -1,4 +1,5 @@
-"""Lists the unit tests a Wine tier skipped, with the reason each gave, from CTest's log.
+"""Lists the tests a Wine tier skipped, with the reason each gave, from CTest's log: GoogleTest's
+skipped unit tests and unittest's skipped end-to-end tests.
 
     report_skips.py TIER LastTest.log
 """
@@ -19,6 +20,9 @@ def skipped_tests(log):
         if m:
             found.setdefault(m.group(1), reason)
             reason = ""
+        m = re.match(r"(\w+) \(__main__\.([\w.]+)\) \.\.\. skipped '(.*)'$", line.rstrip())
+        if m:
+            found.setdefault(m.group(2), m.group(3))
     return found
 
 
