@@ -518,6 +518,26 @@ int prepareUninstallerImage(const String& head, const String& tail, bool tailRea
             std::memset(b + slot, 0, 40);
         if (slot < last) storeLe32(b + slot + 20, loadLe32(b + slot + 20) - section.rawSize);
     }
+    // The section may start at a page boundary, after zero padding that the stub did not have:
+    // zeros between the end of the last remaining section's raw data and the cut are dropped,
+    // unless a section lies after the cut.
+    uint64_t stubEnd = 0;
+    bool sectionAfterCut = false;
+    for (uint32_t slot = table; slot < last; slot += 40) {
+        uint32_t offset = loadLe32(b + slot + 20);
+        uint64_t end = uint64_t(offset) + loadLe32(b + slot + 16);
+        if (offset == 0) continue;
+        if (end > section.rawOffset) sectionAfterCut = true;
+        stubEnd = std::max(stubEnd, end);
+    }
+    uint32_t cut = section.rawOffset;
+    while (!sectionAfterCut && cut > stubEnd && b[cut - 1] == 0) --cut;
+    if (cut < section.rawOffset) {
+        String trimmed(buffer.c_str(), static_cast<int32_t>(cut));
+        trimmed.append(buffer.c_str() + section.rawOffset,
+                       buffer.length() - static_cast<int32_t>(section.rawOffset));
+        buffer = std::move(trimmed);
+    }
     image = std::move(buffer);
     return kCodeOk;
 }

@@ -424,7 +424,11 @@ TEST(Payload, BuiltInstallerKeepsTheStubAndAddsARealSection) {
     EXPECT_EQ(std::memcmp(installer.data() + 0x400, stub.data() + 0x400, stub.size() - 0x400), 0);
     SetupSection s = locateSetupSection(installer.data(), installer.size());
     ASSERT_TRUE(s.found);
-    EXPECT_EQ(s.rawOffset, stub.size());
+    // The section starts on the next page (a loader maps it from the file as it is read),
+    // after zeros.
+    EXPECT_EQ(s.rawOffset, 0x1000u);
+    EXPECT_TRUE(std::all_of(installer.begin() + long(stub.size()), installer.begin() + 0x1000,
+                            [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(s.virtualAddress, 0x4000u);
     EXPECT_EQ(installer[0x86], 4);
     EXPECT_EQ(get32(installer, 0x98 + 56), 0x4000u + s.rawSize);
