@@ -87,7 +87,9 @@ bool OpenPayload(Payload& payload) {
     if (payload.section.errorCode) raiseCorruption(payload.section.errorCode);
     if (!payload.section.found) return false;
     if (!self.seek(payload.section.rawOffset)) raiseCorruption(kCodeSectionSeek);
-    // The payload is read in place from the loaded image.
+    // The header and the script are read in place from the loaded image, the data area later
+    // from the file.
+    payload.dataFromFile = true;
     payload.sectionBase =
         static_cast<const uint8_t*>(currentImageBase()) + payload.section.virtualAddress;
     PayloadResult r = openPayload(payload.sectionBase, payload.section.mappedSize(), payload.header,
@@ -134,8 +136,15 @@ void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool comp
         length = static_cast<uint64_t>(available);
     }
     std::unique_ptr<FileDataSource>& source = dataSource();
-    source = std::make_unique<FileDataSource>(position, length);
-    PayloadResult r = area.open(*source, h, compressedBlocks);
+    source.reset();
+    PayloadResult r;
+    if (externalData || payload.dataFromFile) {
+        source = std::make_unique<FileDataSource>(position, length);
+        r = area.open(*source, h, compressedBlocks);
+    } else {
+        r = area.open(payload.sectionBase + h.dataOffset, static_cast<size_t>(length), h,
+                      compressedBlocks);
+    }
     if (!r.ok()) raiseCorruption(r.code);
 }
 
