@@ -46,7 +46,7 @@ class ScriptedSystem : public RemovalSystem {
     bool fileExists(const String& path) override { return files.count(utf8(path)) != 0; }
     bool deleteFile(const String& path) override {
         std::string p = utf8(path);
-        if (locked.count(p)) return false;
+        if (locked.count(p) || !files.count(p)) return false;
         calls.push_back("del " + p);
         files.erase(p);
         return true;
