@@ -111,16 +111,17 @@ TempWrite writeTemporary(const String& temp, FileData& data, const FileDateTime&
 // appeared meanwhile) and dated through its own handle, so no temporary file, move or second
 // open is needed. Whatever fails removes what was created; the caller then takes the route
 // through a temporary file.
-TempWrite writeNew(const String& target, FileData& data, const FileDateTime& date) {
+TempWrite writeNew(const String& target, FileData& data, const FileDateTime& date,
+                   uint32_t attributes) {
     TempWrite result;
     {
         File file;
-        if (file.open(extendedLengthPath(target).w_str(), kFileCreateNew) != kFileOk)
+        if (file.open(extendedLengthPath(target).w_str(), kFileCreateNew, attributes) != kFileOk)
             return TempWrite::Failed;
         result = copyData(file, data);
         uint64_t time = 0;
         if (result == TempWrite::Written && !date.isUnset() && recordToFileTime(date, time) &&
-            !(file.setCreationTime(time) && file.setLastWriteTime(time)))
+            !file.setCreationAndWriteTime(time, time))
             result = TempWrite::Failed;
     }
     if (result == TempWrite::Written && (productFlags() & kFlagsVerifyWrittenFiles))
@@ -204,11 +205,13 @@ bool WriteInstalledFile(const String& target, FileData& data, const FileDateTime
     String temp;
     uint32_t error = 0;
     if (!existed) {
-        TempWrite result = writeNew(target, data, date);
+        // The archive attribute alone is what the new file gets when it is made.
+        uint32_t wanted = static_cast<uint32_t>(attributes) & kAttributeMask;
+        bool atCreation = attributes != kNoAttributes && wanted == FILE_ATTRIBUTE_ARCHIVE;
+        TempWrite result = writeNew(target, data, date, atCreation ? wanted : kFileAttributeNormal);
         if (result == TempWrite::SourceFailed) return false;
         if (result == TempWrite::Written) {
-            if (attributes != kNoAttributes)
-                setFileAttributes(target, static_cast<uint32_t>(attributes) & kAttributeMask);
+            if (attributes != kNoAttributes && !atCreation) setFileAttributes(target, wanted);
             return true;
         }
     }
