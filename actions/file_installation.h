@@ -162,14 +162,15 @@ class BytesFileData : public FileData {
     bool given_ = false;
 };
 
-// Writes data under target (UTF-16) in up to three attempts: the bytes go to a temporary file
-// in the target's folder that is then moved onto the target, so a failed write never leaves a
-// partial file under the target's name. Gives the file date and attributes (-1: as written).
-// After the last failure the file is scheduled to replace the target at the next restart when
-// existed (or the always-replace option) allows it: scheduled is set, reboot-required too, and
-// the result is false; any other failure goes to the error list. True when written in place.
-// A failing source ends the write at once: false, nothing kept and nothing listed (the source
-// knows why).
+// Writes data under target (UTF-16). A target that did not exist (existed false) is first
+// created and written in place; otherwise, or when that fails, up to three attempts write the
+// bytes to a temporary file in the target's folder that is then moved onto the target. A failed
+// write never leaves a partial file under the target's name. Gives the file date and attributes
+// (-1: as written). After the last failure the file is scheduled to replace the target at the next
+// restart when existed (or the always-replace option) allows it: scheduled is set, reboot-required
+// too, and the result is false; any other failure goes to the error list. True when written in
+// place. A failing source ends the write at once: false, nothing kept and nothing listed (the
+// source knows why).
 bool WriteInstalledFile(const String& target, FileData& data, const FileDateTime& date,
                         int32_t attributes, bool existed, bool& scheduled);
 

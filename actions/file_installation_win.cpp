@@ -107,6 +107,29 @@ TempWrite writeTemporary(const String& temp, FileData& data, const FileDateTime&
     return TempWrite::Written;
 }
 
+// A target that did not exist is written where it belongs: created new (never over a file that
+// appeared meanwhile) and dated through its own handle, so no temporary file, move or second
+// open is needed. Whatever fails removes what was created; the caller then takes the route
+// through a temporary file.
+TempWrite writeNew(const String& target, FileData& data, const FileDateTime& date,
+                   uint32_t attributes) {
+    TempWrite result;
+    {
+        File file;
+        if (file.open(extendedLengthPath(target).w_str(), kFileCreateNew, attributes) != kFileOk)
+            return TempWrite::Failed;
+        result = copyData(file, data);
+        uint64_t time = 0;
+        if (result == TempWrite::Written && !date.isUnset() && recordToFileTime(date, time) &&
+            !file.setCreationAndWriteTime(time, time))
+            result = TempWrite::Failed;
+    }
+    if (result == TempWrite::Written && (productFlags() & kFlagsVerifyWrittenFiles))
+        result = compareData(target, data);
+    if (result != TempWrite::Written) deleteFile(target);
+    return result;
+}
+
 // One attempt: unless an earlier attempt left the whole file in temp, a fresh temporary file
 // beside the target takes the data; then it is moved onto the target. A temporary file that was
 // written but could not be moved stays in temp, for the next attempt or the restart.
@@ -181,6 +204,17 @@ bool WriteInstalledFile(const String& target, FileData& data, const FileDateTime
     scheduled = false;
     String temp;
     uint32_t error = 0;
+    if (!existed) {
+        // The archive attribute alone is what the new file gets when it is made.
+        uint32_t wanted = static_cast<uint32_t>(attributes) & kAttributeMask;
+        bool atCreation = attributes != kNoAttributes && wanted == FILE_ATTRIBUTE_ARCHIVE;
+        TempWrite result = writeNew(target, data, date, atCreation ? wanted : kFileAttributeNormal);
+        if (result == TempWrite::SourceFailed) return false;
+        if (result == TempWrite::Written) {
+            if (attributes != kNoAttributes && !atCreation) setFileAttributes(target, wanted);
+            return true;
+        }
+    }
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
         TempWrite result = attemptWrite(target, data, date, temp, error);
         if (result == TempWrite::Written) {
@@ -302,8 +336,16 @@ void logTarget(const String& target, const String& message) {
 }
 
 // The target's folder, made with its parents; false (and the error listed) when it cannot be.
+// Files come folder by folder, so the folder made for the previous file is not looked up again
+// (a folder removed meanwhile is made again by the writer, which creates missing parents).
 bool makeTargetFolder(const String& folder, const String& target) {
-    if (createFolder(folder)) return true;
+    static String lastMade;
+    if (!lastMade.empty() && folder == lastMade) return true;
+    lastMade = String();
+    if (createFolder(folder)) {
+        lastMade = folder;
+        return true;
+    }
     uint32_t error = lastSystemError();
     String reason = fileExists(folder)
                         ? String(

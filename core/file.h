@@ -126,6 +126,10 @@ class File {
     bool atEnd();  // the position is outside 0 <= position < size
 
     // FILETIME values as 64-bit numbers.
+    // Creation and last-write time in one call, without the flush of setLastWriteTime: for a
+    // file written through this object outside memory mode, whose writes go straight to the
+    // system (a time set through the handle is not changed again by the writes before it).
+    bool setCreationAndWriteTime(uint64_t creation, uint64_t write);
     bool setCreationTime(uint64_t time);
     bool setLastAccessTime(uint64_t time);
     bool setLastWriteTime(uint64_t time);

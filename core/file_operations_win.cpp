@@ -207,12 +207,24 @@ bool deleteFile(const String& path, uint32_t options) {
         SetLastError(ERROR_FILE_EXISTS);
         return false;
     }
-    if (!(options & kDeleteKeepAttributes))
-        SetFileAttributesW(systemPath(path), FILE_ATTRIBUTE_NORMAL);
-    if (options & kDeleteAtReboot) return scheduleDeletion(path);
-    if (options & kDeleteToRecycleBin) return deleteToRecycleBin(path);
+    bool clear = !(options & kDeleteKeepAttributes);
+    if (options & (kDeleteAtReboot | kDeleteToRecycleBin)) {
+        if (clear) SetFileAttributesW(systemPath(path), FILE_ATTRIBUTE_NORMAL);
+        if (options & kDeleteAtReboot) return scheduleDeletion(path);
+        return deleteToRecycleBin(path);
+    }
+    // Most files go at the first try; only a refused file (read-only, say) has its attributes
+    // cleared before the second. A folder keeps its attributes.
     if (DeleteFileW(systemPath(path))) return true;
     DWORD error = GetLastError();
+    DWORD attributes = clear && error == ERROR_ACCESS_DENIED ? GetFileAttributesW(systemPath(path))
+                                                             : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesW(systemPath(path), FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(systemPath(path))) return true;
+        error = GetLastError();
+    }
+    SetLastError(error);
     if (isMissingError(error)) return (options & kDeleteMissingIsDeleted) != 0;
     if (options & kDeleteRebootFallback) return scheduleDeletion(path);
     return false;

@@ -112,7 +112,7 @@ enum CopyOptions : uint32_t {
 bool copyFile(const String& source, const String& target, uint32_t options = 0);
 
 enum DeleteOptions : uint32_t {
-    kDeleteKeepAttributes = 0x1,   // otherwise cleared first, so read-only files go too
+    kDeleteKeepAttributes = 0x1,   // otherwise cleared when they refuse it: read-only files go too
     kDeleteAtReboot = 0x2,         // schedule instead of deleting now
     kDeleteRebootFallback = 0x10,  // schedule when deleting now fails (not for a missing file)
     kDeleteToRecycleBin = 0x80,

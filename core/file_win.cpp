@@ -569,6 +569,10 @@ bool File::setTime(const uint64_t* creation, const uint64_t* access, const uint6
                        access ? &times[1] : nullptr, write ? &times[2] : nullptr) != 0;
 }
 
+bool File::setCreationAndWriteTime(uint64_t creation, uint64_t write) {
+    return setTime(&creation, nullptr, &write);
+}
+
 bool File::setCreationTime(uint64_t time) {
     return setTime(&time, nullptr, nullptr);
 }

@@ -6,6 +6,10 @@ namespace tessarin {
 namespace {
 
 constexpr uint32_t kLingerCheck = 50;
+// A status text that follows the one shown within this time waits for the next update after it
+// (a file loop changes the text far faster than anyone reads it, and every change costs a
+// redraw).
+constexpr uint32_t kStatusInterval = 40;
 
 struct ProgressState {
     ProgressDisplay* display = nullptr;
@@ -14,6 +18,12 @@ struct ProgressState {
     int32_t percent = 0;
     bool tickNoted = false;
     uint32_t tick = 0;
+    // What the display shows: the percentage (-1: none yet), when the status was last drawn,
+    // and whether status holds a text it has not drawn.
+    int32_t shownPercent = -1;
+    bool statusShown = false;
+    uint32_t statusShownAt = 0;
+    bool statusPending = false;
 };
 
 ProgressState& state() {
@@ -33,8 +43,30 @@ void setProgressClock(ProgressClock* clock) {
 }
 
 void setProgressDisplay(ProgressDisplay* display) {
-    state().display = display;
+    ProgressState& s = state();
+    s.display = display;
+    s.shownPercent = -1;
+    s.statusShown = false;
+    s.statusPending = false;
 }
+
+namespace {
+
+void drawStatus(ProgressState& s, uint32_t now) {
+    s.display->showStatus(s.status);
+    s.statusShown = true;
+    s.statusShownAt = now;
+    s.statusPending = false;
+}
+
+// The waiting status text, once its interval has passed (or at once with force).
+void drawPendingStatus(ProgressState& s, bool force) {
+    if (!s.display || !s.statusPending) return;
+    uint32_t now = progressClock().ticks();
+    if (force || now - s.statusShownAt >= kStatusInterval) drawStatus(s, now);
+}
+
+}  // namespace
 
 void noteProgressTick() {
     ProgressState& s = state();
@@ -46,7 +78,13 @@ void showStatusText(const String& text) {
     ProgressState& s = state();
     s.status = text;
     noteProgressTick();
-    if (s.display) s.display->showStatus(text);
+    if (!s.display) return;
+    // An empty status (the end of a phase) is drawn at once.
+    if (!s.statusShown || text.empty() || s.tick - s.statusShownAt >= kStatusInterval) {
+        drawStatus(s, s.tick);
+    } else {
+        s.statusPending = true;
+    }
 }
 
 void showStatusMessage(int32_t n) {
@@ -57,13 +95,17 @@ void clearStatus() {
     showStatusText(String());
 }
 
+// The bar is drawn and the messages pumped when the percentage changes; a waiting status text
+// is drawn then too.
 void setProgress(int32_t percent) {
     ProgressState& s = state();
     s.percent = percent;
-    if (s.display) {
-        s.display->showPercent(percent);
-        progressClock().pumpAndWait(0);
-    }
+    if (!s.display) return;
+    drawPendingStatus(s, percent != s.shownPercent);
+    if (percent == s.shownPercent) return;
+    s.shownPercent = percent;
+    s.display->showPercent(percent);
+    progressClock().pumpAndWait(0);
 }
 
 int32_t currentProgress() {
@@ -76,6 +118,7 @@ const String& currentStatus() {
 
 void lingerForStepDelay(uint32_t stepDelay, bool automatic) {
     ProgressState& s = state();
+    drawPendingStatus(s, true);
     if (automatic || !s.tickNoted || stepDelay == 0) return;
     ProgressClock& clock = progressClock();
     for (;;) {
@@ -92,6 +135,9 @@ void resetProgress() {
     s.percent = 0;
     s.tickNoted = false;
     s.tick = 0;
+    s.shownPercent = -1;
+    s.statusShown = false;
+    s.statusPending = false;
 }
 
 }  // namespace tessarin

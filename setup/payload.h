@@ -25,6 +25,9 @@ struct Payload {
     PayloadHeader header;
     String script;
     const uint8_t* sectionBase = nullptr;  // in the loaded image
+    // The data area is read from the executable file (set by OpenPayload), else in place from
+    // sectionBase.
+    bool dataFromFile = false;
     uint64_t fileSize = 0;
     // The executable without ".setup" (empty when the uninstaller is the whole executable)
     // and the size of the uninstaller either way.

@@ -26,6 +26,9 @@ inline constexpr int32_t kDateRecordSize = 24;
 // Corruption codes.
 enum PayloadCode : int {
     kCodeOk = 0,
+    // Not a corruption: the stored data area could not be read from the executable (its own
+    // fatal message, "Error code 2: failed to read archive data").
+    kCodeDataRead = 2,
     kCodeSectionOffsetZero = 9,
     kCodeSectionSeek = 10,
     kCodeMagic = 20,

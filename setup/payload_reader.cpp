@@ -125,25 +125,79 @@ bool verifyScriptCheck(const PayloadHeader& header, const String& script) {
     return script.hash() == header.ScriptCheck;
 }
 
+bool MemoryDataSource::read(uint64_t offset, size_t n, const uint8_t*& bytes) {
+    if (offset > size_ || n > size_ - offset) return false;
+    bytes = bytes_ + offset;
+    return true;
+}
+
+bool ChunkedDataSource::read(uint64_t offset, size_t n, const uint8_t*& bytes) {
+    if (offset > size_ || n > size_ - offset) return false;
+    if (offset >= start_ && offset - start_ <= held_ && n <= held_ - (offset - start_)) {
+        bytes = buffer_.data() + (offset - start_);
+        return true;
+    }
+    size_t want = static_cast<size_t>(std::min<uint64_t>(std::max(n, chunk_), size_ - offset));
+    if (buffer_.size() < want) {
+        held_ = 0;
+        buffer_.clear();
+        buffer_.shrink_to_fit();
+        buffer_.resize(want);
+    }
+    held_ = 0;
+    start_ = offset;
+    if (!fill(offset, buffer_.data(), want)) {
+        failedOffset_ = offset;
+        failedCount_ = want;
+        return false;
+    }
+    held_ = want;
+    bytes = buffer_.data();
+    return true;
+}
+
 PayloadResult DataArea::open(const uint8_t* bytes, size_t size, const PayloadHeader& header,
                              bool compressed) {
+    MemoryDataSource memory(bytes, size);
+    PayloadResult r = open(memory, header, compressed);
+    memory_ = memory;
+    source_ = &memory_;
+    return r;
+}
+
+// The whole area is checked before its first block is read, a chunk at a time.
+PayloadResult DataArea::open(DataSource& source, const PayloadHeader& header, bool compressed) {
     *this = DataArea();
     header_ = &header;
     compressed_ = compressed;
-    if (size != static_cast<size_t>(header.DataSize)) return failed(kCodeDataLength);
-    if (hashBytes(bytes, header.DataSize) != header.DataCheck) return failed(kCodeDataCheck);
-    blocks_ = ByteCursor(bytes, size);
+    source_ = &source;
+    uint64_t size = source.size();
+    if (size != static_cast<uint64_t>(header.DataSize)) return failed(kCodeDataLength);
+    HashAccumulator hash;
+    for (uint64_t at = 0; at < size;) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(source.chunkSize(), size - at));
+        const uint8_t* bytes;
+        if (!source.read(at, n, bytes)) return failed(kCodeDataRead);
+        hash.add(bytes, n);
+        at += n;
+    }
+    if (hash.value() != header.DataCheck) return failed(kCodeDataCheck);
     return PayloadResult{};
 }
 
-bool DataArea::hasLeftover() const {
+bool DataArea::hasLeftover() {
     if (recordOpen_ || blockPos_ < blockSize_) return true;
-    ByteCursor rest = blocks_;
-    const uint8_t* bytes = nullptr;
-    size_t count = rest.remaining();
-    if (count == 0 || !rest.readBytes(count, bytes)) return false;
-    for (size_t i = 0; i < count; ++i)
-        if (bytes[i] != 0) return true;
+    if (!source_) return false;
+    uint64_t size = source_->size();
+    for (uint64_t at = blocks_; at < size;) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(source_->chunkSize(), size - at));
+        const uint8_t* bytes;
+        // Bytes that cannot be read cannot be shown to be padding.
+        if (!source_->read(at, n, bytes)) return true;
+        for (size_t i = 0; i < n; ++i)
+            if (bytes[i] != 0) return true;
+        at += n;
+    }
     return false;
 }
 
@@ -163,13 +217,18 @@ int DataArea::loadBlock() {
     blockStart_ = blocks_;
     block_ = nullptr;
     blockSize_ = blockPos_ = 0;
-    int32_t length;
-    uint32_t check;
-    if (!blocks_.readInt32(length) || length <= 0) return fail(kCodeBlockLength);
-    if (!blocks_.readUInt32(check)) return fail(kCodeBlockLength);
+    uint64_t left = source_ ? source_->size() - blocks_ : 0;
+    const uint8_t* fields;
+    if (left < 4) return fail(kCodeBlockLength);
+    if (!source_->read(blocks_, left < 8 ? 4 : 8, fields)) return fail(kCodeDataRead);
+    int32_t length = static_cast<int32_t>(loadLe32(fields));
+    if (length <= 0 || left < 8) return fail(kCodeBlockLength);
+    uint32_t check = loadLe32(fields + 4);
+    blocks_ += 8;
     const uint8_t* stored;
-    if (static_cast<size_t>(length) > blocks_.remaining() || !blocks_.readBytes(length, stored))
-        return fail(kCodeBlockOverrun);
+    if (static_cast<uint64_t>(length) > left - 8) return fail(kCodeBlockOverrun);
+    if (!source_->read(blocks_, static_cast<size_t>(length), stored)) return fail(kCodeDataRead);
+    blocks_ += static_cast<uint64_t>(length);
     if (hashBytes(stored, length) != check) return fail(kCodeBlockCheck);
     const uint8_t* bytes = stored;
     size_t size = static_cast<size_t>(length);
@@ -458,6 +517,26 @@ int prepareUninstallerImage(const String& head, const String& tail, bool tailRea
         else
             std::memset(b + slot, 0, 40);
         if (slot < last) storeLe32(b + slot + 20, loadLe32(b + slot + 20) - section.rawSize);
+    }
+    // The section may start at a page boundary, after zero padding that the stub did not have:
+    // zeros between the end of the last remaining section's raw data and the cut are dropped,
+    // unless a section lies after the cut.
+    uint64_t stubEnd = 0;
+    bool sectionAfterCut = false;
+    for (uint32_t slot = table; slot < last; slot += 40) {
+        uint32_t offset = loadLe32(b + slot + 20);
+        uint64_t end = uint64_t(offset) + loadLe32(b + slot + 16);
+        if (offset == 0) continue;
+        if (end > section.rawOffset) sectionAfterCut = true;
+        stubEnd = std::max(stubEnd, end);
+    }
+    uint32_t cut = section.rawOffset;
+    while (!sectionAfterCut && cut > stubEnd && b[cut - 1] == 0) --cut;
+    if (cut < section.rawOffset) {
+        String trimmed(buffer.c_str(), static_cast<int32_t>(cut));
+        trimmed.append(buffer.c_str() + section.rawOffset,
+                       buffer.length() - static_cast<int32_t>(section.rawOffset));
+        buffer = std::move(trimmed);
     }
     image = std::move(buffer);
     return kCodeOk;

@@ -80,6 +80,60 @@ struct FileRecord {
     int32_t dataSize = 0;  // bytes of file data (the record's FileSizes entry)
 };
 
+// Where the stored data area is read from. A piece handed out stays valid until the next read.
+class DataSource {
+  public:
+    virtual ~DataSource() = default;
+    virtual uint64_t size() const = 0;
+    // n bytes from offset (offset + n within size); false when they cannot be read.
+    virtual bool read(uint64_t offset, size_t n, const uint8_t*& bytes) = 0;
+    // The size of the pieces a reader that walks the whole area asks for.
+    virtual size_t chunkSize() const { return kDefaultChunk; }
+    static constexpr size_t kDefaultChunk = size_t{1} << 20;
+};
+
+// The area as bytes already in memory.
+class MemoryDataSource : public DataSource {
+  public:
+    MemoryDataSource() = default;
+    MemoryDataSource(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
+    uint64_t size() const override { return size_; }
+    bool read(uint64_t offset, size_t n, const uint8_t*& bytes) override;
+
+  private:
+    const uint8_t* bytes_ = nullptr;
+    size_t size_ = 0;
+};
+
+// The area read from a file piece by piece into one buffer that holds at least a chunk, and a
+// whole piece when a piece is larger: memory stays at the largest piece whatever the area's size.
+class ChunkedDataSource : public DataSource {
+  public:
+    explicit ChunkedDataSource(uint64_t size, size_t chunk = kDefaultChunk)
+        : size_(size), chunk_(chunk ? chunk : 1) {}
+    uint64_t size() const override { return size_; }
+    bool read(uint64_t offset, size_t n, const uint8_t*& bytes) override;
+    size_t chunkSize() const override { return chunk_; }
+    // The bytes the buffer takes now.
+    size_t bufferSize() const { return buffer_.size(); }
+    // Where the last failed read began and how many bytes it asked for.
+    uint64_t failedOffset() const { return failedOffset_; }
+    size_t failedCount() const { return failedCount_; }
+
+  protected:
+    // Fills out with exactly n bytes of the area from offset.
+    virtual bool fill(uint64_t offset, uint8_t* out, size_t n) = 0;
+
+  private:
+    uint64_t size_;
+    size_t chunk_;
+    std::vector<uint8_t> buffer_;
+    uint64_t start_ = 0;  // area offset of buffer_[0]
+    size_t held_ = 0;     // bytes of buffer_ that hold area bytes
+    uint64_t failedOffset_ = 0;
+    size_t failedCount_ = 0;
+};
+
 // The data area: blocks (length, checksum, bytes) decoded in order into one record stream. One
 // decoded block is held at a time; a record's file data is handed out in pieces straight from
 // it, so a file of any size needs no more memory than a block.
@@ -89,6 +143,9 @@ class DataArea {
     // bytes must stay in place while the area is read.
     PayloadResult open(const uint8_t* bytes, size_t size, const PayloadHeader& header,
                        bool compressed);
+    // The same from a source that must outlive the reading. A source that cannot be read gives
+    // kCodeDataRead.
+    PayloadResult open(DataSource& source, const PayloadHeader& header, bool compressed);
     // Reads record index up to its file data: the record's length and fields. A record whose
     // data was not read to its end is finished first (and its faults reported).
     PayloadResult nextFileRecord(int32_t index, FileRecord& record, bool silentMode = false);
@@ -107,7 +164,7 @@ class DataArea {
     uint32_t dataCheck() const { return dataCheck_; }
     // Whether anything follows the records read so far: decoded bytes not yet taken, or
     // stored bytes other than the zero padding that may close an area kept outside the image.
-    bool hasLeftover() const;
+    bool hasLeftover();
 
   private:
     PayloadResult result() const;
@@ -122,8 +179,10 @@ class DataArea {
     int closeData();
 
     const PayloadHeader* header_ = nullptr;
-    ByteCursor blocks_;
-    ByteCursor blockStart_;  // blocks_ before the current block was read
+    MemoryDataSource memory_;
+    DataSource* source_ = nullptr;
+    uint64_t blocks_ = 0;      // area offset of the next block
+    uint64_t blockStart_ = 0;  // blocks_ before the current block was read
     bool compressed_ = false;
     // The current decoded block: in the stored area, in deciphered_ or in inflated_.
     const uint8_t* block_ = nullptr;
@@ -142,7 +201,7 @@ class DataArea {
     // Where the last record's data begins, for rewindData.
     struct DataStart {
         bool valid = false;
-        ByteCursor blockStart;
+        uint64_t blockStart = 0;
         size_t position = 0;
         int64_t recordLeft = 0;
     } dataStart_;

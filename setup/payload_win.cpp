@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <memory>
+
 #include "core/convert.h"
 #include "core/fatal.h"
 #include "core/file.h"
@@ -27,10 +29,48 @@ bool openSelf(File& file) {
     return true;
 }
 
+// The data area read from the executable a chunk at a time, so that the installer's memory does
+// not grow with the payload (the section's pages in the loaded image are never touched).
+class FileDataSource : public ChunkedDataSource {
+  public:
+    FileDataSource(uint64_t position, uint64_t size)
+        : ChunkedDataSource(size), position_(position) {
+        openSelf(file_);
+    }
+    uint64_t filePosition(uint64_t offset) const { return position_ + offset; }
+
+  protected:
+    bool fill(uint64_t offset, uint8_t* out, size_t n) override {
+        return n <= size_t(kWholeLength) && file_.seek(static_cast<int64_t>(position_ + offset)) &&
+               file_.read(out, static_cast<int32_t>(n));
+    }
+
+  private:
+    File file_;
+    uint64_t position_;
+};
+
+std::unique_ptr<FileDataSource>& dataSource() {
+    static std::unique_ptr<FileDataSource> source;
+    return source;
+}
+
+[[noreturn]] void cannotReadData(uint64_t position, size_t size) {
+    fatalError(format("Error code 2: failed to read archive data\r\nsize=%d pos=%d",
+                      static_cast<int>(size), static_cast<int>(position))
+                   .c_str());
+}
+
 }  // namespace
 
-// Once a script is loaded its message 13 is the text, in the user's language.
+// Once a script is loaded its message 13 is the text, in the user's language. A data area that
+// could not be read is not corrupt: it has its own message.
 void raiseCorruption(int code) {
+    if (code == kCodeDataRead) {
+        const FileDataSource* source = dataSource().get();
+        if (!source) cannotReadData(0, 0);
+        cannotReadData(source->filePosition(source->failedOffset()), source->failedCount());
+    }
     fatalErrorWide(corruptionMessage(code, Message(13)).w_str());
 }
 
@@ -47,7 +87,9 @@ bool OpenPayload(Payload& payload) {
     if (payload.section.errorCode) raiseCorruption(payload.section.errorCode);
     if (!payload.section.found) return false;
     if (!self.seek(payload.section.rawOffset)) raiseCorruption(kCodeSectionSeek);
-    // The payload is read in place from the loaded image.
+    // The header and the script are read in place from the loaded image, the data area later
+    // from the file.
+    payload.dataFromFile = true;
     payload.sectionBase =
         static_cast<const uint8_t*>(currentImageBase()) + payload.section.virtualAddress;
     PayloadResult r = openPayload(payload.sectionBase, payload.section.mappedSize(), payload.header,
@@ -81,29 +123,28 @@ void PrepareUninstallerImage(Payload& payload, bool checkImage) {
 
 void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool compressedBlocks) {
     const PayloadHeader& h = payload.header;
-    static String external;  // the data area read from the file; lives as long as the area
-    const uint8_t* bytes;
+    uint64_t position = uint64_t(payload.section.rawOffset) + h.dataOffset;
     uint64_t length;
     if (externalData) {
-        uint64_t position = uint64_t(payload.section.rawOffset) + h.dataOffset;
         length = payload.fileSize > position ? payload.fileSize - position : 0;
         if (length != uint64_t(h.DataSize)) raiseCorruption(kCodeDataLength);
-        File self;
-        openSelf(self);
-        if (!self.readRange(external, static_cast<int64_t>(position), h.DataSize))
-            fatalError(format("Error code 2: failed to read archive data\r\nsize=%d pos=%d",
-                              h.DataSize, static_cast<int>(position))
-                           .c_str());
-        bytes = external.bytes();
     } else {
         int64_t available = int64_t(h.DataEnd) - int64_t(h.dataOffset);
-        // The data area must lie inside the mapped section.
+        // The data area must lie inside the mapped section, whose bytes are the file's.
         if (available != h.DataSize || uint64_t(h.DataEnd) > payload.section.mappedSize())
             raiseCorruption(kCodeDataLength);
         length = static_cast<uint64_t>(available);
-        bytes = payload.sectionBase + h.dataOffset;
     }
-    PayloadResult r = area.open(bytes, static_cast<size_t>(length), h, compressedBlocks);
+    std::unique_ptr<FileDataSource>& source = dataSource();
+    source.reset();
+    PayloadResult r;
+    if (externalData || payload.dataFromFile) {
+        source = std::make_unique<FileDataSource>(position, length);
+        r = area.open(*source, h, compressedBlocks);
+    } else {
+        r = area.open(payload.sectionBase + h.dataOffset, static_cast<size_t>(length), h,
+                      compressedBlocks);
+    }
     if (!r.ok()) raiseCorruption(r.code);
 }
 

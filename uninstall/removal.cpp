@@ -134,11 +134,13 @@ void removeRecordedFile(const FileDeletion& deletion, UninstallData& data,
     String path = deletionPathWide(deletion);
     if (refuseProtectedPath(path, system.protectedFolders(), reporter)) return;
     if (!(settings.productFlags & kFlagsHideFileNames)) showStatusText(path);
-    if (!system.fileExists(path)) return;
+    // Deleted at once; only a file that could not be deleted is looked up, since a file that is
+    // not there any more is no failure.
     if (system.deleteFile(path)) {
         outcome.deletedFiles.add(path);
         return;
     }
+    if (!system.fileExists(path)) return;
     String prefix;
     String text = data.text(kTextUndeletableFile);
     toNarrow(text.w_str(), text.wideLength(), prefix, kCodePageSystem, "?");

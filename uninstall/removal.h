@@ -37,7 +37,8 @@ class RemovalSystem {
   public:
     virtual ~RemovalSystem() = default;
     virtual bool fileExists(const String& path) = 0;
-    // Clears the attributes and deletes the file at once (no recycle bin, no restart).
+    // Deletes the file at once, read-only or not (no recycle bin, no restart); false when it
+    // stays or was not there.
     virtual bool deleteFile(const String& path) = 0;
     // Removes an empty folder (after the shell's thumbs.db and desktop.ini in it).
     virtual bool removeFolder(const String& path) = 0;

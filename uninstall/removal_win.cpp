@@ -16,7 +16,8 @@ namespace {
 class SystemRemoval : public RemovalSystem {
   public:
     bool fileExists(const String& path) override { return tessarin::fileExists(path); }
-    // deleteFile clears the attributes first; no option asks for the restart or the bin.
+    // deleteFile clears the attributes of a file that refuses it; no option asks for the
+    // restart or the bin.
     bool deleteFile(const String& path) override { return tessarin::deleteFile(path); }
     bool removeFolder(const String& path) override { return tessarin::removeFolder(path); }
     void deleteValue(RegistryRoot root, const String& subKey, const String& name,

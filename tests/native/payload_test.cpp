@@ -58,6 +58,28 @@ std::vector<build::FileEntry> sampleFiles() {
     return files;
 }
 
+// The area read from the installer's bytes the way the installer reads its file: a chunk at a
+// time; fill number failAt (counted from 1) fails.
+class BytesSource : public ChunkedDataSource {
+  public:
+    BytesSource(const uint8_t* bytes, uint64_t size, size_t chunk, int failAt = 0)
+        : ChunkedDataSource(size, chunk), bytes_(bytes), failAt_(failAt) {}
+    int fills = 0;
+    size_t largestFill = 0;
+
+  protected:
+    bool fill(uint64_t offset, uint8_t* out, size_t n) override {
+        largestFill = std::max(largestFill, n);
+        if (++fills == failAt_) return false;
+        std::memcpy(out, bytes_ + offset, n);
+        return true;
+    }
+
+  private:
+    const uint8_t* bytes_;
+    int failAt_;
+};
+
 struct Reader {
     SetupSection section;
     PayloadHeader header;
@@ -69,8 +91,10 @@ struct Reader {
     bool leftover = true;             // and after it: nothing may be left over
 };
 
-// Reads an installer the way the installer does, from the file's bytes.
-Reader readInstaller(const Bytes& file, bool externalData, bool compressed, bool silent = false) {
+// Reads an installer the way the installer does, from the file's bytes: the data area in place,
+// or through a chunked source when chunk is not 0.
+Reader readInstaller(const Bytes& file, bool externalData, bool compressed, bool silent = false,
+                     size_t chunk = 0) {
     Reader r;
     r.section = locateSetupSection(file.data(), file.size());
     if (r.section.errorCode || !r.section.found) {
@@ -88,7 +112,9 @@ Reader readInstaller(const Bytes& file, bool externalData, bool compressed, bool
     size_t position = r.section.rawOffset + r.header.dataOffset;
     size_t length =
         externalData ? file.size() - position : size_t(r.header.DataEnd) - r.header.dataOffset;
-    r.result = area.open(file.data() + position, length, r.header, compressed);
+    BytesSource source(file.data() + position, length, chunk);
+    r.result = chunk ? area.open(source, r.header, compressed)
+                     : area.open(file.data() + position, length, r.header, compressed);
     for (int32_t i = 0; r.result.ok() && i < r.header.FileCount; ++i) {
         FileRecord f;
         if (i + 1 == r.header.FileCount) r.leftoverBeforeLast = area.hasLeftover();
@@ -124,29 +150,33 @@ TEST_P(PayloadRoundTrip, FilesComeBackByteForByte) {
     spec.files = sampleFiles();
     Bytes installer = build::buildInstaller(fakeStub(), spec);
 
-    Reader r = readInstaller(installer, l.external, l.compressed);
-    ASSERT_TRUE(r.result.ok()) << r.result.code;
-    EXPECT_TRUE(r.script == spec.script);
-    EXPECT_EQ(r.header.ProductFlags2 & kFlags2Enciphered, l.cipher ? kFlags2Enciphered : 0u);
-    ASSERT_EQ(r.records.size(), spec.files.size());
-    // The last record ends the data area (an external area's zero padding aside).
-    EXPECT_TRUE(r.leftoverBeforeLast);
-    EXPECT_FALSE(r.leftover);
-    for (size_t i = 0; i < spec.files.size(); ++i) {
-        const build::FileEntry& w = spec.files[i];
-        const FileRecord& f = r.records[i];
-        EXPECT_TRUE(f.name == w.name) << i;
-        EXPECT_EQ(f.kind, w.kind);
-        EXPECT_EQ(f.options, w.options);
-        EXPECT_EQ(f.attributes, w.attributes);
-        EXPECT_EQ(std::memcmp(f.date, w.date, 24), 0);
-        EXPECT_TRUE(f.shortcutIcon == w.shortcutIcon);
-        EXPECT_TRUE(f.arguments == w.arguments);
-        EXPECT_TRUE(f.targetPath == w.targetPath);
-        EXPECT_TRUE(f.auxiliary == w.auxiliary);
-        EXPECT_EQ(f.uiLevel, w.kind == kKindInstallerPackage ? 5 : 0);
-        EXPECT_EQ(f.dataSize, w.data.length());
-        EXPECT_TRUE(r.data[i] == w.data) << i;
+    // In place, and read from the file in chunks that cut block lengths and bytes anywhere.
+    for (size_t chunk : {size_t{0}, size_t{97}, size_t{1} << 20}) {
+        SCOPED_TRACE(chunk);
+        Reader r = readInstaller(installer, l.external, l.compressed, false, chunk);
+        ASSERT_TRUE(r.result.ok()) << r.result.code;
+        EXPECT_TRUE(r.script == spec.script);
+        EXPECT_EQ(r.header.ProductFlags2 & kFlags2Enciphered, l.cipher ? kFlags2Enciphered : 0u);
+        ASSERT_EQ(r.records.size(), spec.files.size());
+        // The last record ends the data area (an external area's zero padding aside).
+        EXPECT_TRUE(r.leftoverBeforeLast);
+        EXPECT_FALSE(r.leftover);
+        for (size_t i = 0; i < spec.files.size(); ++i) {
+            const build::FileEntry& w = spec.files[i];
+            const FileRecord& f = r.records[i];
+            EXPECT_TRUE(f.name == w.name) << i;
+            EXPECT_EQ(f.kind, w.kind);
+            EXPECT_EQ(f.options, w.options);
+            EXPECT_EQ(f.attributes, w.attributes);
+            EXPECT_EQ(std::memcmp(f.date, w.date, 24), 0);
+            EXPECT_TRUE(f.shortcutIcon == w.shortcutIcon);
+            EXPECT_TRUE(f.arguments == w.arguments);
+            EXPECT_TRUE(f.targetPath == w.targetPath);
+            EXPECT_TRUE(f.auxiliary == w.auxiliary);
+            EXPECT_EQ(f.uiLevel, w.kind == kKindInstallerPackage ? 5 : 0);
+            EXPECT_EQ(f.dataSize, w.data.length());
+            EXPECT_TRUE(r.data[i] == w.data) << i;
+        }
     }
 }
 
@@ -310,6 +340,57 @@ TEST(Payload, DamagedDataOfAMultiBlockRecordGivesCode100AtItsEnd) {
     }
 }
 
+// Read from the file, the reader holds one chunk, or one block when a block is larger, however
+// large the area; a read that fails gives kCodeDataRead (the installer's "failed to read archive
+// data"), whether at the check before the first record or in the middle of a record.
+TEST(Payload, ChunkedReadingHoldsAtMostABlockAndReportsReadFailures) {
+    build::PayloadSpec spec;
+    spec.script = bytesOf("s");
+    spec.compressBlocks = false;
+    spec.blockSize = 4096;
+    spec.files = sampleFiles();
+    Bytes installer = build::buildInstaller(fakeStub(), spec);
+    OpenedArea o;
+    openArea(installer, false, o);
+    SetupSection s = locateSetupSection(installer.data(), installer.size());
+    const uint8_t* area = installer.data() + s.rawOffset + o.header.dataOffset;
+    uint64_t size = uint64_t(o.header.DataSize);
+    ASSERT_GT(size, 60000u);
+
+    auto readAll = [&](DataArea& reader) {
+        PayloadResult r;
+        for (int32_t i = 0; r.ok() && i < o.header.FileCount; ++i) {
+            FileRecord f;
+            r = reader.nextFileRecord(i, f);
+            if (r.ok()) r = reader.finishRecord();
+        }
+        return r;
+    };
+    for (size_t chunk : {size_t{1000}, size_t{16384}}) {
+        BytesSource source(area, size, chunk);
+        DataArea reader;
+        ASSERT_TRUE(reader.open(source, o.header, false).ok());
+        ASSERT_TRUE(readAll(reader).ok());
+        EXPECT_FALSE(reader.hasLeftover());
+        EXPECT_LE(source.bufferSize(), std::max<size_t>(chunk, 4096 + 8)) << chunk;
+        EXPECT_LE(source.largestFill, std::max<size_t>(chunk, 4096 + 8)) << chunk;
+    }
+
+    BytesSource atCheck(area, size, 1000, 3);
+    DataArea reader;
+    EXPECT_EQ(reader.open(atCheck, o.header, false).code, kCodeDataRead);
+    EXPECT_EQ(atCheck.failedOffset(), 2000u);
+    EXPECT_EQ(atCheck.failedCount(), 1000u);
+
+    // The check takes size / 1000 + 1 fills; the records fail a few blocks in.
+    int checkFills = int(size / 1000) + 1;
+    BytesSource midway(area, size, 1000, checkFills + 20);
+    ASSERT_TRUE(reader.open(midway, o.header, false).ok());
+    EXPECT_EQ(readAll(reader).code, kCodeDataRead);
+    EXPECT_GT(midway.failedOffset(), 0u);
+    EXPECT_EQ(reader.finishRecord().code, kCodeDataRead);
+}
+
 // The block packing runs on a pool of workers; the installer's bytes are the same as with one.
 TEST(Payload, WorkerCountDoesNotChangeTheInstaller) {
     build::PayloadSpec spec;
@@ -343,7 +424,11 @@ TEST(Payload, BuiltInstallerKeepsTheStubAndAddsARealSection) {
     EXPECT_EQ(std::memcmp(installer.data() + 0x400, stub.data() + 0x400, stub.size() - 0x400), 0);
     SetupSection s = locateSetupSection(installer.data(), installer.size());
     ASSERT_TRUE(s.found);
-    EXPECT_EQ(s.rawOffset, stub.size());
+    // The section starts on the next page (a loader maps it from the file as it is read),
+    // after zeros.
+    EXPECT_EQ(s.rawOffset, 0x1000u);
+    EXPECT_TRUE(std::all_of(installer.begin() + long(stub.size()), installer.begin() + 0x1000,
+                            [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(s.virtualAddress, 0x4000u);
     EXPECT_EQ(installer[0x86], 4);
     EXPECT_EQ(get32(installer, 0x98 + 56), 0x4000u + s.rawSize);

@@ -79,5 +79,44 @@ TEST_F(ProgressTest, ValuesAreKeptWithoutADisplayAndDrawnWithOne) {
     EXPECT_TRUE(display.texts[0].empty());
 }
 
+// A loop that updates far faster than anyone reads: the bar is drawn (and messages pumped) only
+// when the percentage changes, a status text that follows the last drawn one within 40 ms waits,
+// and the waiting text is drawn with the next change of percentage, the next text after the
+// interval, or before a step's pause. An empty text is drawn at once.
+TEST_F(ProgressTest, RapidUpdatesDrawOnlyChangesAndTheLatestText) {
+    RecordingDisplay display;
+    setProgressDisplay(&display);
+    setProgress(10);
+    setProgress(10);
+    EXPECT_EQ(display.percents, (std::vector<int32_t>{10}));
+    EXPECT_EQ(clock.waits.size(), 1u);  // one pump
+
+    showStatusText(String(u"a"));
+    showStatusText(String(u"b"));
+    showStatusText(String(u"c"));
+    setProgress(10);  // the same percentage: c still waits
+    ASSERT_EQ(display.texts.size(), 1u);
+    EXPECT_TRUE(display.texts[0].equalsWide(u"a"));
+    setProgress(11);  // drawn with the change
+    ASSERT_EQ(display.texts.size(), 2u);
+    EXPECT_TRUE(display.texts[1].equalsWide(u"c"));
+    EXPECT_EQ(display.percents, (std::vector<int32_t>{10, 11}));
+
+    showStatusText(String(u"d"));
+    clock.now += 40;
+    showStatusText(String(u"e"));  // the interval has passed
+    ASSERT_EQ(display.texts.size(), 3u);
+    EXPECT_TRUE(display.texts[2].equalsWide(u"e"));
+    showStatusText(String(u"f"));
+    lingerForStepDelay(0, true);  // a step ends: nothing waits past it
+    ASSERT_EQ(display.texts.size(), 4u);
+    EXPECT_TRUE(display.texts[3].equalsWide(u"f"));
+    showStatusText(String(u"g"));
+    clearStatus();
+    ASSERT_EQ(display.texts.size(), 5u);
+    EXPECT_TRUE(display.texts[4].empty());
+    EXPECT_TRUE(currentStatus().empty());
+}
+
 }  // namespace
 }  // namespace tessarin

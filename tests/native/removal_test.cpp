@@ -18,13 +18,22 @@ using testing::utf8;
 
 using testing::RecordingReporter;
 
-class RecordingDisplay : public ProgressDisplay {
+// Records every status the removal announces: its clock moves a second on every reading, so
+// that no text waits for the display's pacing.
+class RecordingDisplay : public ProgressDisplay, public ProgressClock {
   public:
-    RecordingDisplay() { setProgressDisplay(this); }
+    RecordingDisplay() {
+        setProgressDisplay(this);
+        setProgressClock(this);
+    }
     ~RecordingDisplay() override {
         setProgressDisplay(nullptr);
+        setProgressClock(nullptr);
         resetProgress();
     }
+    uint32_t ticks() override { return now += 1000; }
+    void pumpAndWait(uint32_t milliseconds) override { now += milliseconds; }
+    uint32_t now = 0;
     void showStatus(const String& text) override { statuses.push_back(utf8(text)); }
     void showPercent(int32_t percent) override { percents.push_back(percent); }
     std::vector<std::string> statuses;
@@ -46,7 +55,7 @@ class ScriptedSystem : public RemovalSystem {
     bool fileExists(const String& path) override { return files.count(utf8(path)) != 0; }
     bool deleteFile(const String& path) override {
         std::string p = utf8(path);
-        if (locked.count(p)) return false;
+        if (locked.count(p) || !files.count(p)) return false;
         calls.push_back("del " + p);
         files.erase(p);
         return true;

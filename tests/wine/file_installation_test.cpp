@@ -120,6 +120,46 @@ TEST_F(FileInstallation, FileLandsWithItsBytesTimesAndAttributes) {
     EXPECT_STREQ(errorList().c_str(), "");
 }
 
+// A target that did not exist in an existing folder is written in place: bytes, both times and
+// the record's attributes (the archive attribute alone, none, or more) as through the temporary
+// file, and nothing else left in the folder.
+TEST_F(FileInstallation, NewFileInAnExistingFolderGetsItsTimesAndExactlyItsAttributes) {
+    struct Case {
+        const char16_t* name;
+        int32_t attributes;
+        DWORD expected;
+    };
+    const Case cases[] = {
+        {u"archive.dat", FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE},
+        // Windows leaves none; Wine reports the archive attribute on every file.
+        {u"none.dat", 0, 0},
+        {u"ro.dat", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY,
+         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY},
+    };
+    uint64_t expected = 0;
+    ASSERT_TRUE(recordToFileTime(date_, expected));
+    auto value = [](FILETIME t) { return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+    for (const Case& c : cases) {
+        std::u16string target = path(c.name);
+        bool scheduled = true;
+        BytesFileData source(data_);
+        ASSERT_TRUE(WriteInstalledFile(S(target), source, date_, c.attributes, false, scheduled));
+        EXPECT_FALSE(scheduled);
+        EXPECT_EQ(get(target), "new bytes");
+        WIN32_FILE_ATTRIBUTE_DATA info;
+        ASSERT_TRUE(GetFileAttributesExW(w(target), GetFileExInfoStandard, &info));
+        DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                     (c.attributes ? FILE_ATTRIBUTE_ARCHIVE : 0);
+        EXPECT_EQ(info.dwFileAttributes & kept, c.expected) << int(c.attributes);
+        if (c.attributes == FILE_ATTRIBUTE_ARCHIVE) EXPECT_EQ(info.dwFileAttributes, c.expected);
+        EXPECT_EQ(value(info.ftLastWriteTime), expected);
+        EXPECT_EQ(value(info.ftCreationTime), expected);
+        SetFileAttributesW(w(target), FILE_ATTRIBUTE_NORMAL);
+    }
+    EXPECT_EQ(otherEntries(folder_.path(), u"archive.dat"), 2);  // none.dat and ro.dat
+    EXPECT_STREQ(errorList().c_str(), "");
+}
+
 TEST_F(FileInstallation, AttributesMinusOneLeaveTheWrittenOnesAndExistingFilesAreReplaced) {
     std::u16string target = path(u"app.dat");
     put(target, "old bytes that are longer");

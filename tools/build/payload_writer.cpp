@@ -45,6 +45,8 @@ uint32_t get32(const Bytes& b, size_t at) {
 void set32(Bytes& b, size_t at, uint32_t v) {
     storeLe32(&b[at], v);
 }
+constexpr uint32_t kPageSize = 0x1000;
+
 uint32_t alignUp(uint32_t v, uint32_t a) {
     return (v + a - 1) / a * a;
 }
@@ -393,7 +395,11 @@ std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const Payl
     if (section.size() != dataOffset) throw std::logic_error("payload header size");
     putBytes(section, area.data(), area.size());
 
-    uint32_t rawOffset = alignUp(static_cast<uint32_t>(stub.size()), pe.fileAlignment);
+    // The section starts on a page of its own: a loader can then map its bytes from the file
+    // as they are needed (Wine reads a section at any other offset into memory whole). The
+    // uninstaller image drops the padding again.
+    uint32_t rawOffset =
+        alignUp(static_cast<uint32_t>(stub.size()), std::max(pe.fileAlignment, kPageSize));
     uint32_t opt = pe.pe + 24;
     uint32_t virtualAddress = get32(stub, opt + 56);  // SizeOfImage: the next free address
 
