@@ -132,8 +132,4 @@ void CloseProgressWindow() {
     window.window = nullptr;
 }
 
-void* progressWindow() {
-    return progress().window;
-}
-
 }  // namespace tessarin

@@ -50,7 +50,6 @@ void ShowError(const String& text);
 // disables Cancel.
 void OpenProgressWindow(bool uninstalling = false);
 void CloseProgressWindow();
-void* progressWindow();
 
 // The summary page at the end of an installation: the finish options the user keeps; the
 // error list (8-bit) follows the closing text when something failed.

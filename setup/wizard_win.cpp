@@ -613,12 +613,6 @@ String formatWithText(int32_t message, const String& text) {
     return fillPlaceholders(Message(message), {text});
 }
 
-void errorBox(const String& text) {
-    String caption = Message(21);
-    if (caption.empty()) caption = programLabelWide();
-    showMessageBox(backgroundWindow(), text, caption, MB_OK | MB_ICONERROR);
-}
-
 // The checks after the page; false shows the page again.
 bool folderAccepted() {
     InstallScript& s = script();
@@ -634,22 +628,22 @@ bool folderAccepted() {
         case FolderProblem::Empty:
             return false;
         case FolderProblem::Invalid:
-            errorBox(formatWide(u"%s\r\n\r\n%s", Message(14).w_str(), folder.w_str()));
+            ShowError(formatWide(u"%s\r\n\r\n%s", Message(14).w_str(), folder.w_str()));
             return false;
         case FolderProblem::NoDrive:
-            errorBox(formatWithText(16, folder));
+            ShowError(formatWithText(16, folder));
             return false;
         case FolderProblem::Network:
-            errorBox(Message(66));
+            ShowError(Message(66));
             return false;
         case FolderProblem::DriveRoot:
-            errorBox(Message(17));
+            ShowError(Message(17));
             return false;
         case FolderProblem::ProgramFiles:
-            errorBox(formatWithText(18, programFiles));
+            ShowError(formatWithText(18, programFiles));
             return false;
         case FolderProblem::UnusableVolume:
-            errorBox(formatWithText(96, folder));
+            ShowError(formatWithText(96, folder));
             return false;
     }
     PreInstallState& state = preInstallState();
@@ -679,11 +673,11 @@ bool folderAccepted() {
         text.append(folder);
         text.appendWide(u"\r\n\r\n");
         text.append(systemErrorText(lastSystemError()));
-        errorBox(text);
+        ShowError(text);
         return false;
     }
     if (!folderWritable(folder)) {
-        errorBox(formatWithText(73, folder));
+        ShowError(formatWithText(73, folder));
         return false;
     }
     return true;
