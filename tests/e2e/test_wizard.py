@@ -153,7 +153,7 @@ class WizardTest(unittest.TestCase):
         self.assertEqual(snapshot.diff(before, snapshot.take(with_registry)), [])
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(32)
 class FullWalk(WizardTest):
     def test_walk_installs_what_the_silent_installation_installs(self):
         installer = self.installer("Demo Notes Walk")
@@ -233,7 +233,7 @@ class FullWalk(WizardTest):
         self.assertNoResidue(before)
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(32)
 class Cancelling(WizardTest):
     """Cancel on any page: the cancelled exit code and nothing left in the prefix."""
 
@@ -272,7 +272,7 @@ class Cancelling(WizardTest):
         self.assertNoResidue(before)
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(32)
 class Password(WizardTest):
     def test_wrong_password_is_refused_and_the_right_one_accepted(self):
         installer = self.installer("Demo Notes Password",
@@ -297,7 +297,7 @@ class Password(WizardTest):
         self.assertEqual(walk.end(), CANCELLED)
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(32)
 class German(WizardTest):
     def test_pages_speak_the_chosen_language(self):
         installer = self.installer("Demo Notes Sprache")
@@ -319,7 +319,7 @@ class German(WizardTest):
         self.assertEqual(walk.end(), CANCELLED)
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(32)
 class RichLicence(WizardTest):
     def test_rtf_licence_shows_as_rich_text_without_its_mark(self):
         rtf = b"\xef\xbb\xbf{\\rtf1\\ansi {\\b Rich} licence of the product.\\par}"

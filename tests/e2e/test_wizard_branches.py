@@ -47,7 +47,7 @@ def buttons(window):
     return {c["id"]: c["text"] for c in window["controls"] if c["class"].lower() == "button"}
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(64)
 class BranchTest(WizardTest):
     def setUp(self):
         wh.drive_c(ROOT).mkdir(exist_ok=True)
@@ -91,7 +91,7 @@ class BranchTest(WizardTest):
         return wh.reg_values(wh.UNINSTALL + "\\" + name)
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(64)
 class PreviousInstallation(BranchTest):
     def test_upgrade_reinstall_downgrade_and_refusal(self):
         name = "Demo Notes Again"
@@ -187,7 +187,7 @@ class PreviousInstallation(BranchTest):
         self.assertEqual(self.entry(name)["DisplayVersion"], ("REG_SZ", "2.0"))
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(64)
 class ForcedUninstallation(BranchTest):
     def test_uninstaller_runs_and_starts_the_installer_again(self):
         name = "Demo Notes Forced"
@@ -247,7 +247,7 @@ class ForcedUninstallation(BranchTest):
         wh.wait_for(lambda: wh.temp_entries() <= temp_before, "the self-removal")
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(64)
 class ProgramsToClose(BranchTest):
     TITLE = "BranchesHolder"
 
@@ -309,7 +309,7 @@ class ProgramsToClose(BranchTest):
             self.assertIsNone(holder.proc.poll())
 
 
-@wh.walked_in_product_tier
+@wh.walked_in_tier(64)
 class UninstallerQuestions(BranchTest):
     SHARED = "C:\\ProgramData\\Tessarin Branches Shared\\"
 

@@ -62,12 +62,16 @@ def product_tier_runs():
                           capture_output=True).returncode == 0
 
 
-def walked_in_product_tier(test):
-    """For the long page-by-page walks of the wizard: its pages are the same code in both
-    builds, so where the 32-bit tier runs, the 64-bit tier leaves the walks to it (and says so
-    in its list of skipped tests); where it cannot run, the 64-bit tier walks them."""
-    return unittest.skipIf(IS_64BIT and product_tier_runs(),
-                           "the 32-bit tier walks the wizard (the same pages, the product's build)")(test)
+def walked_in_tier(bits):
+    """For the long page-by-page walks of the wizard, whose pages are the same code in both
+    builds: where both tiers run, the walks are shared out between them (the tier of the other
+    bitness says so in its list of skipped tests); where only the 64-bit tier can run, it walks
+    them all."""
+    def decorate(test):
+        other = bits == 32 and IS_64BIT or bits == 64 and not IS_64BIT
+        return unittest.skipIf(other and product_tier_runs(),
+                               "the %d-bit tier walks these pages (the same code)" % bits)(test)
+    return decorate
 
 
 # Option lines for tests that look at the installer's own messages: without the wizard's greeting,
