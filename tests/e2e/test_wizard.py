@@ -1,9 +1,10 @@
 """The wizard as a user meets it, under Wine and Xvfb, driven through the UI probe: the demo
-installer's pages show the script's texts in both of its languages; Next, Cancel, Enter and Esc
-do what they should; the folder page's space line follows the folder and its browse button fills it; the Start-menu page
-refuses a bad name; a licence in RTF shows as rich text; a walk through every page installs exactly what the silent installation
-installs, and the uninstaller's questions take it away again; cancelling on any page ends with
-the cancelled code and leaves nothing behind; a wrong password is refused and the right one accepted."""
+installer's pages show the script's texts, in both of its languages on the language page; Next,
+Cancel, Enter and Esc do what they should; the folder page's space line follows the folder and
+its browse button fills it; the Start-menu page refuses a bad name; a walk through every page
+installs exactly what the silent installation installs, and the uninstaller's questions take it
+away again; cancelling on any page ends with the cancelled code and leaves nothing behind. The
+single pages (password, language, rich text) are in test_wizard_pages.py."""
 import pathlib
 import re
 import shutil
@@ -270,74 +271,6 @@ class Cancelling(WizardTest):
                 self.assertEqual(walk.end(), CANCELLED)
                 self.assertNoResidue(before, with_registry=False)
         self.assertNoResidue(before)
-
-
-@wh.walked_in_tier(32)
-class Password(WizardTest):
-    def test_wrong_password_is_refused_and_the_right_one_accepted(self):
-        installer = self.installer("Demo Notes Password",
-                                   [("[product]\n", '[product]\npassword = "Open Sesame"\n')])
-        walk = Walk(installer.start())
-        walk.page(1017)
-        walk.act("--key", "enter")
-        walk.page(65535)
-        walk.press("OK")
-        controls, window = walk.page(1019)
-        self.assertEqual(controls[1001]["text"], "OK")
-        walk.act("--set-text", "1019", "open sesame", "--press", "1001", gone=False)
-        refusal = wh.message_box_text(walk.page(65535)[1])
-        self.assertEqual(refusal, "The password is incorrect. Please try again.")
-        walk.press("OK")
-        walk.act("--set-text", "1019", "Open Sesame", "--press", "1001")
-        # The licence page follows the accepted password.
-        walk.page(1005)
-        walk.act("--key", "escape")
-        walk.page(65535)
-        walk.press("OK")
-        self.assertEqual(walk.end(), CANCELLED)
-
-
-@wh.walked_in_tier(32)
-class German(WizardTest):
-    def test_pages_speak_the_chosen_language(self):
-        installer = self.installer("Demo Notes Sprache")
-        walk = Walk(installer.start())
-        walk.page(1017)
-        walk.act("--select", "1017", "\tDeutsch", gone=False)
-        walk.act("--key", "enter")
-        _, box = walk.page(65535)
-        self.assertEqual(box["caption"], "Demo Notes Sprache Installation")
-        walk.press("OK")
-        walk.page(1005)
-        walk.press("I Agree")
-        controls, page = walk.page(1015)
-        self.assertEqual(page["caption"], "Demo Notes Sprache Installation")
-        self.assertEqual(controls[1003]["text"], "Abbrechen")
-        walk.act("--key", "escape")
-        walk.page(65535)
-        walk.press("OK")
-        self.assertEqual(walk.end(), CANCELLED)
-
-
-@wh.walked_in_tier(32)
-class RichLicence(WizardTest):
-    def test_rtf_licence_shows_as_rich_text_without_its_mark(self):
-        rtf = b"\xef\xbb\xbf{\\rtf1\\ansi {\\b Rich} licence of the product.\\par}"
-        installer = self.installer("Demo Notes Rich", [('licenses = ["LICENSE.txt"]',
-                                                        'licenses = ["LICENSE.rtf"]')],
-                                   {"LICENSE.rtf": rtf})
-        walk = Walk(installer.start())
-        walk.page(1017)
-        walk.act("--key", "enter")
-        walk.page(65535)
-        walk.press("OK")
-        controls, _ = walk.page(1005)
-        self.assertIn("richedit", controls[1005]["class"].lower())
-        self.assertEqual(controls[1005]["text"].strip(), "Rich licence of the product.")
-        walk.press("I Do Not Agree")
-        walk.page(65535)
-        walk.press("OK")
-        self.assertEqual(walk.end(), CANCELLED)
 
 
 if __name__ == "__main__":
