@@ -1,32 +1,20 @@
 #include "setup/wizard_pages.h"
 
 #include "core/path.h"
+#include "uninstall/protected_paths.h"
 
 namespace tessarin {
 
 namespace {
 
-bool isLetter(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
-
-// A drive path: a letter, a colon and a backslash.
-bool hasDriveLetter(const String& path) {
-    return path.wideLength() >= 3 && isLetter(path.getWide(0)) && path.getWide(1) == u':' &&
-           path.getWide(2) == u'\\';
-}
-
-bool isUncPath(const String& path) {
+bool isNetworkPath(const String& path) {
     return path.getWide(0) == u'\\' && path.getWide(1) == u'\\';
 }
 
-// The same folder, ignoring letter case and one trailing backslash.
+// The same folder once both are written alike (letter case, a trailing backslash, "." and "..").
 bool sameFolder(const String& a, const String& b) {
-    if (b.empty()) return false;
-    String left = a, right = b;
-    if (left.wideLength() > 3) left.removeBackWideChar(u'\\');
-    if (right.wideLength() > 3) right.removeBackWideChar(u'\\');
-    return left.compareNoCaseWide(right) == 0;
+    String left = comparablePath(a);
+    return !left.empty() && left == comparablePath(b);
 }
 
 }  // namespace
@@ -126,13 +114,12 @@ bool startMenuNameAcceptable(const String& name) {
 FolderProblem checkChosenFolder(const String& folder, uint64_t productFlags,
                                 FolderCheckSystem& system, String& programFilesFolder) {
     if (folder.empty()) return FolderProblem::Empty;
-    if (!validPath(folder, kPathAllowTrailingBackslash) ||
-        !(isUncPath(folder) || hasDriveLetter(folder)))
+    if (!validPath(folder, kPathAllowTrailingBackslash) || !isAbsolutePath(folder))
         return FolderProblem::Invalid;
     const char16_t letter = folder.getWide(0) & ~char16_t(0x20);  // upper case
-    if (hasDriveLetter(folder) && !system.driveExists(letter)) return FolderProblem::NoDrive;
+    if (!isNetworkPath(folder) && !system.driveExists(letter)) return FolderProblem::NoDrive;
     if ((productFlags & kFlagsRefuseNetworkFolder) &&
-        (isUncPath(folder) || system.networkDrive(folder)))
+        (isNetworkPath(folder) || system.networkDrive(folder)))
         return FolderProblem::Network;
     if (folder.wideLength() < 4) return FolderProblem::DriveRoot;
     for (const String& programFiles : {system.programFiles32(), system.programFiles64()}) {

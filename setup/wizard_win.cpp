@@ -164,6 +164,31 @@ HBRUSH whiteBehind(HWND dialog, HDC dc, HWND control, int32_t selector) {
     return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
 }
 
+bool isAccept(uintptr_t wParam) {
+    return LOWORD(wParam) == ID_ACCEPT || LOWORD(wParam) == IDOK;
+}
+
+bool isCancel(uintptr_t wParam) {
+    return LOWORD(wParam) == ID_CANCEL || LOWORD(wParam) == IDCANCEL;
+}
+
+// What every page does alike, after its own messages: texts on white where its layout puts
+// them, and the accepting and cancelling buttons (Enter and Esc too) ending it.
+intptr_t pageMessage(HWND dialog, unsigned message, uintptr_t wParam, intptr_t lParam,
+                     int32_t selector) {
+    switch (message) {
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<intptr_t>(whiteBehind(
+                dialog, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), selector));
+        case WM_COMMAND:
+            if (isAccept(wParam)) EndDialog(dialog, IDOK);
+            if (isCancel(wParam)) EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
 // Runs a page template with the page's procedure; the page object lives for the call.
 struct PageContext {
     PageFrame frame;
@@ -235,23 +260,18 @@ intptr_t TESSARIN_CALLBACK languageProcedure(void* window, unsigned message, uin
             SetFocus(GetDlgItem(dialog, ID_LANGUAGE_LIST));
             return FALSE;
         }
-        case WM_CTLCOLORSTATIC:
-            return reinterpret_cast<INT_PTR>(whiteBehind(dialog, reinterpret_cast<HDC>(wParam),
-                                                         reinterpret_cast<HWND>(lParam),
-                                                         page->frame.selector));
         case WM_COMMAND:
             if (LOWORD(wParam) == ID_LANGUAGE_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
                 chooseLanguage(dialog, *page);
-            } else if ((LOWORD(wParam) == ID_LANGUAGE_LIST && HIWORD(wParam) == LBN_DBLCLK) ||
-                       LOWORD(wParam) == ID_ACCEPT || LOWORD(wParam) == IDOK) {
-                EndDialog(dialog, IDOK);
-            } else if (LOWORD(wParam) == ID_CANCEL || LOWORD(wParam) == IDCANCEL) {
-                EndDialog(dialog, IDCANCEL);
+                return TRUE;
             }
-            return TRUE;
-        default:
-            return FALSE;
+            if (LOWORD(wParam) == ID_LANGUAGE_LIST && HIWORD(wParam) == LBN_DBLCLK) {
+                EndDialog(dialog, IDOK);
+                return TRUE;
+            }
+            break;
     }
+    return pageMessage(dialog, message, wParam, lParam, page->frame.selector);
 }
 
 // ---- Greeting page ---------------------------------------------------------------------------
@@ -292,18 +312,8 @@ intptr_t TESSARIN_CALLBACK greetingProcedure(void* window, unsigned message, uin
             }
             return TRUE;
         }
-        case WM_CTLCOLORSTATIC:
-            return reinterpret_cast<INT_PTR>(whiteBehind(dialog, reinterpret_cast<HDC>(wParam),
-                                                         reinterpret_cast<HWND>(lParam),
-                                                         page->frame.selector));
-        case WM_COMMAND:
-            if (LOWORD(wParam) == ID_ACCEPT || LOWORD(wParam) == IDOK) EndDialog(dialog, IDOK);
-            if (LOWORD(wParam) == ID_CANCEL || LOWORD(wParam) == IDCANCEL)
-                EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        default:
-            return FALSE;
     }
+    return pageMessage(dialog, message, wParam, lParam, page->frame.selector);
 }
 
 // ---- Password page ---------------------------------------------------------------------------
@@ -325,7 +335,7 @@ intptr_t TESSARIN_CALLBACK passwordProcedure(void* window, unsigned message, uin
             return FALSE;
         }
         case WM_COMMAND:
-            if (LOWORD(wParam) == ID_ACCEPT || LOWORD(wParam) == IDOK) {
+            if (isAccept(wParam)) {
                 if (itemText(dialog, ID_PASSWORD_EDIT) == script().Password) {
                     EndDialog(dialog, IDOK);
                     return TRUE;
@@ -338,13 +348,11 @@ intptr_t TESSARIN_CALLBACK passwordProcedure(void* window, unsigned message, uin
                 HWND edit = GetDlgItem(dialog, ID_PASSWORD_EDIT);
                 SetFocus(edit);
                 SendMessageW(edit, EM_SETSEL, 0, -1);
-            } else if (LOWORD(wParam) == ID_CANCEL || LOWORD(wParam) == IDCANCEL) {
-                EndDialog(dialog, IDCANCEL);
+                return TRUE;
             }
-            return TRUE;
-        default:
-            return FALSE;
+            break;
     }
+    return pageMessage(dialog, message, wParam, lParam, 1);
 }
 
 // ---- Licence and readme pages ----------------------------------------------------------------
@@ -450,18 +458,8 @@ intptr_t TESSARIN_CALLBACK documentProcedure(void* window, unsigned message, uin
             }
             return TRUE;
         }
-        case WM_CTLCOLORSTATIC:
-            return reinterpret_cast<INT_PTR>(whiteBehind(dialog, reinterpret_cast<HDC>(wParam),
-                                                         reinterpret_cast<HWND>(lParam),
-                                                         page->frame.selector));
-        case WM_COMMAND:
-            if (LOWORD(wParam) == ID_ACCEPT || LOWORD(wParam) == IDOK) EndDialog(dialog, IDOK);
-            if (LOWORD(wParam) == ID_CANCEL || LOWORD(wParam) == IDCANCEL)
-                EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        default:
-            return FALSE;
     }
+    return pageMessage(dialog, message, wParam, lParam, page->frame.selector);
 }
 
 PageResult showDocumentPages(const Vector<String>& texts, int32_t introduction, bool readme) {
@@ -564,32 +562,19 @@ intptr_t TESSARIN_CALLBACK folderProcedure(void* window, unsigned message, uintp
             SetFocus(GetDlgItem(dialog, ID_FOLDER_EDIT));
             SendDlgItemMessageW(dialog, ID_FOLDER_EDIT, EM_SETSEL, 0, -1);
             return FALSE;
-        case WM_CTLCOLORSTATIC:
-            return reinterpret_cast<INT_PTR>(whiteBehind(dialog, reinterpret_cast<HDC>(wParam),
-                                                         reinterpret_cast<HWND>(lParam),
-                                                         page->frame.selector));
         case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case ID_FOLDER_EDIT:
-                    if (HIWORD(wParam) == EN_CHANGE) updateSpaceLines(dialog);
-                    break;
-                case ID_BROWSE:
-                    browseInto(dialog, 0, 11);
-                    break;
-                case ID_ACCEPT:
-                case IDOK:
-                    script().InstallDir = itemText(dialog, ID_FOLDER_EDIT);
-                    EndDialog(dialog, IDOK);
-                    break;
-                case ID_CANCEL:
-                case IDCANCEL:
-                    EndDialog(dialog, IDCANCEL);
-                    break;
+            if (LOWORD(wParam) == ID_FOLDER_EDIT) {
+                if (HIWORD(wParam) == EN_CHANGE) updateSpaceLines(dialog);
+                return TRUE;
             }
-            return TRUE;
-        default:
-            return FALSE;
+            if (LOWORD(wParam) == ID_BROWSE) {
+                browseInto(dialog, 0, 11);
+                return TRUE;
+            }
+            if (isAccept(wParam)) script().InstallDir = itemText(dialog, ID_FOLDER_EDIT);
+            break;
     }
+    return pageMessage(dialog, message, wParam, lParam, page->frame.selector);
 }
 
 class RunningFolderChecks : public FolderCheckSystem {
@@ -704,44 +689,34 @@ intptr_t TESSARIN_CALLBACK startMenuProcedure(void* window, unsigned message, ui
             SetFocus(GetDlgItem(dialog, ID_FOLDER_EDIT));
             SendDlgItemMessageW(dialog, ID_FOLDER_EDIT, EM_SETSEL, 0, -1);
             return FALSE;
-        case WM_CTLCOLORSTATIC:
-            return reinterpret_cast<INT_PTR>(whiteBehind(dialog, reinterpret_cast<HDC>(wParam),
-                                                         reinterpret_cast<HWND>(lParam),
-                                                         page->frame.selector));
         case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case ID_FOLDER_EDIT:
-                    if (HIWORD(wParam) == EN_CHANGE)
-                        EnableWindow(GetDlgItem(dialog, ID_ACCEPT),
-                                     startMenuNameAcceptable(itemText(dialog, ID_FOLDER_EDIT)));
-                    break;
-                case ID_BROWSE:
-                    browseInto(dialog,
-                               script().ShortcutMode == 1 ? kBrowseRootCommonPrograms
-                                                          : kBrowseRootPrograms,
-                               88);
-                    break;
-                case ID_ACCEPT:
-                case IDOK:
-                    if (!IsWindowEnabled(GetDlgItem(dialog, ID_ACCEPT))) break;
-                    script().ProductStartMenu = itemText(dialog, ID_FOLDER_EDIT);
-                    EndDialog(dialog, IDOK);
-                    break;
-                case ID_CANCEL:
-                case IDCANCEL:
-                    EndDialog(dialog, IDCANCEL);
-                    break;
+            if (LOWORD(wParam) == ID_FOLDER_EDIT) {
+                if (HIWORD(wParam) == EN_CHANGE)
+                    EnableWindow(GetDlgItem(dialog, ID_ACCEPT),
+                                 startMenuNameAcceptable(itemText(dialog, ID_FOLDER_EDIT)));
+                return TRUE;
             }
-            return TRUE;
-        default:
-            return FALSE;
+            if (LOWORD(wParam) == ID_BROWSE) {
+                browseInto(
+                    dialog,
+                    script().ShortcutMode == 1 ? kBrowseRootCommonPrograms : kBrowseRootPrograms,
+                    88);
+                return TRUE;
+            }
+            // Enter reaches the accepting button's command even while the button is disabled.
+            if (isAccept(wParam)) {
+                if (!IsWindowEnabled(GetDlgItem(dialog, ID_ACCEPT))) return TRUE;
+                script().ProductStartMenu = itemText(dialog, ID_FOLDER_EDIT);
+            }
+            break;
     }
+    return pageMessage(dialog, message, wParam, lParam, page->frame.selector);
 }
 
 // ---- MustUninstall ---------------------------------------------------------------------------
 
 intptr_t TESSARIN_CALLBACK mustUninstallProcedure(void* window, unsigned message, uintptr_t wParam,
-                                                  intptr_t) {
+                                                  intptr_t lParam) {
     HWND dialog = static_cast<HWND>(window);
     switch (message) {
         case WM_INITDIALOG: {
@@ -754,14 +729,8 @@ intptr_t TESSARIN_CALLBACK mustUninstallProcedure(void* window, unsigned message
             SetFocus(GetDlgItem(dialog, ID_ACCEPT));
             return FALSE;
         }
-        case WM_COMMAND:
-            if (LOWORD(wParam) == ID_ACCEPT || LOWORD(wParam) == IDOK) EndDialog(dialog, IDOK);
-            if (LOWORD(wParam) == ID_CANCEL || LOWORD(wParam) == IDCANCEL)
-                EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        default:
-            return FALSE;
     }
+    return pageMessage(dialog, message, wParam, lParam, 1);
 }
 
 }  // namespace

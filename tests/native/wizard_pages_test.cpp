@@ -102,6 +102,7 @@ TEST(WizardPages, ChosenFolderChecksInTheirOrder) {
         {u"C:\\", 0, FolderProblem::DriveRoot},
         {u"c:\\program files\\", 0, FolderProblem::ProgramFiles},
         {u"C:\\Program Files (x86)", 0, FolderProblem::ProgramFiles},
+        {u"C:\\Program Files\\Vendor\\..", 0, FolderProblem::ProgramFiles},
         {u"C:\\Program Files\\Vendor", 0, FolderProblem::None},
         {u"C:\\ro\\Product", 0, FolderProblem::UnusableVolume},
     };
