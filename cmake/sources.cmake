@@ -39,6 +39,18 @@ function(tessarin_add_libraries platform_sources)
   find_package(Threads REQUIRED)
   target_link_libraries(tessarin_build_lib PUBLIC tessarin_core Threads::Threads)
   target_compile_options(tessarin_build_lib PRIVATE ${TESSARIN_WARNINGS})
+  # The build tool packs with libdeflate where the platform has it (linked statically, so the
+  # tool runs where the library is not installed); the Windows build packs with zlib.
+  if(NOT CMAKE_CROSSCOMPILING)
+    find_path(LIBDEFLATE_HEADERS libdeflate.h)
+    find_library(LIBDEFLATE_LIBRARY NAMES libdeflate.a deflate)
+    if(NOT LIBDEFLATE_HEADERS OR NOT LIBDEFLATE_LIBRARY)
+      message(FATAL_ERROR "libdeflate not found (package libdeflate-dev)")
+    endif()
+    target_include_directories(tessarin_build_lib PRIVATE ${LIBDEFLATE_HEADERS})
+    target_link_libraries(tessarin_build_lib PUBLIC ${LIBDEFLATE_LIBRARY})
+    target_compile_definitions(tessarin_build_lib PRIVATE TESSARIN_HAVE_LIBDEFLATE)
+  endif()
   # The manifest parser, toml++, is header-only. The cross tree must not search the host's
   # include folder, so it gets a folder that holds only a link to toml++'s headers.
   if(CMAKE_CROSSCOMPILING)

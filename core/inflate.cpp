@@ -130,16 +130,4 @@ bool inflateInto(const uint8_t* input, size_t length, std::vector<uint8_t>& outp
     return ok;
 }
 
-bool deflateBuffer(const uint8_t* input, size_t length, String& output, int level) {
-    uLongf bound = compressBound(static_cast<uLong>(length));
-    String out;
-    out.setLength(static_cast<int32_t>(bound));
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &bound, input, static_cast<uLong>(length),
-                  level) != Z_OK)
-        return false;
-    out.setLength(static_cast<int32_t>(bound));
-    output = std::move(out);
-    return true;
-}
-
 }  // namespace tessarin

@@ -25,7 +25,4 @@ bool inflateBuffer(const uint8_t* input, size_t length, String& output,
 bool inflateInto(const uint8_t* input, size_t length, std::vector<uint8_t>& output,
                  size_t& produced);
 
-// zlib stream (RFC 1950) at the given level, for the build tool.
-bool deflateBuffer(const uint8_t* input, size_t length, String& output, int level = 9);
-
 }  // namespace tessarin

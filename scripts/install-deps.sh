@@ -8,7 +8,7 @@ PACKAGES=(
   g++ clang libclang-rt-14-dev libgtest-dev googletest
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libz-mingw-w64-dev zlib1g-dev libtomlplusplus-dev
+  libz-mingw-w64-dev zlib1g-dev libdeflate-dev libtomlplusplus-dev
   wine wine64 wine32:i386
   xvfb xauth x11-utils
 )

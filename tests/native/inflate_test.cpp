@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "tools/build/block_compression.h"
+
 namespace tessarin {
 namespace {
 
 String packed(const std::string& text) {
     String out;
-    EXPECT_TRUE(deflateBuffer(reinterpret_cast<const uint8_t*>(text.data()), text.size(), out));
+    EXPECT_TRUE(build::compressBlock(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                                     out, build::kDefaultCompressionLevel));
     return out;
 }
 

@@ -225,9 +225,10 @@ TEST(Manifest, FileSetsBecomeRecordsWithKindTargetAndOptions) {
     writeRichProduct(p);
     build::Manifest m = build::readManifest(p.manifest(kRichManifest));
     ASSERT_EQ(m.payload.files.size(), 3u);
-    // Sorted by name within a set: "docs" before "démo" (bytes of UTF-8).
-    EXPECT_STREQ(m.payload.files[0].name.c_str(), "bin\\docs\\readme.txt");
-    const build::FileEntry& exe = m.payload.files[1];
+    // Grouped by extension within a set, then sorted by path: ".exe" before ".txt", although
+    // "docs" sorts before "démo" (bytes of UTF-8).
+    EXPECT_STREQ(m.payload.files[1].name.c_str(), "bin\\docs\\readme.txt");
+    const build::FileEntry& exe = m.payload.files[0];
     EXPECT_STREQ(exe.name.c_str(), "|bin\\d\xC3\xA9mo.exe");
     EXPECT_EQ(exe.kind, 0);
     EXPECT_EQ(exe.options, 0x2);                     // Start-menu shortcut, overwrite mode 0

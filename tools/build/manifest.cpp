@@ -330,7 +330,8 @@ void readOptions(Section s, InstallScript& script, PayloadSpec& payload) {
     flags |= static_cast<uint64_t>(s.integer("raw-product-flags", 0, INT64_MIN, INT64_MAX));
     flags2 |= static_cast<uint32_t>(s.integer("raw-product-flags2", 0, 0, UINT32_MAX));
     payload.blockSize = static_cast<size_t>(s.integer("block-size", 1 << 20, 4096, 1 << 30));
-    payload.level = static_cast<int>(s.integer("compression-level", 9, 1, 9));
+    payload.level = static_cast<int>(
+        s.integer("compression-level", kDefaultCompressionLevel, 1, kMaxCompressionLevel));
     std::string key = s.text("cipher-key");
     if (!key.empty()) {
         if (key.size() != 16 ||

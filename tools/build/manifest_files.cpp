@@ -87,6 +87,16 @@ std::string withBackslashes(std::string s) {
     return s;
 }
 
+// The extension of a "/" path's last element, in lower case; empty when it has none.
+std::string extensionOf(const std::string& path) {
+    size_t dot = path.rfind('.');
+    size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(toLowerAscii(static_cast<unsigned char>(c)));
+    return ext;
+}
+
 struct FileSet {
     fs::path source;
     std::vector<std::string> include;
@@ -109,7 +119,15 @@ std::vector<std::string> pickFiles(Section& s, const FileSet& set) {
         if (matches(set.include) && !matches(set.exclude)) picked.push_back(relative);
     }
     if (ec) s.fail("source", "cannot list \"" + set.source.string() + "\": " + ec.message());
-    std::sort(picked.begin(), picked.end());
+    // Files of one kind next to each other pack smaller: deflate finds repeats only within the
+    // last 32 KiB, and sources resemble sources more than they resemble pictures.
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(picked.size());
+    for (std::string& relative : picked)
+        keyed.emplace_back(extensionOf(relative), std::move(relative));
+    std::sort(keyed.begin(), keyed.end());
+    picked.clear();
+    for (auto& [extension, relative] : keyed) picked.push_back(std::move(relative));
     return picked;
 }
 

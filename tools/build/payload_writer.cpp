@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "core/byte_order.h"
-#include "core/inflate.h"
 #include "core/payload_cipher.h"
 #include "setup/payload_format.h"
 #include "setup/payload_reader.h"
+#include "tools/build/block_compression.h"
 #include "tools/build/stub_kind.h"
 
 namespace tessarin::build {
@@ -80,7 +80,7 @@ bool packBlock(const PayloadSpec& spec, const uint8_t* key, const Bytes& raw, Pa
     String block;
     if (!spec.compressBlocks)
         block.assign(reinterpret_cast<const char*>(raw.data()), static_cast<int32_t>(raw.size()));
-    else if (!deflateBuffer(raw.data(), raw.size(), block, spec.level))
+    else if (!compressBlock(raw.data(), raw.size(), block, spec.level))
         return false;
     if (spec.encipher)
         block = encipherPayloadBuffer(key, block.bytes(), static_cast<size_t>(block.length()));
@@ -349,7 +349,7 @@ std::vector<uint8_t> buildInstaller(const std::vector<uint8_t>& stub, const Payl
     // Packed script: zlib, then masked with its checksum or enciphered.
     uint32_t scriptCheck = spec.script.hash();
     String packed;
-    if (!deflateBuffer(spec.script.bytes(), static_cast<size_t>(spec.script.length()), packed,
+    if (!compressBlock(spec.script.bytes(), static_cast<size_t>(spec.script.length()), packed,
                        spec.level))
         throw std::runtime_error("script compression failed");
     if (spec.encipher)

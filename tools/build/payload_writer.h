@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/string.h"
+#include "tools/build/block_compression.h"
 
 namespace tessarin::build {
 
@@ -35,7 +36,7 @@ struct PayloadSpec {
     bool encipher = false;
     std::optional<std::array<uint8_t, 8>> key;  // random per build when not given
     size_t blockSize = 1 << 20;                 // decoded bytes per data block
-    int level = 9;
+    int level = kDefaultCompressionLevel;
     // Threads that compress and encipher the data blocks: 0 = one per core, 1 = all of it on
     // the calling thread. The installer's bytes are the same whatever the number.
     unsigned workers = 0;
