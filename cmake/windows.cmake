@@ -16,7 +16,12 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 if(NOT CMAKE_BUILD_TYPE)
   set(CMAKE_BUILD_TYPE Release)
 endif()
-set(CMAKE_CXX_FLAGS_RELEASE "-O2")
+# The stub travels in every installer, so it is built for size; the code that every byte of
+# the payload passes through (checksums, cipher, the data area's reader) keeps -O2.
+set(CMAKE_CXX_FLAGS_RELEASE "-Os -ffunction-sections -fdata-sections")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/core/string.cpp ${CMAKE_SOURCE_DIR}/core/blowfish.cpp
+  ${CMAKE_SOURCE_DIR}/core/inflate.cpp ${CMAKE_SOURCE_DIR}/setup/payload_reader.cpp
+  PROPERTIES COMPILE_OPTIONS -O2)
 
 set(ZLIB_USE_STATIC_LIBS ON)
 tessarin_add_libraries("${TESSARIN_WIN_SOURCES}")
@@ -52,7 +57,7 @@ set_target_properties(tessarin-setup PROPERTIES OUTPUT_NAME ${TESSARIN_STUB_NAME
 add_dependencies(tessarin-setup setup_icon)
 target_include_directories(tessarin-setup PRIVATE ${CMAKE_BINARY_DIR}/resources)
 target_compile_options(tessarin-setup PRIVATE ${TESSARIN_WARNINGS} -municode)
-target_link_options(tessarin-setup PRIVATE -municode -s ${STATIC_LINK})
+target_link_options(tessarin-setup PRIVATE -municode -s -Wl,--gc-sections ${STATIC_LINK})
 target_link_libraries(tessarin-setup PRIVATE tessarin_core ${WIN_LIBS})
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/resources -I${CMAKE_SOURCE_DIR}/resources -DTESSARIN_BITS=${TESSARIN_BITS}")
 
