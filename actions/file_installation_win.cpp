@@ -459,7 +459,7 @@ void installRecord(const FileRecord& record, RecordData& source, const FileFolde
     if (written) afterWrite(record, target.path, folders);
     // Call point: a control-panel applet scheduled for the restart is registered all the same,
     // once component installation exists.
-    if (written) fileInstallationState().writtenInPlace.push_back(target.path);
+    if (written) fileInstallationState().writtenInPlace.add(target.path);
 }
 
 struct OpenedData {

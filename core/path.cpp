@@ -1,5 +1,6 @@
 #include "core/path.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -229,6 +230,32 @@ bool isListableEntryName(const char16_t* name) {
 
 bool isShellFolderFile(const char16_t* name) {
     return equalsNoCaseAscii(name, u"thumbs.db") || equalsNoCaseAscii(name, u"desktop.ini");
+}
+
+// A count below 0x8000 takes one unit; a larger one two, the first with its top bit set.
+void PathList::putCount(int32_t n) {
+    if (n >= 0x8000) units_.push_back(static_cast<char16_t>(0x8000 | (n >> 16)));
+    units_.push_back(static_cast<char16_t>(n));
+}
+
+int32_t PathList::takeCount(size_t& at) const {
+    int32_t n = units_[at++];
+    if (n & 0x8000) n = ((n & 0x7FFF) << 16) | units_[at++];
+    return n;
+}
+
+void PathList::add(const String& path) {
+    const char16_t* text = path.w_str();
+    const char16_t* last = last_.w_str();
+    int32_t length = path.wideLength();
+    int32_t shared = 0;
+    int32_t common = std::min(length, last_.wideLength());
+    while (shared < common && text[shared] == last[shared]) ++shared;
+    putCount(shared);
+    putCount(length - shared);
+    units_.insert(units_.end(), text + shared, text + length);
+    last_ = path;
+    ++count_;
 }
 
 }  // namespace tessarin

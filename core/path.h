@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/string.h"
 
@@ -62,5 +63,35 @@ bool validPath8(const char* path, uint32_t options);
 bool isListableEntryName(const char16_t* name);
 // "thumbs.db" and "desktop.ini", in any letter case: files the shell drops into folders.
 bool isShellFolderFile(const char16_t* name);
+
+// A list of paths (UTF-16) kept in one buffer, each as the number of characters it shares with
+// the path before it and the characters after those: paths that come folder by folder take
+// little more than their file names, and thousands of them make no allocation each.
+class PathList {
+  public:
+    void add(const String& path);
+    int32_t count() const { return count_; }
+    // Calls visit(const String&) with each path, in the order they were added.
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        String path;
+        for (size_t at = 0; at < units_.size();) {
+            int32_t shared = takeCount(at);
+            int32_t rest = takeCount(at);
+            path.setLength(shared * 2);
+            path.appendWide(units_.data() + at, rest);
+            at += static_cast<size_t>(rest);
+            visit(path);
+        }
+    }
+
+  private:
+    void putCount(int32_t n);
+    int32_t takeCount(size_t& at) const;
+
+    std::vector<char16_t> units_;
+    String last_;
+    int32_t count_ = 0;
+};
 
 }  // namespace tessarin
