@@ -518,6 +518,8 @@ void FinishFileData() {
         raiseCorruption(kCodeRecordReader);
     }
     if (data.area.hasLeftover()) raiseCorruption(kCodeDataLeftOver);
+    // The steps after the loop run without the block buffers.
+    CloseDataArea(data.area);
     data.opened = false;
     setProgress(91);
     showStatusMessage(kMessageInstallingFiles);
