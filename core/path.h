@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
+#include "core/containers.h"
 #include "core/string.h"
 
 namespace tessarin {
@@ -64,8 +64,8 @@ bool isListableEntryName(const char16_t* name);
 // "thumbs.db" and "desktop.ini", in any letter case: files the shell drops into folders.
 bool isShellFolderFile(const char16_t* name);
 
-// A list of paths (UTF-16) kept in one buffer, each as the number of characters it shares with
-// the path before it and the characters after those: paths that come folder by folder take
+// A list of paths (UTF-16) kept in a PieceBuffer, each as the number of characters it shares
+// with the path before it and the characters after those: paths that come folder by folder take
 // little more than their file names, and thousands of them make no allocation each.
 class PathList {
   public:
@@ -75,21 +75,22 @@ class PathList {
     template <typename Visit>
     void forEach(Visit visit) const {
         String path;
-        for (size_t at = 0; at < units_.size();) {
-            int32_t shared = takeCount(at);
-            int32_t rest = takeCount(at);
-            path.setLength(shared * 2);
-            path.appendWide(units_.data() + at, rest);
-            at += static_cast<size_t>(rest);
-            visit(path);
-        }
+        units_.forEachPiece([&](const char* bytes, size_t n) {
+            for (size_t at = 0; at < n;) {
+                int32_t shared = takeCount(bytes, at);
+                int32_t rest = takeCount(bytes, at);
+                path.setLength(shared * 2);
+                path.append(bytes + at, rest * 2);
+                at += static_cast<size_t>(rest) * 2;
+                visit(path);
+            }
+        });
     }
 
   private:
-    void putCount(int32_t n);
-    int32_t takeCount(size_t& at) const;
+    static int32_t takeCount(const char* bytes, size_t& at);
 
-    std::vector<char16_t> units_;
+    PieceBuffer units_;
     String last_;
     int32_t count_ = 0;
 };

@@ -380,9 +380,7 @@ bool UninstallData::recordDeletion(const char* path, DeletionKind kind) {
     if (n <= 3 || std::strpbrk(path, "\r\n")) return false;
     if (kind == DeletionKind::Folder && !recordedFolders_.set(upperAscii(path, n), true))
         return false;
-    if (char prefix = deletionPrefix(kind)) deletionText_.appendChar(prefix);
-    deletionText_.append(path, n);
-    deletionText_.append(kLineEnd);
+    appendDeletionLine(deletionPrefix(kind), path, n);
     return true;
 }
 
@@ -393,8 +391,23 @@ bool UninstallData::recordDeletionWide(const String& path, DeletionKind kind) {
 void UninstallData::restoreDeletionLine(const String& line, DeletionKind kind) {
     if (kind == DeletionKind::Folder)
         recordedFolders_.set(upperAscii(line.c_str() + 1, line.length() - 1), true);
-    deletionText_.append(line);
-    deletionText_.append(kLineEnd);
+    appendDeletionLine(0, line.c_str(), line.length());
+}
+
+// A line is one record of the buffer.
+void UninstallData::appendDeletionLine(char prefix, const char* path, int32_t length) {
+    size_t n = static_cast<size_t>(length);
+    char* to = deletionText_.appendRoom((prefix ? 1 : 0) + n + 2);
+    if (prefix) *to++ = prefix;
+    std::memcpy(to, path, n);
+    std::memcpy(to + n, kLineEnd, 2);
+}
+
+String UninstallData::deletionText() const {
+    String text;
+    deletionText_.forEachPiece(
+        [&](const char* bytes, size_t n) { text.append(bytes, static_cast<int32_t>(n)); });
+    return text;
 }
 
 void UninstallData::clearDeletions() {
@@ -459,7 +472,15 @@ void takeInstallerTexts(UninstallData& data, const InstallScript& script) {
 
 String uninstallDataText(const UninstallData& data) {
     String text;
+    writeDeletions(data, text);
+    text.append(uninstallDataSections(data));
+    return text;
+}
+
+String uninstallDataSections(const UninstallData& data) {
+    String text;
     for (const SectionFormat& section : kSections) {
+        if (!section.header) continue;  // the deletion list
         String body;
         section.write(data, body);
         if (section.header && (section.always || !body.empty()))

@@ -107,7 +107,9 @@ class UninstallData {
     // Empties the recorded deletion list and forgets the folders recorded so far.
     void clearDeletions();
     // The recorded deletion list as it is written: one line per item, CR LF after each.
-    const String& deletionText() const { return deletionText_; }
+    String deletionText() const;
+    // The same in the pieces it is kept in.
+    const PieceBuffer& deletionPieces() const { return deletionText_; }
 
     // The reader's way back into the recorded list: a non-empty line as read from the file.
     void restoreDeletionLine(const String& line, DeletionKind kind);
@@ -133,7 +135,10 @@ class UninstallData {
     String banner;         // UTF-16
 
   private:
-    String deletionText_;
+    void appendDeletionLine(char prefix, const char* path, int32_t length);
+
+    // One line per record: the list grows to megabytes with the files of an installation.
+    PieceBuffer deletionText_;
     List<bool, String> recordedFolders_{64};
 };
 
@@ -149,8 +154,10 @@ String deletionPathWide(const FileDeletion& deletion);
 // and the banner.
 void takeInstallerTexts(UninstallData& data, const InstallScript& script);
 
-// The file's bytes as the writer makes them.
+// The file's bytes as the writer makes them: the deletion list, then the sections.
 String uninstallDataText(const UninstallData& data);
+// The sections alone, everything after the deletion list.
+String uninstallDataSections(const UninstallData& data);
 
 // Reads the file's bytes into data (which is emptied first). Malformed content never stops the
 // reader; each line it skips adds a note "line N: why" to notes when given.

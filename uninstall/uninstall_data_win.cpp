@@ -4,6 +4,7 @@
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
+#include "core/file_system_win.h"
 #include "core/format.h"
 #include "core/path.h"
 #include "core/system_error.h"
@@ -21,9 +22,20 @@ String uninstallDataPath(const String& folder) {
     return joinPath(folder, String(kUninstallDataFileName));
 }
 
+// The deletion list goes out piece by piece as it is kept: the file's bytes are never gathered.
 int writeUninstallDataFile(const UninstallData& data, const String& path) {
-    String text = uninstallDataText(data);
-    return writeFile(path, text.c_str(), text.length());
+    File file;
+    int code = file.open(extendedLengthPath(path).w_str(), kFileCreateAlways);
+    if (code != kFileOk) return code;
+    bool written = true;
+    data.deletionPieces().forEachPiece([&](const char* bytes, size_t n) {
+        written = written && file.write(bytes, static_cast<int32_t>(n));
+    });
+    String sections = uninstallDataSections(data);
+    if (written && file.write(sections.c_str(), sections.length())) return kFileOk;
+    LastErrorKeeper keep;  // for the caller's message
+    file.close();
+    return kFileErrorWriteFailed;
 }
 
 int readUninstallDataFile(const String& path, UninstallData& data, Vector<String>* notes) {
