@@ -4,7 +4,6 @@
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
-#include "core/file_system_win.h"
 #include "core/format.h"
 #include "core/path.h"
 #include "core/system_error.h"
@@ -33,8 +32,9 @@ int writeUninstallDataFile(const UninstallData& data, const String& path) {
     });
     String sections = uninstallDataSections(data);
     if (written && file.write(sections.c_str(), sections.length())) return kFileOk;
-    LastErrorKeeper keep;  // for the caller's message
+    DWORD error = GetLastError();  // for the caller's message
     file.close();
+    SetLastError(error);
     return kFileErrorWriteFailed;
 }
 
