@@ -1,7 +1,7 @@
 // Containers of the library: Array (separately allocated elements kept centred in a pointer
 // block), Vector (an indexed sequence that validates every index), List (a hash list of
-// Bucket entries that also keeps one insertion-order list across all buckets) and PieceBuffer
-// (bytes appended in pieces that never move).
+// Bucket entries that also keeps one insertion-order list across all buckets), PieceBuffer
+// (bytes appended in pieces that never move) and PrefixList (byte strings front-coded in one).
 #pragma once
 
 #include <cstdint>
@@ -482,6 +482,41 @@ class PieceBuffer {
     };
     std::vector<Piece> pieces_;
     size_t size_ = 0;
+};
+
+// Byte strings kept in a PieceBuffer, each as the number of bytes it shares with the string
+// before it and the bytes after those: paths or lines that come folder by folder take little
+// more than their file names, and thousands of them make no allocation each.
+class PrefixList {
+  public:
+    void add(const char* bytes, int32_t length);
+    int32_t count() const { return count_; }
+    // The bytes of all strings together.
+    size_t totalLength() const { return total_; }
+    void clear();
+    // Calls visit(const String& bytes) with each string, in the order they were added.
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        String text;
+        records_.forEachPiece([&](const char* bytes, size_t n) {
+            for (size_t at = 0; at < n;) {
+                int32_t shared = takeCount(bytes, at);
+                int32_t rest = takeCount(bytes, at);
+                text.setLength(shared);
+                text.append(bytes + at, rest);
+                at += static_cast<size_t>(rest);
+                visit(text);
+            }
+        });
+    }
+
+  private:
+    static int32_t takeCount(const char* bytes, size_t& at);
+
+    PieceBuffer records_;
+    String last_;
+    int32_t count_ = 0;
+    size_t total_ = 0;
 };
 
 }  // namespace tessarin

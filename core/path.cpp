@@ -1,7 +1,5 @@
 #include "core/path.h"
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -231,52 +229,6 @@ bool isListableEntryName(const char16_t* name) {
 
 bool isShellFolderFile(const char16_t* name) {
     return equalsNoCaseAscii(name, u"thumbs.db") || equalsNoCaseAscii(name, u"desktop.ini");
-}
-
-namespace {
-
-// A count below 0x8000 takes one unit; a larger one two, the first with its top bit set.
-int32_t countUnits(int32_t n) {
-    return n >= 0x8000 ? 2 : 1;
-}
-
-char* putCount(char* to, int32_t n) {
-    char16_t units[2] = {static_cast<char16_t>(0x8000 | (n >> 16)), static_cast<char16_t>(n)};
-    const char16_t* from = n >= 0x8000 ? units : units + 1;
-    size_t bytes = static_cast<size_t>(countUnits(n)) * 2;
-    std::memcpy(to, from, bytes);
-    return to + bytes;
-}
-
-}  // namespace
-
-int32_t PathList::takeCount(const char* bytes, size_t& at) {
-    char16_t unit;
-    std::memcpy(&unit, bytes + at, 2);
-    at += 2;
-    int32_t n = unit;
-    if (n & 0x8000) {
-        std::memcpy(&unit, bytes + at, 2);
-        at += 2;
-        n = ((n & 0x7FFF) << 16) | unit;
-    }
-    return n;
-}
-
-// Each path is one record of the buffer: its two counts and its own characters.
-void PathList::add(const String& path) {
-    const char16_t* text = path.w_str();
-    const char16_t* last = last_.w_str();
-    int32_t length = path.wideLength();
-    int32_t shared = 0;
-    int32_t common = std::min(length, last_.wideLength());
-    while (shared < common && text[shared] == last[shared]) ++shared;
-    int32_t rest = length - shared;
-    size_t bytes = static_cast<size_t>(countUnits(shared) + countUnits(rest) + rest) * 2;
-    char* to = putCount(putCount(units_.appendRoom(bytes), shared), rest);
-    if (rest > 0) std::memcpy(to, text + shared, static_cast<size_t>(rest) * 2);
-    last_ = path;
-    ++count_;
 }
 
 }  // namespace tessarin

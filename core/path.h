@@ -64,35 +64,19 @@ bool isListableEntryName(const char16_t* name);
 // "thumbs.db" and "desktop.ini", in any letter case: files the shell drops into folders.
 bool isShellFolderFile(const char16_t* name);
 
-// A list of paths (UTF-16) kept in a PieceBuffer, each as the number of characters it shares
-// with the path before it and the characters after those: paths that come folder by folder take
-// little more than their file names, and thousands of them make no allocation each.
+// A list of paths (UTF-16), front-coded: see PrefixList.
 class PathList {
   public:
-    void add(const String& path);
-    int32_t count() const { return count_; }
+    void add(const String& path) { list_.add(path.c_str(), path.length()); }
+    int32_t count() const { return list_.count(); }
     // Calls visit(const String&) with each path, in the order they were added.
     template <typename Visit>
     void forEach(Visit visit) const {
-        String path;
-        units_.forEachPiece([&](const char* bytes, size_t n) {
-            for (size_t at = 0; at < n;) {
-                int32_t shared = takeCount(bytes, at);
-                int32_t rest = takeCount(bytes, at);
-                path.setLength(shared * 2);
-                path.append(bytes + at, rest * 2);
-                at += static_cast<size_t>(rest) * 2;
-                visit(path);
-            }
-        });
+        list_.forEach(visit);
     }
 
   private:
-    static int32_t takeCount(const char* bytes, size_t& at);
-
-    PieceBuffer units_;
-    String last_;
-    int32_t count_ = 0;
+    PrefixList list_;
 };
 
 }  // namespace tessarin

@@ -380,7 +380,13 @@ bool UninstallData::recordDeletion(const char* path, DeletionKind kind) {
     if (n <= 3 || std::strpbrk(path, "\r\n")) return false;
     if (kind == DeletionKind::Folder && !recordedFolders_.set(upperAscii(path, n), true))
         return false;
-    appendDeletionLine(deletionPrefix(kind), path, n);
+    if (char prefix = deletionPrefix(kind)) {
+        String line(&prefix, 1);
+        line.append(path, n);
+        deletionLines_.add(line.c_str(), line.length());
+    } else {
+        deletionLines_.add(path, n);
+    }
     return true;
 }
 
@@ -391,27 +397,20 @@ bool UninstallData::recordDeletionWide(const String& path, DeletionKind kind) {
 void UninstallData::restoreDeletionLine(const String& line, DeletionKind kind) {
     if (kind == DeletionKind::Folder)
         recordedFolders_.set(upperAscii(line.c_str() + 1, line.length() - 1), true);
-    appendDeletionLine(0, line.c_str(), line.length());
-}
-
-// A line is one record of the buffer.
-void UninstallData::appendDeletionLine(char prefix, const char* path, int32_t length) {
-    size_t n = static_cast<size_t>(length);
-    char* to = deletionText_.appendRoom((prefix ? 1 : 0) + n + 2);
-    if (prefix) *to++ = prefix;
-    std::memcpy(to, path, n);
-    std::memcpy(to + n, kLineEnd, 2);
+    deletionLines_.add(line.c_str(), line.length());
 }
 
 String UninstallData::deletionText() const {
     String text;
-    deletionText_.forEachPiece(
-        [&](const char* bytes, size_t n) { text.append(bytes, static_cast<int32_t>(n)); });
+    deletionLines_.forEach([&](const String& line) {
+        text.append(line);
+        text.append(kLineEnd);
+    });
     return text;
 }
 
 void UninstallData::clearDeletions() {
-    deletionText_.clear();
+    deletionLines_.clear();
     recordedFolders_.clear();
 }
 

@@ -108,8 +108,8 @@ class UninstallData {
     void clearDeletions();
     // The recorded deletion list as it is written: one line per item, CR LF after each.
     String deletionText() const;
-    // The same in the pieces it is kept in.
-    const PieceBuffer& deletionPieces() const { return deletionText_; }
+    // The lines of the list, without their line ends.
+    const PrefixList& deletionLines() const { return deletionLines_; }
 
     // The reader's way back into the recorded list: a non-empty line as read from the file.
     void restoreDeletionLine(const String& line, DeletionKind kind);
@@ -135,10 +135,8 @@ class UninstallData {
     String banner;         // UTF-16
 
   private:
-    void appendDeletionLine(char prefix, const char* path, int32_t length);
-
-    // One line per record: the list grows to megabytes with the files of an installation.
-    PieceBuffer deletionText_;
+    // The list grows with the files of an installation: its lines are kept front-coded.
+    PrefixList deletionLines_;
     List<bool, String> recordedFolders_{64};
 };
 

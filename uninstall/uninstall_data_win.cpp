@@ -1,6 +1,8 @@
 // Reading and writing Uninstall.DAT.
 #include <windows.h>
 
+#include <string>
+
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
@@ -21,17 +23,27 @@ String uninstallDataPath(const String& folder) {
     return joinPath(folder, String(kUninstallDataFileName));
 }
 
-// The deletion list goes out piece by piece as it is kept: the file's bytes are never gathered.
+// The deletion list goes out a buffer at a time as its lines are read back: the file's bytes are
+// never gathered.
 int writeUninstallDataFile(const UninstallData& data, const String& path) {
+    constexpr size_t kBufferSize = 64 * 1024;
     File file;
     int code = file.open(extendedLengthPath(path).w_str(), kFileCreateAlways);
     if (code != kFileOk) return code;
     bool written = true;
-    data.deletionPieces().forEachPiece([&](const char* bytes, size_t n) {
-        written = written && file.write(bytes, static_cast<int32_t>(n));
+    std::string buffer;
+    auto flush = [&]() {
+        written = written && file.write(buffer.data(), static_cast<int32_t>(buffer.size()));
+        buffer.clear();
+    };
+    data.deletionLines().forEach([&](const String& line) {
+        buffer.append(line.c_str(), static_cast<size_t>(line.length()));
+        buffer.append("\r\n");
+        if (buffer.size() >= kBufferSize) flush();
     });
+    flush();
     String sections = uninstallDataSections(data);
-    if (written && file.write(sections.c_str(), sections.length())) return kFileOk;
+    if (written && file.write(sections)) return kFileOk;
     DWORD error = GetLastError();  // for the caller's message
     file.close();
     SetLastError(error);

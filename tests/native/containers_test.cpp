@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "fatal_capture.h"
 
@@ -178,6 +180,39 @@ TEST(PieceBuffer, RecordsStayWholeAndComeBackInOrder) {
     buffer.clear();
     EXPECT_TRUE(buffer.empty());
     buffer.forEachPiece([&](const char*, size_t) { ADD_FAILURE() << "a piece after clear"; });
+}
+
+// Strings of any bytes come back as added: zero bytes, empty strings, one string the prefix of
+// the next and the other way round, and lengths whose counts take several bytes.
+TEST(PrefixList, GivesBackEveryStringInOrder) {
+    const std::string strings[] = {
+        std::string("C:\\App\\a.txt"),
+        std::string("C:\\App\\a.txt"),
+        std::string("C:\\App"),
+        std::string("C:\\App\\b\0c", 10),
+        std::string(),
+        std::string("~C:\\App"),
+        std::string(70000, 'x'),
+        std::string(70000, 'x') + "y",
+        std::string(300, 'x'),
+    };
+    PrefixList list;
+    size_t total = 0;
+    for (const std::string& text : strings) {
+        list.add(text.data(), static_cast<int32_t>(text.size()));
+        total += text.size();
+    }
+    EXPECT_EQ(list.count(), 9);
+    EXPECT_EQ(list.totalLength(), total);
+    std::vector<std::string> back;
+    list.forEach([&](const String& text) {
+        back.emplace_back(text.c_str(), static_cast<size_t>(text.length()));
+    });
+    ASSERT_EQ(back.size(), std::size(strings));
+    for (size_t i = 0; i < back.size(); ++i) EXPECT_EQ(back[i], strings[i]) << "string " << i;
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+    list.forEach([](const String&) { ADD_FAILURE() << "a string after clear"; });
 }
 
 }  // namespace
