@@ -180,8 +180,9 @@ TEST(Path, ExtendedLengthFormForLongPaths) {
         EXPECT_EQ(extended(same), same);
 }
 
-// Paths come back as added, whatever they share with the path before them: nothing, all of
-// it, more than the previous one holds, and counts too large for one unit.
+// Paths come back as added, unit for unit, whatever they share with the path before them:
+// nothing, all of it, more than the previous one holds, and lengths whose counts take several
+// bytes.
 TEST(PathList, GivesBackEveryPathInOrder) {
     std::u16string longFolder = u"C:\\" + std::u16string(0x9000, u'a');
     const std::u16string paths[] = {
@@ -195,11 +196,15 @@ TEST(PathList, GivesBackEveryPathInOrder) {
         longFolder + u"\\one",
         longFolder + u"\\two",
         u"C:\\" + std::u16string(0x8100, u'a') + u"b",
+        // A surrogate pair, lone surrogates of both halves, one at the end, and the limits of
+        // the one-, two- and three-byte forms.
+        u"C:\\\U0001F600\\x\xD800y\xDC00z\x7F\x80\u07FF\u0800\uFFFF\xDBFF",
+        u"C:\\\U0001F600\\x\xD800",
     };
     PathList list;
     for (const std::u16string& path : paths)
         list.add(String(path.c_str(), static_cast<int32_t>(path.size())));
-    EXPECT_EQ(list.count(), 10);
+    EXPECT_EQ(list.count(), 12);
     std::vector<std::u16string> back;
     list.forEach([&](const String& path) {
         back.emplace_back(path.w_str(), static_cast<size_t>(path.wideLength()));
