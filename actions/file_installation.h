@@ -9,6 +9,7 @@
 
 #include "actions/shortcuts.h"
 #include "core/date_time.h"
+#include "core/path.h"
 #include "core/string.h"
 #include "setup/payload_reader.h"
 
@@ -132,7 +133,7 @@ FileTarget resolveFileTarget(const FileRecord& record, const FileFolders& folder
 struct FileInstallationState {
     bool rebootRequired = false;
     bool fontsChanged = false;
-    std::vector<String> writtenInPlace;  // UTF-16 targets not scheduled for the restart
+    PathList writtenInPlace;  // UTF-16 targets not scheduled for the restart
     // Registered by later steps (UTF-16 targets, in record order).
     std::vector<String> comServers, typeLibraries, drivers;
     String fontList;  // 8-bit: the ProductFonts text

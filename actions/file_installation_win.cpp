@@ -459,7 +459,7 @@ void installRecord(const FileRecord& record, RecordData& source, const FileFolde
     if (written) afterWrite(record, target.path, folders);
     // Call point: a control-panel applet scheduled for the restart is registered all the same,
     // once component installation exists.
-    if (written) fileInstallationState().writtenInPlace.push_back(target.path);
+    if (written) fileInstallationState().writtenInPlace.add(target.path);
 }
 
 struct OpenedData {
@@ -518,6 +518,8 @@ void FinishFileData() {
         raiseCorruption(kCodeRecordReader);
     }
     if (data.area.hasLeftover()) raiseCorruption(kCodeDataLeftOver);
+    // The steps after the loop run without the block buffers.
+    CloseDataArea(data.area);
     data.opened = false;
     setProgress(91);
     showStatusMessage(kMessageInstallingFiles);

@@ -38,8 +38,7 @@ void CarryOutInstallDeletions() {
 
 // Pending renames and deletions left from earlier runs must not undo the files just written.
 void RemoveStalePendingOperations() {
-    PathSet written;
-    for (const String& path : fileInstallationState().writtenInPlace) written.add(path);
+    const PathList& written = fileInstallationState().writtenInPlace;
     if (written.count() == 0) return;
     InstallLogReporter reporter;
     removePendingOperations(written, DeletionPhase::Install, reporter);

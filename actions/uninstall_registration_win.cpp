@@ -266,7 +266,8 @@ void RegisterUninstaller() {
     }
     RegistrationFacts facts;
     facts.installerPath = currentModulePath();
-    facts.uninstallerImage = &setupPayload().uninstallerImage;
+    String image = UninstallerImage(setupPayload());
+    facts.uninstallerImage = &image;
     facts.fontList = fileInstallationState().fontList;
     facts.sharedFiles = sharedFilesText();
     facts.spaceEstimate = preInstallState().spaceEstimate;

@@ -1,11 +1,13 @@
 // Containers of the library: Array (separately allocated elements kept centred in a pointer
-// block), Vector (an indexed sequence that validates every index) and List (a hash list of
-// Bucket entries that also keeps one insertion-order list across all buckets).
+// block), Vector (an indexed sequence that validates every index), List (a hash list of
+// Bucket entries that also keeps one insertion-order list across all buckets), PieceBuffer
+// (bytes appended in pieces that never move) and PrefixList (byte strings front-coded in one).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -434,6 +436,87 @@ class List {
     Entry* head_ = nullptr;
     Entry* tail_ = nullptr;
     int32_t count_ = 0;
+};
+
+// Bytes appended at the end, kept in pieces of kPieceSize (or one record's size when larger)
+// that never move: a buffer that grows to megabytes one line at a time never holds an old and a
+// new copy of itself at once, as a reallocated block would. A record taken with appendRoom lies
+// in one piece; the room a piece cannot give is left unused.
+class PieceBuffer {
+  public:
+    static constexpr size_t kPieceSize = 64 * 1024;
+
+    // n contiguous bytes at the end, for the caller to fill.
+    char* appendRoom(size_t n) {
+        if (pieces_.empty() || pieces_.back().capacity - pieces_.back().used < n) {
+            size_t capacity = n > kPieceSize ? n : kPieceSize;
+            pieces_.push_back(Piece{std::unique_ptr<char[]>(new char[capacity]), 0, capacity});
+        }
+        Piece& last = pieces_.back();
+        char* room = last.bytes.get() + last.used;
+        last.used += n;
+        size_ += n;
+        return room;
+    }
+    void append(const void* bytes, size_t n) {
+        if (n > 0) std::memcpy(appendRoom(n), bytes, n);
+    }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    void clear() {
+        pieces_.clear();
+        size_ = 0;
+    }
+    // Calls visit(const char* bytes, size_t n) with each piece's bytes, in order.
+    template <typename Visit>
+    void forEachPiece(Visit visit) const {
+        for (const Piece& piece : pieces_)
+            if (piece.used > 0) visit(piece.bytes.get(), piece.used);
+    }
+
+  private:
+    struct Piece {
+        std::unique_ptr<char[]> bytes;
+        size_t used;
+        size_t capacity;
+    };
+    std::vector<Piece> pieces_;
+    size_t size_ = 0;
+};
+
+// Byte strings kept in a PieceBuffer, each as the number of bytes it shares with the string
+// before it and the bytes after those: paths or lines that come folder by folder take little
+// more than their file names, and thousands of them make no allocation each.
+class PrefixList {
+  public:
+    void add(const char* bytes, int32_t length);
+    int32_t count() const { return count_; }
+    // The bytes of all strings together.
+    size_t totalLength() const { return total_; }
+    void clear();
+    // Calls visit(const String& bytes) with each string, in the order they were added.
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        String text;
+        records_.forEachPiece([&](const char* bytes, size_t n) {
+            for (size_t at = 0; at < n;) {
+                int32_t shared = takeCount(bytes, at);
+                int32_t rest = takeCount(bytes, at);
+                text.setLength(shared);
+                text.append(bytes + at, rest);
+                at += static_cast<size_t>(rest);
+                visit(text);
+            }
+        });
+    }
+
+  private:
+    static int32_t takeCount(const char* bytes, size_t& at);
+
+    PieceBuffer records_;
+    String last_;
+    int32_t count_ = 0;
+    size_t total_ = 0;
 };
 
 }  // namespace tessarin

@@ -231,4 +231,64 @@ bool isShellFolderFile(const char16_t* name) {
     return equalsNoCaseAscii(name, u"thumbs.db") || equalsNoCaseAscii(name, u"desktop.ini");
 }
 
+// Each unit on its own, except a surrogate pair, which becomes its code point's four bytes.
+void PathList::add(const String& path) {
+    const char16_t* text = path.w_str();
+    int32_t n = path.wideLength();
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+            bytes += static_cast<char>(0xF0 | (c >> 18));
+            bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0x800) {
+            bytes += static_cast<char>(0xE0 | (c >> 12));
+            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0x80) {
+            bytes += static_cast<char>(0xC0 | (c >> 6));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            bytes += static_cast<char>(c);
+        }
+    }
+    list_.add(bytes.data(), static_cast<int32_t>(bytes.size()));
+}
+
+// The bytes are the encoder's own: every sequence is whole.
+void PathList::decode(const String& bytes, String& path) {
+    const uint8_t* b = bytes.bytes();
+    int32_t n = bytes.length();
+    std::u16string units;
+    units.reserve(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n;) {
+        uint32_t c = b[i];
+        if (c >= 0xF0) {
+            c = ((c & 0x07) << 18) | (uint32_t(b[i + 1] & 0x3F) << 12) |
+                (uint32_t(b[i + 2] & 0x3F) << 6) | (b[i + 3] & 0x3F);
+            c -= 0x10000;
+            units += static_cast<char16_t>(0xD800 + (c >> 10));
+            units += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            i += 4;
+            continue;
+        }
+        if (c >= 0xE0) {
+            c = ((c & 0x0F) << 12) | (uint32_t(b[i + 1] & 0x3F) << 6) | (b[i + 2] & 0x3F);
+            i += 3;
+        } else if (c >= 0xC0) {
+            c = ((c & 0x1F) << 6) | (b[i + 1] & 0x3F);
+            i += 2;
+        } else {
+            i += 1;
+        }
+        units += static_cast<char16_t>(c);
+    }
+    path.assignWide(units.data(), static_cast<int32_t>(units.size()));
+}
+
 }  // namespace tessarin

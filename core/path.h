@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/containers.h"
 #include "core/string.h"
 
 namespace tessarin {
@@ -62,5 +63,28 @@ bool validPath8(const char* path, uint32_t options);
 bool isListableEntryName(const char16_t* name);
 // "thumbs.db" and "desktop.ini", in any letter case: files the shell drops into folders.
 bool isShellFolderFile(const char16_t* name);
+
+// A list of paths (UTF-16), front-coded (see PrefixList) in the UTF-8 form that also carries
+// lone surrogates: an ASCII path takes a byte a character, and every path comes back unit for
+// unit.
+class PathList {
+  public:
+    void add(const String& path);
+    int32_t count() const { return list_.count(); }
+    // Calls visit(const String&) with each path, in the order they were added.
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        String path;
+        list_.forEach([&](const String& bytes) {
+            decode(bytes, path);
+            visit(path);
+        });
+    }
+
+  private:
+    static void decode(const String& bytes, String& path);
+
+    PrefixList list_;
+};
 
 }  // namespace tessarin

@@ -187,19 +187,29 @@ String installLogHeaderText(const InstallLogHeader& h) {
     return out;
 }
 
+String installLogBlockHead(const InstallLogHeader& header, bool fileHadContent) {
+    String head(fileHadContent ? kLogSeparator : kLogByteOrderMark);
+    head.append(installLogHeaderText(header));
+    return head;
+}
+
+String installLogBlockTail(const String& errors, const String& successLine) {
+    String tail("\r\n");
+    if (errors.empty()) {
+        tail.append(utf8FromWide(successLine));
+        tail.append("\r\n");
+    } else {
+        tail.append(kLogFailureSummary);
+        tail.append(utf8FromNarrow(errors.c_str(), errors.length(), kCodePageSystem));
+    }
+    return tail;
+}
+
 String installLogBlock(const InstallLogHeader& header, const String& body, bool fileHadContent,
                        const String& errors, const String& successLine) {
-    String block(fileHadContent ? kLogSeparator : kLogByteOrderMark);
-    block.append(installLogHeaderText(header));
+    String block = installLogBlockHead(header, fileHadContent);
     block.append(body);
-    block.append("\r\n");
-    if (errors.empty()) {
-        block.append(utf8FromWide(successLine));
-        block.append("\r\n");
-    } else {
-        block.append(kLogFailureSummary);
-        block.append(utf8FromNarrow(errors.c_str(), errors.length(), kCodePageSystem));
-    }
+    block.append(installLogBlockTail(errors, successLine));
     return block;
 }
 
@@ -219,14 +229,28 @@ bool convertLegacyLog(const String& existing, String& converted) {
     return true;
 }
 
+bool LogBody::readPieces(const std::function<bool(const String& piece)>& take) {
+    String content;
+    return read(content) && take(content);
+}
+
+// Logs grow with every installation and bodies with every file: only the mark at the start of
+// the log is read, and the body is copied a piece at a time.
 bool appendInstallLog(LogFile& file, const String& path, const InstallLogHeader& header,
-                      const String& body, const String& errors, const String& successLine) {
+                      LogBody* body, const String& errors, const String& successLine) {
     if (!file.open(path)) return false;
-    String existing, converted;
+    const int32_t markLength = 3;
+    String start;
     // An unreadable log is treated as empty: the new block still gets its byte-order mark.
-    if (!file.read(existing)) existing.clear();
-    if (convertLegacyLog(existing, converted)) file.replace(converted);
-    file.append(installLogBlock(header, body, !existing.empty(), errors, successLine));
+    if (!file.readStart(markLength, start)) start.clear();
+    bool hadContent = !start.empty();
+    if (hadContent && !start.equals(kLogByteOrderMark)) {
+        String existing, converted;
+        if (file.read(existing) && convertLegacyLog(existing, converted)) file.replace(converted);
+    }
+    file.append(installLogBlockHead(header, hadContent));
+    if (body) body->readPieces([&](const String& piece) { return file.append(piece); });
+    file.append(installLogBlockTail(errors, successLine));
     file.close();
     return true;
 }

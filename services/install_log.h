@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 #include "core/date_time.h"
@@ -42,6 +43,9 @@ class LogBody {
     virtual bool append(const void* bytes, int32_t length) = 0;
     // The whole content written so far.
     virtual bool read(String& content) = 0;
+    // The same handed to take a piece at a time, in order, for a body too large to be held
+    // whole; false when it cannot be read or take refuses a piece. By default one piece.
+    virtual bool readPieces(const std::function<bool(const String& piece)>& take);
 };
 
 // The body that the writers append to; null (the start, and in the uninstaller) drops every
@@ -97,6 +101,9 @@ String installLogHeaderText(const InstallLogHeader& header);
 // when the error list (8-bit, system ANSI) is empty, else the failure summary.
 String installLogBlock(const InstallLogHeader& header, const String& body, bool fileHadContent,
                        const String& errors, const String& successLine);
+// The block's parts before and after the body.
+String installLogBlockHead(const InstallLogHeader& header, bool fileHadContent);
+String installLogBlockTail(const String& errors, const String& successLine);
 
 // Install.log is written when the script asks for a log or when the installation failed.
 bool installLogWanted(uint64_t productFlags, const String& errors);
@@ -112,15 +119,18 @@ class LogFile {
     // Opens for reading and writing, created when missing, shared for reading.
     virtual bool open(const String& path) = 0;
     virtual bool read(String& content) = 0;
+    // The first n bytes, or the whole file when it is shorter.
+    virtual bool readStart(int32_t n, String& start) = 0;
     virtual bool replace(const String& content) = 0;  // the whole file
     virtual bool append(const String& bytes) = 0;     // at the end
     virtual void close() = 0;
 };
 
 // Appends the block to the log at path: opens it (false when it cannot be opened, and nothing
-// is written), converts a legacy log, appends, closes.
+// is written), converts a legacy log, appends, closes. The body (none: an empty one) goes
+// across piece by piece; the log is read whole only when a legacy log is converted.
 bool appendInstallLog(LogFile& file, const String& path, const InstallLogHeader& header,
-                      const String& body, const String& errors, const String& successLine);
+                      LogBody* body, const String& errors, const String& successLine);
 
 // The uninstall folder joined with "Install.log".
 String installLogPath(const String& uninstallDir);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 
 #include "core/file.h"
@@ -9,10 +10,12 @@ namespace tessarin {
 
 namespace {
 
-// The body: a new temporary file, written at its end and read whole once. Others may read it
-// while it grows.
+// The body: a new temporary file, written at its end and read once, a piece at a time. Others may
+// read it while it grows.
 class TempFileBody : public LogBody {
   public:
+    static constexpr int32_t kPieceSize = 64 * 1024;
+
     bool open() {
         return file_.open(static_cast<const void*>(nullptr), kFileNewTemp | kFileShareRead) ==
                kFileOk;
@@ -21,6 +24,16 @@ class TempFileBody : public LogBody {
         return file_.seekFromEnd(0) && file_.write(bytes, length);
     }
     bool read(String& content) override { return file_.readAll(content); }
+    bool readPieces(const std::function<bool(const String& piece)>& take) override {
+        int64_t size = file_.size();
+        if (size < 0) return false;
+        String piece;
+        for (int64_t at = 0; at < size; at += kPieceSize) {
+            int32_t n = static_cast<int32_t>(std::min<int64_t>(kPieceSize, size - at));
+            if (!file_.readRange(piece, at, n) || !take(piece)) return false;
+        }
+        return true;
+    }
     // Closes the file and deletes it.
     void discard() {
         String path = file_.wideName();
@@ -44,6 +57,13 @@ class InstallLogFile : public LogFile {
         return file_.open(path.w_str(), kFileOpenAlways | kFileShareRead) == kFileOk;
     }
     bool read(String& content) override { return file_.readAll(content); }
+    bool readStart(int32_t n, String& start) override {
+        int64_t size = file_.size();
+        if (size < 0) return false;
+        if (size < n) n = static_cast<int32_t>(size);
+        start.clear();
+        return n == 0 || file_.readRange(start, 0, n);
+    }
     bool replace(const String& content) override { return file_.writeAll(content); }
     bool append(const String& bytes) override { return file_.seekFromEnd(0) && file_.write(bytes); }
     void close() override { file_.close(); }
@@ -80,12 +100,10 @@ bool finishInstallLog(bool reinstall) {
     const InstallScript& script = installScript();
     bool written = false;
     if (installLogWanted(script.ProductFlags, errorList()) && !script.UninstallDir.empty()) {
-        String body;
-        if (LogBody* current = logBody()) current->read(body);
         InstallLogHeader header =
             installLogHeader(script, reinstall, DateTime::now(), osName(osRecord(), 0));
         InstallLogFile file;
-        written = appendInstallLog(file, installLogPath(script.UninstallDir), header, body,
+        written = appendInstallLog(file, installLogPath(script.UninstallDir), header, logBody(),
                                    errorList(), Message(kMessageLogSuccess));
     }
     discardLogBody();

@@ -29,9 +29,7 @@ struct Payload {
     // sectionBase.
     bool dataFromFile = false;
     uint64_t fileSize = 0;
-    // The executable without ".setup" (empty when the uninstaller is the whole executable)
-    // and the size of the uninstaller either way.
-    String uninstallerImage;
+    // The size of the uninstaller: the executable without ".setup", or the whole executable.
     uint64_t uninstallerSize = 0;
 };
 
@@ -43,11 +41,17 @@ struct Payload {
 bool OpenPayload(Payload& payload);
 
 // After the script has been read: builds the uninstaller image from the executable's head and
-// the bytes after the section, checking ImageCheck when checkImage (codes 35, 40, 42).
+// the bytes after the section, checking ImageCheck when checkImage (codes 35, 40, 42), and
+// notes its size. The image itself is not kept.
 void PrepareUninstallerImage(Payload& payload, bool checkImage);
+// The uninstaller image, built again from the executable when the uninstaller is written;
+// empty when the uninstaller is the whole executable. A fault ends the process as above.
+String UninstallerImage(const Payload& payload);
 
 // Positions on the data area (in the image, or read from the file with external data) and
 // checks its length and checksum.
 void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool compressedBlocks);
+// Once every record was read: lets go of the area's buffers and of the file it was read from.
+void CloseDataArea(DataArea& area);
 
 }  // namespace tessarin

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/byte_order.h"
 #include "core/inflate.h"
@@ -239,6 +240,7 @@ int DataArea::loadBlock() {
         size = static_cast<size_t>(deciphered_.length());
     }
     if (compressed_) {
+        makeInflateRoom(size);
         size_t produced = 0;
         if (!inflateInto(bytes, size, inflated_, produced)) return fail(kCodeBlockInflate);
         bytes = inflated_.data();
@@ -247,6 +249,16 @@ int DataArea::loadBlock() {
     block_ = bytes;
     blockSize_ = size;
     return kCodeOk;
+}
+
+// The inflation routine sizes its output at three times the stored bytes and more, and the
+// output only ever grows. Grown in place, a larger buffer would hold a copy of the old one while
+// both are allocated: the old one goes first, since no decoded byte is needed between blocks.
+void DataArea::makeInflateRoom(size_t stored) {
+    size_t estimate = 3 * stored + 1024;
+    if (inflated_.capacity() >= estimate) return;
+    std::vector<uint8_t>().swap(inflated_);
+    inflated_.reserve(estimate);
 }
 
 // A length never straddles blocks: fewer than four bytes left in the current block are
@@ -476,11 +488,11 @@ int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace
     if (sectionEnd < size)
         tail.assign(reinterpret_cast<const char*>(file + sectionEnd),
                     static_cast<int32_t>(size - sectionEnd));
-    return prepareUninstallerImage(head, tail, sectionEnd <= size, section, imageCheck, checkImage,
-                                   cutSection, image);
+    return prepareUninstallerImage(std::move(head), tail, sectionEnd <= size, section, imageCheck,
+                                   checkImage, cutSection, image);
 }
 
-int prepareUninstallerImage(const String& head, const String& tail, bool tailRead,
+int prepareUninstallerImage(String head, const String& tail, bool tailRead,
                             const SectionPlace& section, uint32_t imageCheck, bool checkImage,
                             bool cutSection, String& image) {
     image.clear();
@@ -494,7 +506,8 @@ int prepareUninstallerImage(const String& head, const String& tail, bool tailRea
         return kCodeImageCheck;
     if (!cutSection) return kCodeOk;
     if (!tailRead) return kCodeTailRead;
-    String buffer = head;
+    // The image is made in the head's own block: the executable is never held twice.
+    String buffer = std::move(head);
     buffer.append(tail);
     uint8_t* b = reinterpret_cast<uint8_t*>(buffer.data());
     uint32_t count = loadLe16(b + pe + 6);
@@ -532,12 +545,9 @@ int prepareUninstallerImage(const String& head, const String& tail, bool tailRea
     }
     uint32_t cut = section.rawOffset;
     while (!sectionAfterCut && cut > stubEnd && b[cut - 1] == 0) --cut;
-    if (cut < section.rawOffset) {
-        String trimmed(buffer.c_str(), static_cast<int32_t>(cut));
-        trimmed.append(buffer.c_str() + section.rawOffset,
-                       buffer.length() - static_cast<int32_t>(section.rawOffset));
-        buffer = std::move(trimmed);
-    }
+    if (cut < section.rawOffset)
+        buffer.replace(static_cast<int32_t>(cut), static_cast<int32_t>(section.rawOffset - cut),
+                       nullptr, 0);
     image = std::move(buffer);
     return kCodeOk;
 }

@@ -170,6 +170,7 @@ class DataArea {
     PayloadResult result() const;
     int fail(int code);
     int loadBlock();
+    void makeInflateRoom(size_t stored);
     int takeRecordLength(int32_t& length);
     int readRecordBytes(void* out, size_t n);
     int readRecordText(String& text, bool wide);
@@ -220,7 +221,7 @@ int prepareUninstallerImage(const uint8_t* file, size_t size, const SectionPlace
 // The same from the two pieces of the file that the image is made of, so that the section
 // itself is never read: head holds the section's raw offset bytes, tail the bytes after the
 // section (tailRead false when they could not be read).
-int prepareUninstallerImage(const String& head, const String& tail, bool tailRead,
+int prepareUninstallerImage(String head, const String& tail, bool tailRead,
                             const SectionPlace& section, uint32_t imageCheck, bool checkImage,
                             bool cutSection, String& image);
 

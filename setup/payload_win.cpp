@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "core/convert.h"
 #include "core/fatal.h"
@@ -100,14 +101,20 @@ bool OpenPayload(Payload& payload) {
     return true;
 }
 
-void PrepareUninstallerImage(Payload& payload, bool checkImage) {
+namespace {
+
+bool cutsSection(const Payload& payload) {
+    return (payload.header.ProductFlags2 & kFlags2CutSetupSection) != 0;
+}
+
+// The image from the executable's head and the bytes after the section; a corruption code.
+int buildUninstallerImage(const Payload& payload, bool checkImage, String& image) {
     const SetupSection& section = payload.section;
-    bool cut = (payload.header.ProductFlags2 & kFlags2CutSetupSection) != 0;
+    bool cut = cutsSection(payload);
     File self;
     openSelf(self);
     String head, tail;
-    if (!self.readRange(head, 0, static_cast<int32_t>(section.rawOffset)))
-        raiseCorruption(kCodeImageRead);
+    if (!self.readRange(head, 0, static_cast<int32_t>(section.rawOffset))) return kCodeImageRead;
     uint64_t sectionEnd = uint64_t(section.rawOffset) + section.rawSize;
     bool tailRead =
         sectionEnd <= payload.fileSize && payload.fileSize - sectionEnd < uint64_t(kWholeLength);
@@ -115,10 +122,28 @@ void PrepareUninstallerImage(Payload& payload, bool checkImage) {
         tailRead = self.readRange(tail, static_cast<int64_t>(sectionEnd),
                                   static_cast<int32_t>(payload.fileSize - sectionEnd));
     SectionPlace place{section.rawOffset, section.rawSize, section.tableEntryOffset};
-    int code = prepareUninstallerImage(head, tail, tailRead, place, payload.header.ImageCheck,
-                                       checkImage, cut, payload.uninstallerImage);
+    return prepareUninstallerImage(std::move(head), tail, tailRead, place,
+                                   payload.header.ImageCheck, checkImage, cut, image);
+}
+
+}  // namespace
+
+// The image is as large as the stub: it is not held through the file loop but made again when
+// the uninstaller is written.
+void PrepareUninstallerImage(Payload& payload, bool checkImage) {
+    String image;
+    int code = buildUninstallerImage(payload, checkImage, image);
     if (code != kCodeOk) raiseCorruption(code);
-    payload.uninstallerSize = cut ? uint64_t(payload.uninstallerImage.length()) : payload.fileSize;
+    payload.uninstallerSize = cutsSection(payload) ? uint64_t(image.length()) : payload.fileSize;
+}
+
+// The executable and the image were checked when the script was read.
+String UninstallerImage(const Payload& payload) {
+    String image;
+    if (!cutsSection(payload)) return image;
+    int code = buildUninstallerImage(payload, false, image);
+    if (code != kCodeOk) raiseCorruption(code);
+    return image;
 }
 
 void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool compressedBlocks) {
@@ -146,6 +171,11 @@ void OpenDataArea(Payload& payload, DataArea& area, bool externalData, bool comp
                       compressedBlocks);
     }
     if (!r.ok()) raiseCorruption(r.code);
+}
+
+void CloseDataArea(DataArea& area) {
+    area = DataArea();
+    dataSource().reset();
 }
 
 }  // namespace tessarin

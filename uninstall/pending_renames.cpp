@@ -65,13 +65,13 @@ String joinPendingOperations(const Vector<String>& strings) {
     return data;
 }
 
-void removePendingOperations(PendingRenameSystem& system, const PathSet& paths, DeletionPhase phase,
-                             Reporter& reporter) {
-    Vector<String> strings;
-    if (!system.read(strings) || strings.empty()) return;
+namespace {
+
+// Takes out of strings (pairs, the list read from the value) every pair that paths names.
+void dropPendingOperations(PendingRenameSystem& system, Vector<String>& strings,
+                           const PathSet& paths, DeletionPhase phase, Reporter& reporter) {
     bool installing = phase == DeletionPhase::Install;
     if (installing) reporter.log(String(u"\r\n"));
-    if (strings.count() % 2) strings.append(String());
     bool removed = false;
     for (int32_t i = 0; i + 1 < strings.count();) {
         const String& source = strings[i];
@@ -109,6 +109,38 @@ void removePendingOperations(PendingRenameSystem& system, const PathSet& paths, 
         }
     }
     if (removed) system.write(strings);
+}
+
+// The value's strings in pairs (an odd list ends with a deletion); false when there are none.
+bool readPendingOperations(PendingRenameSystem& system, Vector<String>& strings) {
+    if (!system.read(strings) || strings.empty()) return false;
+    if (strings.count() % 2) strings.append(String());
+    return true;
+}
+
+}  // namespace
+
+void removePendingOperations(PendingRenameSystem& system, const PathSet& paths, DeletionPhase phase,
+                             Reporter& reporter) {
+    Vector<String> strings;
+    if (!readPendingOperations(system, strings)) return;
+    dropPendingOperations(system, strings, paths, phase, reporter);
+}
+
+// The list holds every file the installation wrote, the value usually nothing: only the paths
+// that the value names are looked up, so the set stays as small as the value.
+void removePendingOperations(PendingRenameSystem& system, const PathList& paths,
+                             DeletionPhase phase, Reporter& reporter) {
+    Vector<String> strings;
+    if (!readPendingOperations(system, strings)) return;
+    PathSet named;
+    for (int32_t i = 0; i + 1 < strings.count(); i += 2)
+        named.add(pendingOperationKey(strings[i + 1].empty() ? strings[i] : strings[i + 1]));
+    PathSet listed;
+    paths.forEach([&](const String& path) {
+        if (named.contains(path)) listed.add(path);
+    });
+    dropPendingOperations(system, strings, listed, phase, reporter);
 }
 
 }  // namespace tessarin

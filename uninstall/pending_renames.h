@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/containers.h"
+#include "core/path.h"
 #include "core/string.h"
 #include "uninstall/conditional_deletion.h"
 #include "uninstall/reporter.h"
@@ -49,7 +50,11 @@ class PendingRenameSystem {
 // Never reports a failure.
 void removePendingOperations(PendingRenameSystem& system, const PathSet& paths, DeletionPhase phase,
                              Reporter& reporter);
-// The same on the registry of the running system (Windows only).
+// The same for the paths of a list, in any letter case.
+void removePendingOperations(PendingRenameSystem& system, const PathList& paths,
+                             DeletionPhase phase, Reporter& reporter);
+// Both on the registry of the running system (Windows only).
 void removePendingOperations(const PathSet& paths, DeletionPhase phase, Reporter& reporter);
+void removePendingOperations(const PathList& paths, DeletionPhase phase, Reporter& reporter);
 
 }  // namespace tessarin

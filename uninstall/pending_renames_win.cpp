@@ -38,4 +38,9 @@ void removePendingOperations(const PathSet& paths, DeletionPhase phase, Reporter
     removePendingOperations(system, paths, phase, reporter);
 }
 
+void removePendingOperations(const PathList& paths, DeletionPhase phase, Reporter& reporter) {
+    RegistryPendingRenames system;
+    removePendingOperations(system, paths, phase, reporter);
+}
+
 }  // namespace tessarin

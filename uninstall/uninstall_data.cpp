@@ -380,9 +380,13 @@ bool UninstallData::recordDeletion(const char* path, DeletionKind kind) {
     if (n <= 3 || std::strpbrk(path, "\r\n")) return false;
     if (kind == DeletionKind::Folder && !recordedFolders_.set(upperAscii(path, n), true))
         return false;
-    if (char prefix = deletionPrefix(kind)) deletionText_.appendChar(prefix);
-    deletionText_.append(path, n);
-    deletionText_.append(kLineEnd);
+    if (char prefix = deletionPrefix(kind)) {
+        String line(&prefix, 1);
+        line.append(path, n);
+        deletionLines_.add(line.c_str(), line.length());
+    } else {
+        deletionLines_.add(path, n);
+    }
     return true;
 }
 
@@ -393,12 +397,20 @@ bool UninstallData::recordDeletionWide(const String& path, DeletionKind kind) {
 void UninstallData::restoreDeletionLine(const String& line, DeletionKind kind) {
     if (kind == DeletionKind::Folder)
         recordedFolders_.set(upperAscii(line.c_str() + 1, line.length() - 1), true);
-    deletionText_.append(line);
-    deletionText_.append(kLineEnd);
+    deletionLines_.add(line.c_str(), line.length());
+}
+
+String UninstallData::deletionText() const {
+    String text;
+    deletionLines_.forEach([&](const String& line) {
+        text.append(line);
+        text.append(kLineEnd);
+    });
+    return text;
 }
 
 void UninstallData::clearDeletions() {
-    deletionText_.clear();
+    deletionLines_.clear();
     recordedFolders_.clear();
 }
 
@@ -459,7 +471,15 @@ void takeInstallerTexts(UninstallData& data, const InstallScript& script) {
 
 String uninstallDataText(const UninstallData& data) {
     String text;
+    writeDeletions(data, text);
+    text.append(uninstallDataSections(data));
+    return text;
+}
+
+String uninstallDataSections(const UninstallData& data) {
+    String text;
     for (const SectionFormat& section : kSections) {
+        if (!section.header) continue;  // the deletion list
         String body;
         section.write(data, body);
         if (section.header && (section.always || !body.empty()))

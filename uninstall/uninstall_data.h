@@ -107,7 +107,9 @@ class UninstallData {
     // Empties the recorded deletion list and forgets the folders recorded so far.
     void clearDeletions();
     // The recorded deletion list as it is written: one line per item, CR LF after each.
-    const String& deletionText() const { return deletionText_; }
+    String deletionText() const;
+    // The lines of the list, without their line ends.
+    const PrefixList& deletionLines() const { return deletionLines_; }
 
     // The reader's way back into the recorded list: a non-empty line as read from the file.
     void restoreDeletionLine(const String& line, DeletionKind kind);
@@ -133,7 +135,8 @@ class UninstallData {
     String banner;         // UTF-16
 
   private:
-    String deletionText_;
+    // The list grows with the files of an installation: its lines are kept front-coded.
+    PrefixList deletionLines_;
     List<bool, String> recordedFolders_{64};
 };
 
@@ -149,8 +152,10 @@ String deletionPathWide(const FileDeletion& deletion);
 // and the banner.
 void takeInstallerTexts(UninstallData& data, const InstallScript& script);
 
-// The file's bytes as the writer makes them.
+// The file's bytes as the writer makes them: the deletion list, then the sections.
 String uninstallDataText(const UninstallData& data);
+// The sections alone, everything after the deletion list.
+String uninstallDataSections(const UninstallData& data);
 
 // Reads the file's bytes into data (which is emptied first). Malformed content never stops the
 // reader; each line it skips adds a note "line N: why" to notes when given.

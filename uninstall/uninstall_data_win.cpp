@@ -1,6 +1,8 @@
 // Reading and writing Uninstall.DAT.
 #include <windows.h>
 
+#include <string>
+
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
@@ -21,9 +23,31 @@ String uninstallDataPath(const String& folder) {
     return joinPath(folder, String(kUninstallDataFileName));
 }
 
+// The deletion list goes out a buffer at a time as its lines are read back: the file's bytes are
+// never gathered.
 int writeUninstallDataFile(const UninstallData& data, const String& path) {
-    String text = uninstallDataText(data);
-    return writeFile(path, text.c_str(), text.length());
+    constexpr size_t kBufferSize = 64 * 1024;
+    File file;
+    int code = file.open(extendedLengthPath(path).w_str(), kFileCreateAlways);
+    if (code != kFileOk) return code;
+    bool written = true;
+    std::string buffer;
+    auto flush = [&]() {
+        written = written && file.write(buffer.data(), static_cast<int32_t>(buffer.size()));
+        buffer.clear();
+    };
+    data.deletionLines().forEach([&](const String& line) {
+        buffer.append(line.c_str(), static_cast<size_t>(line.length()));
+        buffer.append("\r\n");
+        if (buffer.size() >= kBufferSize) flush();
+    });
+    flush();
+    String sections = uninstallDataSections(data);
+    if (written && file.write(sections)) return kFileOk;
+    DWORD error = GetLastError();  // for the caller's message
+    file.close();
+    SetLastError(error);
+    return kFileErrorWriteFailed;
 }
 
 int readUninstallDataFile(const String& path, UninstallData& data, Vector<String>* notes) {

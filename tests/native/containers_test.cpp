@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "fatal_capture.h"
 
 namespace tessarin {
@@ -143,6 +148,71 @@ TEST(List, OrderListRunsNewestFirstAndSurvivesRebuilds) {
     for (unsigned k = 0; k < 3; ++k) small.insert(k, true);
     EXPECT_TRUE(small.growByLoad(1.0, 2.0));  // 1 bucket × 1.0 < 3 → rebuilt for 6
     EXPECT_EQ(small.bucketCount(), bucketCountFor(6));
+}
+
+// Records land in one piece each, whatever their size; the pieces give back every byte in order.
+TEST(PieceBuffer, RecordsStayWholeAndComeBackInOrder) {
+    PieceBuffer buffer;
+    EXPECT_TRUE(buffer.empty());
+    std::string expected;
+    const size_t sizes[] = {10, PieceBuffer::kPieceSize - 20, 30, 3 * PieceBuffer::kPieceSize, 1,
+                            0};
+    char fill = 'a';
+    for (size_t n : sizes) {
+        std::string record(n, fill++);
+        char* room = buffer.appendRoom(n);
+        if (n > 0) std::memcpy(room, record.data(), n);
+        expected += record;
+    }
+    buffer.append("end", 3);
+    expected += "end";
+    EXPECT_EQ(buffer.size(), expected.size());
+    std::string back;
+    int pieces = 0;
+    buffer.forEachPiece([&](const char* bytes, size_t n) {
+        back.append(bytes, n);
+        ++pieces;
+    });
+    EXPECT_EQ(back, expected);
+    // 10 and 65,516 bytes fill the first piece; 30 does not fit after them, the large record has
+    // a piece of its own, and the last ones a new piece.
+    EXPECT_EQ(pieces, 4);
+    buffer.clear();
+    EXPECT_TRUE(buffer.empty());
+    buffer.forEachPiece([&](const char*, size_t) { ADD_FAILURE() << "a piece after clear"; });
+}
+
+// Strings of any bytes come back as added: zero bytes, empty strings, one string the prefix of
+// the next and the other way round, and lengths whose counts take several bytes.
+TEST(PrefixList, GivesBackEveryStringInOrder) {
+    const std::string strings[] = {
+        std::string("C:\\App\\a.txt"),
+        std::string("C:\\App\\a.txt"),
+        std::string("C:\\App"),
+        std::string("C:\\App\\b\0c", 10),
+        std::string(),
+        std::string("~C:\\App"),
+        std::string(70000, 'x'),
+        std::string(70000, 'x') + "y",
+        std::string(300, 'x'),
+    };
+    PrefixList list;
+    size_t total = 0;
+    for (const std::string& text : strings) {
+        list.add(text.data(), static_cast<int32_t>(text.size()));
+        total += text.size();
+    }
+    EXPECT_EQ(list.count(), 9);
+    EXPECT_EQ(list.totalLength(), total);
+    std::vector<std::string> back;
+    list.forEach([&](const String& text) {
+        back.emplace_back(text.c_str(), static_cast<size_t>(text.length()));
+    });
+    ASSERT_EQ(back.size(), std::size(strings));
+    for (size_t i = 0; i < back.size(); ++i) EXPECT_EQ(back[i], strings[i]) << "string " << i;
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+    list.forEach([](const String&) { ADD_FAILURE() << "a string after clear"; });
 }
 
 }  // namespace

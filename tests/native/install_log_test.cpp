@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 
 #include "core/platform_text.h"
@@ -161,7 +163,12 @@ class MemoryLogFile : public LogFile {
         return openable;
     }
     bool read(String& out) override {
+        ++wholeReads;
         out = content;
+        return isOpen;
+    }
+    bool readStart(int32_t n, String& start) override {
+        start.assign(content.c_str(), std::min(n, content.length()));
         return isOpen;
     }
     bool replace(const String& c) override {
@@ -175,6 +182,7 @@ class MemoryLogFile : public LogFile {
     void close() override { isOpen = false; }
     bool openable = true;
     bool isOpen = false;
+    int wholeReads = 0;
     String opened;
     String content;
 };
@@ -184,12 +192,14 @@ TEST(InstallLogFile, SecondInstallationAppendsAfterTheSeparator) {
     String path = installLogPath(String(u"C:\\App\\Uninstall"));
     EXPECT_EQ(path, String(u"C:\\App\\Uninstall\\Install.log"));
     InstallLogHeader h = sampleHeader();
-    ASSERT_TRUE(appendInstallLog(file, path, h, String("first\r\n"), String(), String(u"Done")));
+    testing::MemoryBody body;
+    body.text = String("first\r\n");
+    ASSERT_TRUE(appendInstallLog(file, path, h, &body, String(), String(u"Done")));
     EXPECT_EQ(file.opened, path);
     std::string first = bytes(file.content);
     h.reinstall = true;
-    ASSERT_TRUE(appendInstallLog(file, path, h, String("second\r\n"), String("Failed x\r\n"),
-                                 String(u"Done")));
+    body.text = String("second\r\n");
+    ASSERT_TRUE(appendInstallLog(file, path, h, &body, String("Failed x\r\n"), String(u"Done")));
     std::string both = bytes(file.content);
     ASSERT_EQ(both.substr(0, first.size()), first);  // the first block stays as it was
     std::string second = both.substr(first.size());
@@ -200,13 +210,35 @@ TEST(InstallLogFile, SecondInstallationAppendsAfterTheSeparator) {
     EXPECT_NE(second.find("second\r\n\r\n*** FAILURE SUMMARY ***\r\nFailed x\r\n"),
               std::string::npos);
     EXPECT_FALSE(file.isOpen);
+    EXPECT_EQ(file.wholeReads, 0);  // a UTF-8 log is never read whole
+}
+
+// A body read in pieces lands whole, between the header and the success line, exactly as the
+// block of the whole body.
+class PiecesBody : public testing::MemoryBody {
+  public:
+    bool readPieces(const std::function<bool(const String& piece)>& take) override {
+        for (int32_t at = 0; at < text.length(); at += 5)
+            if (!take(String(text.c_str() + at, std::min(5, text.length() - at)))) return false;
+        return true;
+    }
+};
+
+TEST(InstallLogFile, ABodyInPiecesMakesTheSameBlock) {
+    MemoryLogFile file;
+    PiecesBody body;
+    body.text = String("one line\r\nanother line\r\n");
+    InstallLogHeader h = sampleHeader();
+    ASSERT_TRUE(appendInstallLog(file, String(u"x"), h, &body, String(), String(u"Done")));
+    EXPECT_EQ(bytes(file.content),
+              bytes(installLogBlock(h, body.text, false, String(), String(u"Done"))));
 }
 
 TEST(InstallLogFile, LegacyLogIsConvertedFirst) {
     MemoryLogFile file;
     file.content = String("Old log \xE9\r\n");  // code page 1252, no byte-order mark
     ASSERT_TRUE(
-        appendInstallLog(file, String(u"x"), sampleHeader(), String(), String(), String(u"Done")));
+        appendInstallLog(file, String(u"x"), sampleHeader(), nullptr, String(), String(u"Done")));
     std::string all = bytes(file.content);
     EXPECT_EQ(all.rfind(std::string("\xEF\xBB\xBFOld log \xC3\xA9\r\n") + kLogSeparator, 0), 0u);
     EXPECT_EQ(all.find("\xEF\xBB\xBF", 1), std::string::npos);
@@ -223,8 +255,10 @@ TEST(InstallLogFile, UnopenableLogIsSkipped) {
     MemoryLogFile file;
     file.openable = false;
     file.content = String("untouched");
-    EXPECT_FALSE(appendInstallLog(file, String(u"x"), sampleHeader(), String("body"), String(),
-                                  String(u"Done")));
+    testing::MemoryBody body;
+    body.text = String("body");
+    EXPECT_FALSE(
+        appendInstallLog(file, String(u"x"), sampleHeader(), &body, String(), String(u"Done")));
     EXPECT_EQ(bytes(file.content), "untouched");
 }
 

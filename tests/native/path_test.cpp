@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "core/convert.h"
 #include "test_text.h"
@@ -176,6 +178,47 @@ TEST(Path, ExtendedLengthFormForLongPaths) {
     for (const std::u16string& same : {std::u16string(u"C:\\a\\..\\b"), u"relative\\" + folder,
                                        u"\\\\?\\C:\\" + folder + u"\\..", u"C:" + folder})
         EXPECT_EQ(extended(same), same);
+}
+
+// Paths come back as added, unit for unit, whatever they share with the path before them:
+// nothing, all of it, more than the previous one holds, and lengths whose counts take several
+// bytes.
+TEST(PathList, GivesBackEveryPathInOrder) {
+    std::u16string longFolder = u"C:\\" + std::u16string(0x9000, u'a');
+    const std::u16string paths[] = {
+        u"C:\\Program Files\\App\\bin\\app.exe",
+        u"C:\\Program Files\\App\\bin\\app.dll",
+        u"C:\\Program Files\\App\\bin\\app.dll",
+        u"C:\\Program Files\\App\\bin",
+        u"C:\\Program Files\\App\\bin\\sub\\\u00e9t\u00e9 \u65e5\u672c.txt",
+        u"",
+        u"D:\\other",
+        longFolder + u"\\one",
+        longFolder + u"\\two",
+        u"C:\\" + std::u16string(0x8100, u'a') + u"b",
+        // A surrogate pair, lone surrogates of both halves, one at the end, and the limits of
+        // the one-, two- and three-byte forms.
+        u"C:\\\U0001F600\\x\xD800y\xDC00z\x7F\x80\u07FF\u0800\uFFFF\xDBFF",
+        u"C:\\\U0001F600\\x\xD800",
+    };
+    PathList list;
+    for (const std::u16string& path : paths)
+        list.add(String(path.c_str(), static_cast<int32_t>(path.size())));
+    EXPECT_EQ(list.count(), 12);
+    std::vector<std::u16string> back;
+    list.forEach([&](const String& path) {
+        back.emplace_back(path.w_str(), static_cast<size_t>(path.wideLength()));
+    });
+    ASSERT_EQ(back.size(), std::size(paths));
+    for (size_t i = 0; i < back.size(); ++i) EXPECT_TRUE(back[i] == paths[i]) << "path " << i;
+}
+
+TEST(PathList, EmptyListVisitsNothing) {
+    PathList list;
+    int visits = 0;
+    list.forEach([&](const String&) { ++visits; });
+    EXPECT_EQ(visits, 0);
+    EXPECT_EQ(list.count(), 0);
 }
 
 }  // namespace

@@ -60,24 +60,38 @@ TEST(PendingRenames, ValueDataKeepsEmptyTargets) {
     EXPECT_EQ(splitPendingOperations(String()).count(), 0);
 }
 
+// The installer hands over every file it wrote as a list, the uninstaller its deleted files as a
+// set: both take out the same pairs.
 TEST(PendingRenames, OperationsOnWrittenOrDeletedFilesAreTakenOut) {
-    ScriptedValue value({"\\??\\C:\\App\\new.tmp", "!\\??\\C:\\App\\Main.DLL",  // move onto
-                         "\\??\\C:\\App\\Gone.txt", "",                         // deletion
-                         "\\??\\C:\\Other\\kept.txt", "",                       // not ours
-                         "\\??\\", "",                                          // empty source
-                         "\\??\\C:\\Other\\x.tmp", "\\??\\C:\\Other\\x.dll"});
-    RecordingReporter reporter;
-    removePendingOperations(value, paths({"c:\\app\\main.dll", "C:\\APP\\gone.txt"}),
-                            DeletionPhase::Install, reporter);
-    EXPECT_EQ(value.strings(),
-              (std::vector<std::string>{"\\??\\C:\\Other\\kept.txt", "", "\\??\\C:\\Other\\x.tmp",
-                                        "\\??\\C:\\Other\\x.dll"}));
-    EXPECT_EQ(value.writes, 1);
-    EXPECT_EQ(value.recycled, std::vector<std::string>{"C:\\App\\new.tmp"});
-    EXPECT_EQ(reporter.logged,
-              "\r\n"
-              "File \"C:\\App\\Main.DLL\" was removed from the list of pending moves.\r\n"
-              "File \"C:\\App\\Gone.txt\" was removed from the list of pending deletions.\r\n");
+    for (bool asList : {false, true}) {
+        SCOPED_TRACE(asList ? "list" : "set");
+        ScriptedValue value({"\\??\\C:\\App\\new.tmp", "!\\??\\C:\\App\\Main.DLL",  // move onto
+                             "\\??\\C:\\App\\Gone.txt", "",                         // deletion
+                             "\\??\\C:\\Other\\kept.txt", "",                       // not ours
+                             "\\??\\", "",                                          // empty source
+                             "\\??\\C:\\Other\\x.tmp", "\\??\\C:\\Other\\x.dll"});
+        RecordingReporter reporter;
+        const char* written[] = {"c:\\app\\main.dll", "C:\\APP\\gone.txt", "C:\\App\\new.tmp",
+                                 "C:\\Other\\x.tmp", "C:\\Other\\y.dll"};
+        if (asList) {
+            PathList list;
+            for (const char* p : written) list.add(fromUtf8(p));
+            removePendingOperations(value, list, DeletionPhase::Install, reporter);
+        } else {
+            PathSet set;
+            for (const char* p : written) set.add(fromUtf8(p));
+            removePendingOperations(value, set, DeletionPhase::Install, reporter);
+        }
+        EXPECT_EQ(value.strings(),
+                  (std::vector<std::string>{"\\??\\C:\\Other\\kept.txt", "",
+                                            "\\??\\C:\\Other\\x.tmp", "\\??\\C:\\Other\\x.dll"}));
+        EXPECT_EQ(value.writes, 1);
+        EXPECT_EQ(value.recycled, std::vector<std::string>{"C:\\App\\new.tmp"});
+        EXPECT_EQ(reporter.logged,
+                  "\r\n"
+                  "File \"C:\\App\\Main.DLL\" was removed from the list of pending moves.\r\n"
+                  "File \"C:\\App\\Gone.txt\" was removed from the list of pending deletions.\r\n");
+    }
 }
 
 TEST(PendingRenames, UninstallingLogsNothing) {

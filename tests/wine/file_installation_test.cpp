@@ -318,7 +318,7 @@ TEST_F(FileInstallation, LoopInstallsRecordsAndRecordsThemForRemoval) {
     EXPECT_EQ(std::string(uninstallData().deletionText().c_str()),
               root + "\\a.txt\r\n~" + root + "\\sub\r\n" + root + "\\sub\\b.bin\r\n" + root +
                   "\\kept.txt\r\n" + root + "\\big.bin\r\n");
-    EXPECT_EQ(fileInstallationState().writtenInPlace.size(), 3u);
+    EXPECT_EQ(fileInstallationState().writtenInPlace.count(), 3);
     EXPECT_STREQ(errorList().c_str(), "");
     uninstallData().clear();
     setupPayload() = Payload();
@@ -398,7 +398,7 @@ TEST_F(FileInstallation, LoopQueuesFollowUpsRegistersFontsAndListsRefusedNames) 
     std::string errors = errorList().c_str();
     EXPECT_NE(errors.find("bad?name.txt"), std::string::npos) << errors;
     EXPECT_EQ(otherEntries(path(u"app"), u"app.exe"), 2);  // run.exe and drv.inf
-    EXPECT_EQ(state.writtenInPlace.size(), 5u);
+    EXPECT_EQ(state.writtenInPlace.count(), 5);
     shortcutList().clear();
     sharedFileList().clear();
     uninstallData().clear();

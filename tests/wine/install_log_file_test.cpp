@@ -118,6 +118,26 @@ TEST_F(InstallLogOnDisk, TwoInstallationsMakeTwoBlocks) {
     EXPECT_TRUE(hasForm(first.substr(header.size() + 3, 21), "dddd/dd/dd dd:dd:dd\r\n")) << first;
 }
 
+// A body of many pieces goes across whole and in order; a log left in code page 1252 is
+// converted before the block is appended.
+TEST_F(InstallLogOnDisk, ALongBodyAfterALegacyLog) {
+    testing::put(uninstallDir_ + u"\\Install.log", "Old log \xE9\r\n");
+    ASSERT_TRUE(startLogBody());
+    std::string lines;
+    for (int i = 0; i < 6000; ++i) {
+        std::string line = "Installed: file number " + std::to_string(i) + ".dat\r\n";
+        logText8(line.c_str());
+        lines += line;
+    }
+    ASSERT_GT(lines.size(), 3u * 64 * 1024);
+    ASSERT_TRUE(finishInstallLog(false));
+    std::string log = get(uninstallDir_ + u"\\Install.log");
+    EXPECT_EQ(log.rfind("\xEF\xBB\xBFOld log \xC3\xA9\r\n\r\n\r\n****", 0), 0u);
+    size_t at = log.find("Installed: file number 0.dat\r\n");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(log.substr(at), lines + "\r\nProduct \xC3\xA9 is installed.\r\n");
+}
+
 TEST_F(InstallLogOnDisk, NoLogWithoutTheOptionUnlessFailed) {
     installScript().ProductFlags &= ~kFlagsKeepLog;
     ASSERT_TRUE(startLogBody());

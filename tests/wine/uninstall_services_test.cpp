@@ -73,6 +73,26 @@ TEST_F(UninstallServices, UninstallDataFileIsWrittenAndReadBack) {
     EXPECT_EQ(back.conditionalDeletions.count(), 1);
 }
 
+// A list of thousands of files goes out in several buffers: the file holds exactly the text.
+TEST_F(UninstallServices, ALongDeletionListIsWrittenByteForByte) {
+    UninstallData data;
+    for (int i = 0; i < 3000; ++i) {
+        std::string folder = "C:\\Program Files\\Product\\data" + std::to_string(i / 100);
+        if (i % 100 == 0) data.recordDeletion(folder.c_str(), DeletionKind::Folder);
+        data.recordDeletion((folder + "\\file number " + std::to_string(i) + ".dat").c_str(),
+                            DeletionKind::File);
+    }
+    data.setText(53, String(u"Remove it?"));
+    String file = uninstallDataPath(S(folder_.path()));
+    ASSERT_EQ(writeUninstallDataFile(data, file), kFileOk);
+    std::string bytes = get(folder_ / u"Uninstall.DAT");
+    String expected = uninstallDataText(data);
+    EXPECT_GT(bytes.size(), 128u * 1024);
+    EXPECT_TRUE(bytes == std::string(expected.c_str(), static_cast<size_t>(expected.length())));
+    std::string first = "~C:\\Program Files\\Product\\data0\r\n";
+    EXPECT_EQ(bytes.compare(0, first.size(), first), 0);
+}
+
 TEST_F(UninstallServices, UninstallDataFileFailures) {
     UninstallData data;
     EXPECT_EQ(readUninstallDataFile(S(path(u"Uninstall.DAT")), data), kFileErrorNotFound);
