@@ -87,13 +87,10 @@ class StringOutput {
 class VectorOutput {
   public:
     explicit VectorOutput(std::vector<uint8_t>& out) : out_(out) {}
+    // The buffer's size runs one window ahead of the data: room reserved beyond it is never
+    // written, so its pages are not touched until the data reaches them.
     uint8_t* window() {
-        if (out_.size() - used_ < kInflateWindow) {
-            size_t grown = out_.size() * 2;
-            if (grown < used_ + kInflateWindow) grown = used_ + kInflateWindow;
-            if (grown > kMaxInflated + kInflateWindow) grown = kMaxInflated + kInflateWindow;
-            out_.resize(grown);
-        }
+        if (out_.size() - used_ < kInflateWindow) out_.resize(used_ + kInflateWindow);
         return out_.data() + used_;
     }
     bool commit(size_t n) {
@@ -123,7 +120,7 @@ bool inflateBuffer(const uint8_t* input, size_t length, String& output, InflateP
 bool inflateInto(const uint8_t* input, size_t length, std::vector<uint8_t>& output,
                  size_t& produced) {
     size_t estimate = 3 * length + 1024;
-    if (output.size() < estimate && estimate < kMaxInflated) output.resize(estimate);
+    if (output.capacity() < estimate && estimate < kMaxInflated) output.reserve(estimate);
     VectorOutput sink(output);
     bool ok = inflatePieces(input, length, sink, nullptr, nullptr);
     produced = sink.used();

@@ -251,7 +251,7 @@ int DataArea::loadBlock() {
     return kCodeOk;
 }
 
-// The inflation routine sizes its output at three times the stored bytes and more, and the
+// The inflation routine reserves three times the stored bytes and more for its output, and the
 // output only ever grows. Grown in place, a larger buffer would hold a copy of the old one while
 // both are allocated: the old one goes first, since no decoded byte is needed between blocks.
 void DataArea::makeInflateRoom(size_t stored) {
