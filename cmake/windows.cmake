@@ -18,7 +18,13 @@ if(NOT CMAKE_BUILD_TYPE)
 endif()
 # The stub travels in every installer, so it is built for size; the code that every byte of
 # the payload passes through (checksums, cipher, the data area's reader) keeps -O2.
-set(CMAKE_CXX_FLAGS_RELEASE "-Os -ffunction-sections -fdata-sections")
+set(CMAKE_CXX_FLAGS_RELEASE "-Os")
+# Sections per function let the linker drop what nothing calls. Not in the 64-bit tree: there
+# GCC's unwind directives for the guarded calls do not assemble in a function's own section.
+if(TESSARIN_BITS EQUAL 32)
+  string(APPEND CMAKE_CXX_FLAGS_RELEASE " -ffunction-sections -fdata-sections")
+  set(SIZE_LINK -Wl,--gc-sections)
+endif()
 set_source_files_properties(${CMAKE_SOURCE_DIR}/core/string.cpp ${CMAKE_SOURCE_DIR}/core/blowfish.cpp
   ${CMAKE_SOURCE_DIR}/core/inflate.cpp ${CMAKE_SOURCE_DIR}/setup/payload_reader.cpp
   PROPERTIES COMPILE_OPTIONS -O2)
@@ -57,7 +63,7 @@ set_target_properties(tessarin-setup PROPERTIES OUTPUT_NAME ${TESSARIN_STUB_NAME
 add_dependencies(tessarin-setup setup_icon)
 target_include_directories(tessarin-setup PRIVATE ${CMAKE_BINARY_DIR}/resources)
 target_compile_options(tessarin-setup PRIVATE ${TESSARIN_WARNINGS} -municode)
-target_link_options(tessarin-setup PRIVATE -municode -s -Wl,--gc-sections ${STATIC_LINK})
+target_link_options(tessarin-setup PRIVATE -municode -s ${SIZE_LINK} ${STATIC_LINK})
 target_link_libraries(tessarin-setup PRIVATE tessarin_core ${WIN_LIBS})
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_BINARY_DIR}/resources -I${CMAKE_SOURCE_DIR}/resources -DTESSARIN_BITS=${TESSARIN_BITS}")
 
