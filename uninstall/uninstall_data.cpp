@@ -102,9 +102,9 @@ using LineReader = void (*)(Parser& parser, const String& line);
 using SectionWriter = void (*)(const UninstallData& data, String& body);
 
 struct SectionFormat {
-    const char* header;  // null for the deletion list, which comes first and has none
-    bool always;         // written even when empty
-    SectionWriter write;
+    const char* header;   // null for the deletion list, which comes first and has none
+    bool always;          // written even when empty
+    SectionWriter write;  // null for the deletion list, written a line at a time
     LineReader read;
 };
 
@@ -142,10 +142,6 @@ class Parser {
 };
 
 // ---- Sections ----------------------------------------------------------------------------
-
-void writeDeletions(const UninstallData& data, String& body) {
-    body.append(data.deletionText());
-}
 
 void readDeletion(Parser& parser, const String& line) {
     FileDeletion deletion;
@@ -287,7 +283,7 @@ void readConditionalDeletion(Parser& parser, const String& line) {
 
 // The file, in order. The reader recognises exactly these headers.
 const SectionFormat kSections[] = {
-    {nullptr, false, writeDeletions, readDeletion},
+    {nullptr, false, nullptr, readDeletion},
     {"[Strings]", true, writeTexts, readTextLine},
     {"[AutoClose]", false, writeCloseRules, readCloseRule},
     {"[Associations]", false, writeAssociations, readAssociation},
@@ -469,23 +465,27 @@ void takeInstallerTexts(UninstallData& data, const InstallScript& script) {
     data.banner = script.BannerText;
 }
 
-String uninstallDataText(const UninstallData& data) {
-    String text;
-    writeDeletions(data, text);
-    text.append(uninstallDataSections(data));
-    return text;
-}
-
-String uninstallDataSections(const UninstallData& data) {
+void uninstallDataPieces(const UninstallData& data,
+                         const std::function<void(const char* bytes, size_t n)>& take) {
+    data.deletionLines().forEach([&](const String& line) {
+        take(line.c_str(), static_cast<size_t>(line.length()));
+        take(kLineEnd, 2);
+    });
     String text;
     for (const SectionFormat& section : kSections) {
-        if (!section.header) continue;  // the deletion list
+        if (!section.header) continue;  // the deletion list, above
         String body;
         section.write(data, body);
-        if (section.header && (section.always || !body.empty()))
-            text.appendAll({"\r\n\r\n", section.header, kLineEnd});
+        if (section.always || !body.empty()) text.appendAll({"\r\n\r\n", section.header, kLineEnd});
         text.append(body);
     }
+    take(text.c_str(), static_cast<size_t>(text.length()));
+}
+
+String uninstallDataText(const UninstallData& data) {
+    String text;
+    uninstallDataPieces(
+        data, [&](const char* bytes, size_t n) { text.append(bytes, static_cast<int32_t>(n)); });
     return text;
 }
 

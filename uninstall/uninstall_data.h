@@ -11,7 +11,9 @@
 // (portable); uninstall_data_win.cpp reads and writes the file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "core/containers.h"
 #include "core/string.h"
@@ -154,8 +156,10 @@ void takeInstallerTexts(UninstallData& data, const InstallScript& script);
 
 // The file's bytes as the writer makes them: the deletion list, then the sections.
 String uninstallDataText(const UninstallData& data);
-// The sections alone, everything after the deletion list.
-String uninstallDataSections(const UninstallData& data);
+// The same bytes handed to take(bytes, n) in order, a deletion line and its line end at a time,
+// then the sections at once: a writer need not gather the whole file.
+void uninstallDataPieces(const UninstallData& data,
+                         const std::function<void(const char* bytes, size_t n)>& take);
 
 // Reads the file's bytes into data (which is emptied first). Malformed content never stops the
 // reader; each line it skips adds a note "line N: why" to notes when given.

@@ -23,8 +23,7 @@ String uninstallDataPath(const String& folder) {
     return joinPath(folder, String(kUninstallDataFileName));
 }
 
-// The deletion list goes out a buffer at a time as its lines are read back: the file's bytes are
-// never gathered.
+// The file goes out a buffer at a time as its pieces come: its bytes are never gathered.
 int writeUninstallDataFile(const UninstallData& data, const String& path) {
     constexpr size_t kBufferSize = 64 * 1024;
     File file;
@@ -36,14 +35,12 @@ int writeUninstallDataFile(const UninstallData& data, const String& path) {
         written = written && file.write(buffer.data(), static_cast<int32_t>(buffer.size()));
         buffer.clear();
     };
-    data.deletionLines().forEach([&](const String& line) {
-        buffer.append(line.c_str(), static_cast<size_t>(line.length()));
-        buffer.append("\r\n");
+    uninstallDataPieces(data, [&](const char* bytes, size_t n) {
+        buffer.append(bytes, n);
         if (buffer.size() >= kBufferSize) flush();
     });
     flush();
-    String sections = uninstallDataSections(data);
-    if (written && file.write(sections)) return kFileOk;
+    if (written) return kFileOk;
     DWORD error = GetLastError();  // for the caller's message
     file.close();
     SetLastError(error);
