@@ -267,6 +267,24 @@ class Wizard:
     def close(self):
         self.display.close()
 
+    def drive(self, steps, who):
+        """Runs steps (the page actions), then waits for the program to end; returns its exit
+        code, or None when a page did not come (the program is stopped) or it crashed or hung."""
+        try:
+            steps()
+        except PageMissing as error:
+            print("  " + str(error))
+            wh.run_system64("taskkill.exe", "/F", "/PID", self.pid)
+            self.process.wait(timeout=180)
+            return None
+        finally:
+            self.close()
+        code = self.process.wait(timeout=180)
+        if code is None or crashed(code):
+            print("  the %s %s" % (who, "did not end: stopped" if code is None else "crashed"))
+            return None
+        return code
+
 
 def walk_wizard(installer):
     """Runs the demo installer as a user would, page by page; returns False when a page did not
@@ -278,7 +296,8 @@ def walk_wizard(installer):
         old.unlink()
     process = wh.Process(command, timeout_ms=180000)
     wizard = Wizard(process)
-    try:
+
+    def pages():
         wizard.show("language", lambda ids: 1017 in ids, "--key", "enter")
         wizard.show("greeting", lambda ids: 65535 in ids, "--press-caption", "OK")
         wizard.show("licence", lambda ids: 1005 in ids, "--press-caption", "I Agree")
@@ -294,16 +313,9 @@ def walk_wizard(installer):
             print("  progress    (gone before it could be photographed)")
         wizard.show("summary", lambda ids: 1025 in ids, "--uncheck", "1025", gone=False)
         wizard.act("--press-caption", "Finish")
-    except PageMissing as error:
-        print("  " + str(error))
-        wh.run_system64("taskkill.exe", "/F", "/PID", wizard.pid)
-        process.wait(timeout=180)
-        return False
-    finally:
-        wizard.close()
-    code = process.wait(timeout=180)
-    if code is None or crashed(code):
-        print("  the installer %s" % ("did not end: stopped" if code is None else "crashed"))
+
+    code = wizard.drive(pages, "installer")
+    if code is None:
         return False
     print("  exit code: %d (%s)" % (code, EXIT_MEANINGS.get(code, "unexpected")))
     return True
@@ -366,24 +378,16 @@ def uninstall_through_dialogs(since):
     temp_before = wh.temp_entries()
     process = wh.Process(command, timeout_ms=120000)
     wizard = Wizard(process)
-    try:
-        wizard.shots = len(list(SHOTS.glob("*.png")))
+    wizard.shots = len(list(SHOTS.glob("*.png")))
+
+    def question():
         window = wizard.show("uninstall-question", lambda ids: 65535 in ids)
         if "Demo Notes" not in wh.message_box_text(window):
-            print("  the question does not name the product")
-            return False
+            raise PageMissing("the question does not name the product")
         wizard.act("--press-caption", "Yes")
-    except PageMissing as error:
-        print("  " + str(error))
-        wh.run_system64("taskkill.exe", "/F", "/PID", wizard.pid)
-        process.wait(timeout=180)
-        return False
-    finally:
-        wizard.close()
-    code = process.wait(timeout=180)
-    if code is None or crashed(code):
-        print("  the uninstaller %s" % ("did not end within two minutes: stopped"
-                                        if code is None else "crashed"))
+
+    code = wizard.drive(question, "uninstaller")
+    if code is None:
         return False
     print("  exit code: %d" % code)
     # The self-removal script deletes the moved uninstaller, the emptied folders and itself.
