@@ -89,6 +89,7 @@ single-instance = true
 background = false
 log-every-item = true
 raw-product-flags = 0x40000000_00000000
+compression-level = 12
 
 [wizard]
 banner = "<product> setup"
@@ -185,6 +186,7 @@ TEST(Manifest, EveryAreaReachesTheScriptAndComesBackThroughTheReader) {
     EXPECT_TRUE(s.ProductFlags & (uint64_t(0x40000000) << 32));
     EXPECT_FALSE(s.ProductFlags & 0x8);
     EXPECT_TRUE(m.payload.compressBlocks);
+    EXPECT_EQ(m.payload.level, 12);
 
     EXPECT_EQ(utf8(s.BannerText), "Démo Tool setup");
     ASSERT_EQ(s.LicenseTexts.count(), 1);
@@ -395,6 +397,8 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
          "product.bitness: unknown value \"128-bit\" (expected \"any\", \"64-bit\", \"32-bit\")"},
         {"range", "[product]\nname = \"X\"\n[background]\npicture-size = 101\n",
          "background.picture-size: 101 is outside 0..100"},
+        {"level", "[product]\nname = \"X\"\n[options]\ncompression-level = 13\n",
+         "options.compression-level: 13 is outside 1..12"},
         {"colour", "[product]\nname = \"X\"\n[background]\ntop-color = \"blue\"\n",
          "background.top-color: expected a colour \"#RRGGBB\", found \"blue\""},
         {"missing licence", "[product]\nname = \"X\"\n[wizard]\nlicenses = [\"EULA.txt\"]\n",
