@@ -18,8 +18,8 @@ foreach(dir ${TESSARIN_SOURCE_DIRS})
     endif()
   endforeach()
 endforeach()
-# The entry is the program itself, not part of the library.
-list(FILTER TESSARIN_WIN_SOURCES EXCLUDE REGEX "/setup/entry_win\\.cpp$")
+# The entry and the stub's slimmed runtime pieces are the program itself, not part of the library.
+list(FILTER TESSARIN_WIN_SOURCES EXCLUDE REGEX "/setup/(entry|stub_runtime)_win\\.cpp$")
 
 set(TESSARIN_WARNINGS -Wall -Wextra -Wno-unused-parameter)
 

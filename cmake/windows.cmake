@@ -58,7 +58,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/setup.rc
   PROPERTIES OBJECT_DEPENDS "${RESOURCE_DEPENDS}")
 
 add_executable(tessarin-setup WIN32 ${CMAKE_SOURCE_DIR}/setup/entry_win.cpp
-  ${CMAKE_SOURCE_DIR}/resources/setup.rc)
+  ${CMAKE_SOURCE_DIR}/setup/stub_runtime_win.cpp ${CMAKE_SOURCE_DIR}/resources/setup.rc)
 set_target_properties(tessarin-setup PROPERTIES OUTPUT_NAME ${TESSARIN_STUB_NAME})
 add_dependencies(tessarin-setup setup_icon)
 target_include_directories(tessarin-setup PRIVATE ${CMAKE_BINARY_DIR}/resources)

@@ -3,7 +3,8 @@
 
   side.bmp           bitmap resource 2, the pages' side picture: a vertical blue gradient with
                      the program's mark (a box and a downward arrow) and two soft rings; 8-bit
-                     palette, sized for 86 x 172 dialog units at 96 dots per inch
+                     palette, run-length coded (it travels in every installer), sized for
+                     86 x 172 dialog units at 96 dots per inch
   image_accept.bmp   bitmap resources 4 to 7, the 10 x 10 button images: a tick, a cross, a
   image_cancel.bmp   folder and two circling arrows, 32-bit with premultiplied alpha on a
   image_browse.bmp   transparent ground
@@ -28,9 +29,48 @@ def bitmap_file(info_header, palette, pixels):
             palette + pixels)
 
 
-def info_header(width, height, bits, colours, image_size):
-    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, image_size, 3780, 3780,
-                       colours, 0)
+BI_RGB, BI_RLE8 = 0, 1
+
+
+def info_header(width, height, bits, colours, image_size, compression=BI_RGB):
+    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, image_size, 3780,
+                       3780, colours, 0)
+
+
+def rle8_row(row):
+    """One row in BI_RLE8: runs of a repeated index as (count, index); three or more pixels
+    without a run as an absolute stretch (0, count, indices, padded to a word); the row's end
+    as (0, 0)."""
+    out = bytearray()
+    literal = bytearray()
+
+    def flush_literal():
+        while literal:
+            piece, rest = literal[:255], literal[255:]
+            if len(piece) < 3:
+                for index in piece:
+                    out.extend((1, index))
+            else:
+                out.extend((0, len(piece)))
+                out.extend(piece)
+                if len(piece) % 2:
+                    out.append(0)
+            literal[:] = rest
+
+    x = 0
+    while x < len(row):
+        run = 1
+        while x + run < len(row) and run < 255 and row[x + run] == row[x]:
+            run += 1
+        if run >= 3:
+            flush_literal()
+            out.extend((run, row[x]))
+        else:
+            literal.extend(row[x:x + run])
+        x += run
+    flush_literal()
+    out.extend((0, 0))
+    return bytes(out)
 
 
 # ---- Side picture ---------------------------------------------------------------------------
@@ -73,14 +113,12 @@ def side_index(x, y):
 
 def side_picture():
     palette = b"".join(struct.pack("BBBB", b, g, r, 0) for (r, g, b) in side_palette())
-    stride = (SIDE_WIDTH + 3) & ~3
     rows = []
     for y in range(SIDE_HEIGHT - 1, -1, -1):  # bottom-up
-        row = bytes(side_index(x, y) for x in range(SIDE_WIDTH))
-        rows.append(row + b"\0" * (stride - SIDE_WIDTH))
-    pixels = b"".join(rows)
-    return bitmap_file(info_header(SIDE_WIDTH, SIDE_HEIGHT, 8, 256, len(pixels)), palette,
-                       pixels)
+        rows.append(rle8_row(bytes(side_index(x, y) for x in range(SIDE_WIDTH))))
+    pixels = b"".join(rows)[:-2] + b"\0\1"  # the last row's end is the bitmap's end
+    return bitmap_file(info_header(SIDE_WIDTH, SIDE_HEIGHT, 8, 256, len(pixels), BI_RLE8),
+                       palette, pixels)
 
 
 # ---- Button images --------------------------------------------------------------------------

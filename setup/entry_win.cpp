@@ -1,7 +1,6 @@
 // The Windows entry of the installer and uninstaller.
 #include <windows.h>
 
-#include <cstdlib>
 
 #include "actions/install_sequence.h"
 #include "core/convert.h"
@@ -111,12 +110,3 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (setupState().options.UninstallMode) runUninstallMode();
     runInstallMode();
 }
-
-// libstdc++'s default terminate handler writes the exception's demangled type to stderr, which a
-// GUI program does not have, and brings the C++ name demangler (some 45 KiB) into every
-// installer. Ending the same way without the message keeps the stub small.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-    std::abort();
-}
-}  // namespace __gnu_cxx

@@ -30,6 +30,28 @@ using testing::DialogChild;
 using testing::LaidOutControl;
 using testing::windowText;
 
+// A bitmap's pixels as 0xRRGGBB, rows from the top; empty when it is not width x height.
+std::vector<uint32_t> topDownPixels(HBITMAP bitmap, int width, int height) {
+    BITMAP shape = {};
+    if (GetObjectW(bitmap, sizeof shape, &shape) == 0 || shape.bmWidth != width ||
+        shape.bmHeight != height)
+        return {};
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    HDC screen = GetDC(nullptr);
+    int rows = GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (rows != height) return {};
+    for (uint32_t& p : pixels) p &= 0xffffffu;
+    return pixels;
+}
+
 intptr_t TESSARIN_CALLBACK passiveProcedure(void*, unsigned, uintptr_t, intptr_t) {
     return FALSE;
 }
@@ -206,8 +228,16 @@ TEST_P(DialogLayout, FixedPartsHaveTheirSizes) {
             EXPECT_EQ(find(controls_, ID_BANNER), nullptr);
     }
     if (const DialogChild* picture = find(controls_, ID_SIDE_PICTURE)) {
-        EXPECT_NE(SendMessageW(picture->window, STM_GETIMAGE, IMAGE_BITMAP, 0), 0)
-            << "the picture shows bitmap 2";
+        auto bitmap = reinterpret_cast<HBITMAP>(
+            SendMessageW(picture->window, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        ASSERT_NE(bitmap, nullptr) << "the picture shows bitmap 2";
+        // The run-length coded picture decodes to the drawing: the gradient's first colour at
+        // the top, its last at the bottom, the white mark in the middle.
+        std::vector<uint32_t> pixels = topDownPixels(bitmap, 129, 280);
+        ASSERT_EQ(pixels.size(), 129u * 280u);
+        EXPECT_EQ(pixels[64], 0x2654a0u) << "top";
+        EXPECT_EQ(pixels[279 * 129], 0x0a1c48u) << "bottom";
+        EXPECT_EQ(pixels[100 * 129 + 64], 0xffffffu) << "mark";
     }
     if (t.layout == Layout::Three) {
         ASSERT_NE(find(controls_, ID_BANNER_TITLE), nullptr);
