@@ -318,14 +318,20 @@ bool removeFolder(const String& path, uint32_t options) {
         SetLastError(ERROR_BAD_PATHNAME);
         return false;
     }
-    if (!(options & kRemoveFolderKeepShellFiles) && holdsOnlyShellFiles(path)) {
-        deleteFile(joinPath(path, String(u"thumbs.db")), kDeleteMissingIsDeleted);
-        deleteFile(joinPath(path, String(u"desktop.ini")), kDeleteMissingIsDeleted);
-    }
     String folder = path;
     folder.removeBackWideChar(u'\\');
+    // Most folders are empty by now and go at the first try; only a folder that refuses is
+    // looked into, and its shell files are deleted when they are all that keeps it.
     if (RemoveDirectoryW(systemPath(folder))) return true;
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) SetLastError(ERROR_PATH_NOT_FOUND);
+    DWORD error = GetLastError();
+    if (error == ERROR_DIR_NOT_EMPTY && !(options & kRemoveFolderKeepShellFiles) &&
+        holdsOnlyShellFiles(path)) {
+        deleteFile(joinPath(path, String(u"thumbs.db")), kDeleteMissingIsDeleted);
+        deleteFile(joinPath(path, String(u"desktop.ini")), kDeleteMissingIsDeleted);
+        if (RemoveDirectoryW(systemPath(folder))) return true;
+        error = GetLastError();
+    }
+    SetLastError(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
     return false;
 }
 

@@ -17,6 +17,14 @@ struct ProtectedFolders {
     Vector<String> folders;       // UTF-16; each refused itself
     Vector<String> profiles;      // UTF-16; user profile folders, each refused itself
     Vector<String> profileRoots;  // UTF-16; each refused, and so is every folder right inside
+
+    // The three lists in comparable form, in the same order. Every deletion of an uninstallation
+    // is checked, so they are made once: at the first check, and again when a list has grown.
+    struct Comparable {
+        int32_t madeFrom = -1;  // the lists' total count they were made from
+        Vector<String> folders, profiles, profileRoots;
+    };
+    mutable Comparable comparable;
 };
 
 // A path in the form in which the system resolves it, for comparison: "/" read as "\", the
@@ -24,6 +32,9 @@ struct ProtectedFolders {
 // component dropped, no trailing backslash, lower case. Empty when the path is not a full path
 // (a drive letter and a backslash, or a network share).
 String comparablePath(const String& path);
+
+// Makes the lists' comparable forms now rather than at the first check.
+void prepareComparableForms(const ProtectedFolders& folders);
 
 // Why the path must not be deleted ("is a drive root", ...), or null when it may be.
 const char* protectedPathReason(const String& path, const ProtectedFolders& folders);

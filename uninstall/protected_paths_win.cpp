@@ -53,7 +53,12 @@ ProtectedFolders findProtectedFolders() {
 }  // namespace
 
 const ProtectedFolders& systemProtectedFolders() {
-    static const ProtectedFolders folders = findProtectedFolders();
+    // Made whole here, comparable forms included, so that no later check writes to it.
+    static const ProtectedFolders folders = [] {
+        ProtectedFolders found = findProtectedFolders();
+        prepareComparableForms(found);
+        return found;
+    }();
     return folders;
 }
 

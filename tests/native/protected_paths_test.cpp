@@ -66,6 +66,16 @@ TEST(ProtectedPaths, RefusedPaths) {
     }
 }
 
+// The comparable forms are made at the first check; a folder added later still counts.
+TEST(ProtectedPaths, AFolderAddedAfterAFirstCheckIsRefusedToo) {
+    ProtectedFolders f = folders();
+    EXPECT_EQ(protectedPathReason(fromUtf8("D:\\Data"), f), nullptr);
+    f.folders.append(String(u"d:\\data\\"));
+    EXPECT_STREQ(protectedPathReason(fromUtf8("D:\\Data"), f), "is a system folder");
+    f.profiles.append(String(u"D:\\Home"));
+    EXPECT_STREQ(protectedPathReason(fromUtf8("d:\\home"), f), "is a user profile folder");
+}
+
 TEST(ProtectedPaths, TheGuardNamesWhatItRefuses) {
     class Errors : public Reporter {
       public:
