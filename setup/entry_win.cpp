@@ -1,7 +1,6 @@
 // The Windows entry of the installer and uninstaller.
 #include <windows.h>
 
-
 #include "actions/install_sequence.h"
 #include "core/convert.h"
 #include "core/dialog.h"

@@ -19,11 +19,11 @@ namespace {
 
 // A standard-library failure with its message, a static text.
 class LibraryFailure : public std::exception {
-public:
+  public:
     explicit LibraryFailure(const char* text) : text_(text ? text : "standard library failure") {}
     const char* what() const noexcept override { return text_; }
 
-private:
+  private:
     const char* text_;
 };
 

@@ -96,8 +96,8 @@ namespace {
 
 const ProtectedFolders::Comparable& comparableLists(const ProtectedFolders& folders) {
     ProtectedFolders::Comparable& made = folders.comparable;
-    int32_t count = folders.folders.count() + folders.profiles.count() +
-                    folders.profileRoots.count();
+    int32_t count =
+        folders.folders.count() + folders.profiles.count() + folders.profileRoots.count();
     if (made.madeFrom == count) return made;
     made = ProtectedFolders::Comparable();
     for (const String& folder : folders.folders) made.folders.append(comparablePath(folder));

@@ -228,8 +228,8 @@ TEST_P(DialogLayout, FixedPartsHaveTheirSizes) {
             EXPECT_EQ(find(controls_, ID_BANNER), nullptr);
     }
     if (const DialogChild* picture = find(controls_, ID_SIDE_PICTURE)) {
-        auto bitmap = reinterpret_cast<HBITMAP>(
-            SendMessageW(picture->window, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        auto bitmap =
+            reinterpret_cast<HBITMAP>(SendMessageW(picture->window, STM_GETIMAGE, IMAGE_BITMAP, 0));
         ASSERT_NE(bitmap, nullptr) << "the picture shows bitmap 2";
         // The run-length coded picture decodes to the drawing: the gradient's first colour at
         // the top, its last at the bottom, the white mark in the middle.
