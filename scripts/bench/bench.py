@@ -424,9 +424,11 @@ def print_table(profile, result, nsis_missing, rounds):
         if nsis_missing:
             print("  %-26s %12s %12s   %s" % (label, ours, "missing", "-"))
         else:
-            print("  %-26s %12s %12s   %.2f [%.2f-%.2f]" % (
-                label, ours, show(figure["nsis_median"], unit), figure["ratio_median"],
-                figure["ratio_min"], figure["ratio_max"]))
+            # Sizes differ by fractions of a percent, which two decimals would round to 1.00.
+            digits = 3 if unit == "bytes" else 2
+            print("  %-26s %12s %12s   %.*f [%.*f-%.*f]" % (
+                label, ours, show(figure["nsis_median"], unit), digits, figure["ratio_median"],
+                digits, figure["ratio_min"], digits, figure["ratio_max"]))
     if nsis_missing:
         print("  NSIS missing: " + nsis_missing)
 
