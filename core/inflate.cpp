@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 
 namespace tessarin {
 namespace {
@@ -33,8 +34,27 @@ uint64_t nowMs() {
 // Output limit of both forms: what a String can hold.
 constexpr size_t kMaxInflated = 0x7FFFF000;
 
-// The library's routine over an output policy: window() gives room for kInflateWindow bytes,
-// commit(n) keeps the first n of them and fails when the output cannot take them.
+// One piece of input (at most kInflateWindow bytes) through the library's routine, over an
+// output policy: window() gives room for kInflateWindow bytes, commit(n) keeps the first n of
+// them and fails when the output cannot take them. Any result but a stream error just ends the
+// piece's output.
+template <typename Output>
+bool inflatePiece(z_stream* z, const uint8_t* piece, size_t n, Output& output) {
+    z->next_in = const_cast<Bytef*>(piece);
+    z->avail_in = static_cast<uInt>(n);
+    while (true) {
+        uint8_t* window = output.window();
+        if (!window) return false;
+        z->next_out = window;
+        z->avail_out = static_cast<uInt>(kInflateWindow);
+        int rc = inflate(z, Z_NO_FLUSH);
+        if (rc == Z_STREAM_ERROR) return false;
+        size_t produced = kInflateWindow - z->avail_out;
+        if (produced > 0 && !output.commit(produced)) return false;
+        if (rc != Z_OK || z->avail_out != 0) return true;
+    }
+}
+
 template <typename Output>
 bool inflatePieces(const uint8_t* input, size_t length, Output& output, InflateProgress progress,
                    void* context) {
@@ -45,20 +65,8 @@ bool inflatePieces(const uint8_t* input, size_t length, Output& output, InflateP
     size_t consumed = 0;
     while (consumed < length) {
         size_t piece = length - consumed < kInflateWindow ? length - consumed : kInflateWindow;
-        z->next_in = const_cast<Bytef*>(input + consumed);
-        z->avail_in = static_cast<uInt>(piece);
+        if (!inflatePiece(z, input + consumed, piece, output)) return false;
         consumed += piece;
-        while (true) {
-            uint8_t* window = output.window();
-            if (!window) return false;
-            z->next_out = window;
-            z->avail_out = static_cast<uInt>(kInflateWindow);
-            int rc = inflate(z, Z_NO_FLUSH);
-            if (rc == Z_STREAM_ERROR) return false;
-            size_t produced = kInflateWindow - z->avail_out;
-            if (produced > 0 && !output.commit(produced)) return false;
-            if (rc != Z_OK || z->avail_out != 0) break;
-        }
         if (progress && nowMs() - lastReport >= 201) {
             lastReport = nowMs();
             if (!progress(context, consumed, length, uint64_t(z->total_out) * 8)) return false;
@@ -115,6 +123,34 @@ bool inflateBuffer(const uint8_t* input, size_t length, String& output, InflateP
     if (estimate < kMaxInflated) output.reserve(static_cast<int32_t>(estimate));
     StringOutput sink(output);
     return inflatePieces(input, length, sink, progress, context);
+}
+
+struct PieceInflater::State {
+    explicit State(std::vector<uint8_t>& output) : sink(output) {}
+    InflateStream stream;
+    VectorOutput sink;
+};
+
+PieceInflater::PieceInflater(std::vector<uint8_t>& output, size_t inputLength) {
+    size_t estimate = 3 * inputLength + 1024;
+    if (output.capacity() < estimate && estimate < kMaxInflated) output.reserve(estimate);
+    state_ = std::make_unique<State>(output);
+    failed_ = !state_->stream.ok();
+}
+
+PieceInflater::~PieceInflater() = default;
+
+bool PieceInflater::feed(const uint8_t* input, size_t length) {
+    for (size_t consumed = 0; !failed_ && consumed < length;) {
+        size_t piece = length - consumed < kInflateWindow ? length - consumed : kInflateWindow;
+        failed_ = !inflatePiece(state_->stream.get(), input + consumed, piece, state_->sink);
+        consumed += piece;
+    }
+    return !failed_;
+}
+
+size_t PieceInflater::produced() const {
+    return state_->sink.used();
 }
 
 bool inflateInto(const uint8_t* input, size_t length, std::vector<uint8_t>& output,

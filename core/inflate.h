@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/string.h"
@@ -24,5 +25,27 @@ bool inflateBuffer(const uint8_t* input, size_t length, String& output,
 // first `produced` bytes. The windows are inflated straight into it, without a copy.
 bool inflateInto(const uint8_t* input, size_t length, std::vector<uint8_t>& output,
                  size_t& produced);
+
+// The same into a kept buffer, with the input handed over as it is read. Input fed in runs
+// whose lengths are multiples of kInflateWindow (but the last) is cut into the same pieces as
+// inflateInto cuts it, so the output is the same whatever the runs.
+class PieceInflater {
+  public:
+    // inputLength: the whole input's length, for the buffer's estimate.
+    PieceInflater(std::vector<uint8_t>& output, size_t inputLength);
+    ~PieceInflater();
+    PieceInflater(const PieceInflater&) = delete;
+    PieceInflater& operator=(const PieceInflater&) = delete;
+    // false once the routine has failed; later input is then ignored.
+    bool feed(const uint8_t* input, size_t length);
+    bool ok() const { return !failed_; }
+    // The bytes at the start of the buffer that hold the output so far.
+    size_t produced() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+    bool failed_ = false;
+};
 
 }  // namespace tessarin

@@ -1,7 +1,11 @@
 #include "setup/payload_reader.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "core/byte_order.h"
@@ -168,7 +172,9 @@ PayloadResult DataArea::open(const uint8_t* bytes, size_t size, const PayloadHea
 
 // The whole area is checked before its first block is read, a chunk at a time.
 PayloadResult DataArea::open(DataSource& source, const PayloadHeader& header, bool compressed) {
+    bool readAhead = readAheadOn_;
     *this = DataArea();
+    readAheadOn_ = readAhead;
     header_ = &header;
     compressed_ = compressed;
     source_ = &source;
@@ -189,6 +195,7 @@ PayloadResult DataArea::open(DataSource& source, const PayloadHeader& header, bo
 bool DataArea::hasLeftover() {
     if (recordOpen_ || blockPos_ < blockSize_) return true;
     if (!source_) return false;
+    readAhead_.wait();
     uint64_t size = source_->size();
     for (uint64_t at = blocks_; at < size;) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(source_->chunkSize(), size - at));
@@ -212,53 +219,205 @@ int DataArea::fail(int code) {
     return failed_;
 }
 
+namespace {
+
+// The inflation routine reserves three times the stored bytes and more for its output, and the
+// output only ever grows. Grown in place, a larger buffer would hold a copy of the old one while
+// both are allocated: the old one goes first, since no decoded byte of it is needed any more.
+void makeInflateRoom(std::vector<uint8_t>& inflated, size_t stored) {
+    size_t estimate = 3 * stored + 1024;
+    if (inflated.capacity() >= estimate) return;
+    std::vector<uint8_t>().swap(inflated);
+    inflated.reserve(estimate);
+}
+
+// The stored bytes of a compressed block, from out.next, inflated as they are read a chunk at a
+// time, so that they are never held whole. The decoded bytes count only when the stored ones
+// match the checksum: a damaged block is a checksum fault even where inflating failed first.
+int inflateBlockAsRead(DataSource& source, size_t length, uint32_t check, DecodedBlock& out) {
+    makeInflateRoom(out.inflated, length);
+    PieceInflater inflater(out.inflated, length);
+    HashAccumulator hash;
+    // Runs of whole inflation pieces, so that the pieces are cut as for a block read whole.
+    size_t run = std::max(kInflateWindow, source.chunkSize() / kInflateWindow * kInflateWindow);
+    for (size_t done = 0; done < length;) {
+        size_t n = std::min(run, length - done);
+        const uint8_t* stored;
+        if (!source.read(out.next + done, n, stored)) return out.code = kCodeDataRead;
+        hash.add(stored, n);
+        inflater.feed(stored, n);
+        done += n;
+    }
+    out.next += length;
+    if (hash.value() != check) return out.code = kCodeBlockCheck;
+    if (!inflater.ok()) return out.code = kCodeBlockInflate;
+    out.bytes = out.inflated.data();
+    out.size = inflater.produced();
+    return out.code = kCodeOk;
+}
+
+// Reads the block at `at` (length, checksum, bytes), checks it and deciphers and inflates it.
+int decodeBlock(DataSource& source, const PayloadHeader& header, bool compressed, uint64_t at,
+                DecodedBlock& out) {
+    out.start = out.next = at;
+    out.bytes = nullptr;
+    out.size = 0;
+    uint64_t left = source.size() - at;
+    const uint8_t* fields;
+    if (left < 4) return out.code = kCodeBlockLength;
+    if (!source.read(at, left < 8 ? 4 : 8, fields)) return out.code = kCodeDataRead;
+    int32_t length = static_cast<int32_t>(loadLe32(fields));
+    if (length <= 0 || left < 8) return out.code = kCodeBlockLength;
+    uint32_t check = loadLe32(fields + 4);
+    out.next += 8;
+    if (static_cast<uint64_t>(length) > left - 8) return out.code = kCodeBlockOverrun;
+    if (compressed && !(header.ProductFlags2 & kFlags2Enciphered))
+        return inflateBlockAsRead(source, static_cast<size_t>(length), check, out);
+    const uint8_t* stored;
+    if (!source.read(out.next, static_cast<size_t>(length), stored))
+        return out.code = kCodeDataRead;
+    out.next += static_cast<uint64_t>(length);
+    if (hashBytes(stored, length) != check) return out.code = kCodeBlockCheck;
+    const uint8_t* bytes = stored;
+    size_t size = static_cast<size_t>(length);
+    if (header.ProductFlags2 & kFlags2Enciphered) {
+        out.deciphered.assign(reinterpret_cast<const char*>(stored), length);
+        if (!decipherPayloadBuffer(header.CipherKey, out.deciphered))
+            return out.code = kCodeBlockInflate;
+        bytes = out.deciphered.bytes();
+        size = static_cast<size_t>(out.deciphered.length());
+    }
+    if (compressed) {
+        makeInflateRoom(out.inflated, size);
+        size_t produced = 0;
+        if (!inflateInto(bytes, size, out.inflated, produced)) return out.code = kCodeBlockInflate;
+        bytes = out.inflated.data();
+        size = produced;
+    }
+    out.bytes = bytes;
+    out.size = size;
+    return out.code = kCodeOk;
+}
+
+}  // namespace
+
+// One thread that decodes one block at a time when asked to.
+struct BlockReadAhead::Worker {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool asked = false;  // a block is to be decoded or is being decoded
+    bool ending = false;
+    DataSource* source = nullptr;
+    const PayloadHeader* header = nullptr;
+    DecodedBlock block;
+    std::exception_ptr thrown;
+    std::thread thread;  // last: it starts once the rest is in place
+
+    Worker() : thread([this] { run(); }) {}
+
+    void run() {
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            changed.wait(held, [this] { return asked || ending; });
+            if (!asked) return;
+            held.unlock();
+            try {
+                decodeBlock(*source, *header, true, block.start, block);
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+            held.lock();
+            asked = false;
+            changed.notify_all();
+        }
+    }
+
+    void waitIdle() {
+        std::unique_lock<std::mutex> held(lock);
+        changed.wait(held, [this] { return !asked; });
+    }
+};
+
+BlockReadAhead::BlockReadAhead() = default;
+
+BlockReadAhead::BlockReadAhead(BlockReadAhead&&) noexcept {}
+
+BlockReadAhead::~BlockReadAhead() {
+    stop();
+}
+
+BlockReadAhead& BlockReadAhead::operator=(BlockReadAhead&&) noexcept {
+    stop();
+    failedToStart_ = false;
+    return *this;
+}
+
+void BlockReadAhead::start(DataSource& source, const PayloadHeader& header, uint64_t at) {
+    if (!worker_ && !failedToStart_) {
+        try {
+            worker_ = std::make_unique<Worker>();
+        } catch (...) {
+            // No thread (or no memory for one): the blocks are decoded as they are needed.
+            failedToStart_ = true;
+        }
+    }
+    if (!worker_) return;
+    worker_->waitIdle();
+    std::lock_guard<std::mutex> held(worker_->lock);
+    worker_->source = &source;
+    worker_->header = &header;
+    worker_->block.start = at;
+    worker_->block.code = kCodeOk;
+    worker_->asked = true;
+    worker_->changed.notify_all();
+}
+
+bool BlockReadAhead::take(uint64_t at, DecodedBlock& into) {
+    if (!worker_) return false;
+    worker_->waitIdle();
+    if (worker_->thrown) {
+        std::exception_ptr thrown = std::exchange(worker_->thrown, nullptr);
+        std::rethrow_exception(thrown);
+    }
+    if (!worker_->source || worker_->block.start != at) return false;
+    std::swap(into, worker_->block);
+    worker_->source = nullptr;
+    return true;
+}
+
+void BlockReadAhead::wait() {
+    if (worker_) worker_->waitIdle();
+}
+
+void BlockReadAhead::stop() {
+    if (!worker_) return;
+    {
+        std::lock_guard<std::mutex> held(worker_->lock);
+        worker_->ending = true;
+        worker_->changed.notify_all();
+    }
+    worker_->thread.join();
+    worker_.reset();
+}
+
 // Decodes the next block, which becomes the current one. Stored blocks without the cipher are
 // read where they lie; the others are decoded into buffers kept from block to block.
 int DataArea::loadBlock() {
     blockStart_ = blocks_;
     block_ = nullptr;
     blockSize_ = blockPos_ = 0;
-    uint64_t left = source_ ? source_->size() - blocks_ : 0;
-    const uint8_t* fields;
-    if (left < 4) return fail(kCodeBlockLength);
-    if (!source_->read(blocks_, left < 8 ? 4 : 8, fields)) return fail(kCodeDataRead);
-    int32_t length = static_cast<int32_t>(loadLe32(fields));
-    if (length <= 0 || left < 8) return fail(kCodeBlockLength);
-    uint32_t check = loadLe32(fields + 4);
-    blocks_ += 8;
-    const uint8_t* stored;
-    if (static_cast<uint64_t>(length) > left - 8) return fail(kCodeBlockOverrun);
-    if (!source_->read(blocks_, static_cast<size_t>(length), stored)) return fail(kCodeDataRead);
-    blocks_ += static_cast<uint64_t>(length);
-    if (hashBytes(stored, length) != check) return fail(kCodeBlockCheck);
-    const uint8_t* bytes = stored;
-    size_t size = static_cast<size_t>(length);
-    if (header_->ProductFlags2 & kFlags2Enciphered) {
-        deciphered_.assign(reinterpret_cast<const char*>(stored), length);
-        if (!decipherPayloadBuffer(header_->CipherKey, deciphered_)) return fail(kCodeBlockInflate);
-        bytes = deciphered_.bytes();
-        size = static_cast<size_t>(deciphered_.length());
-    }
-    if (compressed_) {
-        makeInflateRoom(size);
-        size_t produced = 0;
-        if (!inflateInto(bytes, size, inflated_, produced)) return fail(kCodeBlockInflate);
-        bytes = inflated_.data();
-        size = produced;
-    }
-    block_ = bytes;
-    blockSize_ = size;
+    if (!source_) return fail(kCodeBlockLength);
+    if (!readAhead_.take(blocks_, current_))
+        decodeBlock(*source_, *header_, compressed_, blocks_, current_);
+    blocks_ = current_.next;
+    if (current_.code != kCodeOk) return fail(current_.code);
+    block_ = current_.bytes;
+    blockSize_ = current_.size;
+    // Only inflated blocks live in buffers of their own; stored ones are the source's bytes,
+    // which the next read would replace.
+    if (readAheadOn_ && compressed_ && blocks_ < source_->size())
+        readAhead_.start(*source_, *header_, blocks_);
     return kCodeOk;
-}
-
-// The inflation routine reserves three times the stored bytes and more for its output, and the
-// output only ever grows. Grown in place, a larger buffer would hold a copy of the old one while
-// both are allocated: the old one goes first, since no decoded byte is needed between blocks.
-void DataArea::makeInflateRoom(size_t stored) {
-    size_t estimate = 3 * stored + 1024;
-    if (inflated_.capacity() >= estimate) return;
-    std::vector<uint8_t>().swap(inflated_);
-    inflated_.reserve(estimate);
 }
 
 // A length never straddles blocks: fewer than four bytes left in the current block are

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/string.h"
@@ -134,9 +135,52 @@ class ChunkedDataSource : public DataSource {
     size_t failedCount_ = 0;
 };
 
+// One block of the data area as read and decoded, or the fault found in it.
+struct DecodedBlock {
+    uint64_t start = 0;  // area offset of its length field
+    uint64_t next = 0;   // area offset after it (as far as it was read, after a fault)
+    int code = 0;        // kCodeOk, or the block's corruption code
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    // Where the bytes are kept when they are not the stored bytes themselves.
+    String deciphered;
+    std::vector<uint8_t> inflated;
+};
+
+// Decodes the next compressed block on a second thread while the current one is being read, so
+// that inflating overlaps with writing files. A fault found ahead stays with its block and is
+// reported only when the reader reaches it.
+class BlockReadAhead {
+  public:
+    BlockReadAhead();
+    ~BlockReadAhead();
+    // An area that is replaced or moved leaves its thread behind: it is stopped first.
+    BlockReadAhead(BlockReadAhead&&) noexcept;
+    BlockReadAhead& operator=(BlockReadAhead&&) noexcept;
+    BlockReadAhead(const BlockReadAhead&) = delete;
+    BlockReadAhead& operator=(const BlockReadAhead&) = delete;
+
+    // Starts decoding the block at `at` (source and header stay in place until it is taken or
+    // stopped). Without a thread nothing happens, and the block is decoded when it is needed.
+    void start(DataSource& source, const PayloadHeader& header, uint64_t at);
+    // Waits for the block being decoded; when it is the one at `at`, swaps it into `into` (whose
+    // buffers are used for the next one) and returns true.
+    bool take(uint64_t at, DecodedBlock& into);
+    // Waits until the source is no longer read.
+    void wait();
+    // Ends the thread.
+    void stop();
+
+  private:
+    struct Worker;
+    std::unique_ptr<Worker> worker_;
+    bool failedToStart_ = false;
+};
+
 // The data area: blocks (length, checksum, bytes) decoded in order into one record stream. One
-// decoded block is held at a time; a record's file data is handed out in pieces straight from
-// it, so a file of any size needs no more memory than a block.
+// decoded block is read at a time (and the next one decoded ahead); a record's file data is
+// handed out in pieces straight from it, so a file of any size needs no more memory than two
+// blocks.
 class DataArea {
   public:
     // bytes/size: the data area as stored; compressed: ProductFlags low word 0x20. The stored
@@ -162,6 +206,10 @@ class DataArea {
     PayloadResult appendData(String& out);
     // The stored data checksum of the last record read to its end.
     uint32_t dataCheck() const { return dataCheck_; }
+    // Decoding the next compressed block ahead on a second thread (on by default); off, each
+    // block is decoded when it is reached. Either way the reader gives the same results. The
+    // choice holds for every later open.
+    void setReadAhead(bool on) { readAheadOn_ = on; }
     // Whether anything follows the records read so far: decoded bytes not yet taken, or
     // stored bytes other than the zero padding that may close an area kept outside the image.
     bool hasLeftover();
@@ -170,7 +218,6 @@ class DataArea {
     PayloadResult result() const;
     int fail(int code);
     int loadBlock();
-    void makeInflateRoom(size_t stored);
     int takeRecordLength(int32_t& length);
     int readRecordBytes(void* out, size_t n);
     int readRecordText(String& text, bool wide);
@@ -179,18 +226,21 @@ class DataArea {
     int readFields(int32_t index, FileRecord& record, bool silentMode);
     int closeData();
 
+    // First: its assignment and destruction stop the thread before the members it reads from
+    // (the header, the source) change.
+    BlockReadAhead readAhead_;
     const PayloadHeader* header_ = nullptr;
     MemoryDataSource memory_;
     DataSource* source_ = nullptr;
     uint64_t blocks_ = 0;      // area offset of the next block
     uint64_t blockStart_ = 0;  // blocks_ before the current block was read
     bool compressed_ = false;
-    // The current decoded block: in the stored area, in deciphered_ or in inflated_.
+    bool readAheadOn_ = true;
+    // The current decoded block: in the stored area or in current_'s buffers.
     const uint8_t* block_ = nullptr;
     size_t blockSize_ = 0;
     size_t blockPos_ = 0;
-    String deciphered_;
-    std::vector<uint8_t> inflated_;
+    DecodedBlock current_;
     int failed_ = kCodeOk;
     // The open record: its bytes not read yet, its data bytes not handed out yet.
     bool recordOpen_ = false;

@@ -32,10 +32,14 @@ bool openSelf(File& file) {
 
 // The data area read from the executable a chunk at a time, so that the installer's memory does
 // not grow with the payload (the section's pages in the loaded image are never touched).
+// Compressed blocks are inflated as their chunks arrive, so a small chunk is all that holds
+// stored bytes; a stored block is still held whole.
+constexpr size_t kReadChunk = 64 * 1024;
+
 class FileDataSource : public ChunkedDataSource {
   public:
     FileDataSource(uint64_t position, uint64_t size)
-        : ChunkedDataSource(size), position_(position) {
+        : ChunkedDataSource(size, kReadChunk), position_(position) {
         openSelf(file_);
     }
     uint64_t filePosition(uint64_t offset) const { return position_ + offset; }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,31 @@ TEST(Inflate, ReusedBufferGivesWhatTheStringGets) {
     size_t produced = 1;
     EXPECT_TRUE(inflateInto(nullptr, 0, buffer, produced));
     EXPECT_EQ(produced, 0u);
+}
+
+// Fed in runs of whole 16 KiB pieces, the piece-by-piece form gives the bytes that the routine
+// gives for the whole input, also where the stream is damaged or ends before the input does.
+TEST(Inflate, InputFedInRunsGivesWhatTheWholeInputGives) {
+    String big = packed(text(300000, 3));
+    String damaged = big;
+    damaged.data()[damaged.length() / 2] ^= 0x55;
+    String trailing = packed(text(40000, 4));
+    trailing.append(String("not a stream, after its end"));
+    for (const String* input : {&big, &damaged, &trailing}) {
+        std::vector<uint8_t> whole;
+        size_t expected = 0;
+        ASSERT_TRUE(inflateInto(input->bytes(), size_t(input->length()), whole, expected));
+        for (size_t run : {kInflateWindow, 3 * kInflateWindow, size_t(input->length())}) {
+            std::vector<uint8_t> out;
+            PieceInflater inflater(out, size_t(input->length()));
+            for (size_t done = 0; done < size_t(input->length()); done += run)
+                inflater.feed(input->bytes() + done, std::min(run, input->length() - done));
+            EXPECT_TRUE(inflater.ok()) << run;
+            ASSERT_EQ(inflater.produced(), expected) << run;
+            EXPECT_TRUE(std::equal(out.begin(), out.begin() + long(expected), whole.begin()))
+                << run;
+        }
+    }
 }
 
 }  // namespace

@@ -340,6 +340,62 @@ TEST(Payload, DamagedDataOfAMultiBlockRecordGivesCode100AtItsEnd) {
     }
 }
 
+// A damaged block is decoded ahead of the reader but reported only when the reader reaches it:
+// with any one block's checksum broken, reading with and without decoding ahead gives the same
+// records, bytes and codes, and the records before the block come back whole.
+TEST(Payload, ABlockDamagedAheadIsReportedWhereItIsReached) {
+    build::PayloadSpec spec;
+    spec.script = bytesOf("s");
+    spec.blockSize = 4096;
+    spec.files = sampleFiles();
+    Bytes installer = build::buildInstaller(fakeStub(), spec);
+    SetupSection s = locateSetupSection(installer.data(), installer.size());
+    PayloadHeader h;
+    String script;
+    ASSERT_TRUE(openPayload(&installer[s.rawOffset], s.rawSize, h, script).ok());
+    size_t area = s.rawOffset + h.dataOffset;
+    std::vector<size_t> blocks;
+    for (size_t pos = area; pos + 8 <= area + size_t(h.DataSize); pos += 8 + get32(installer, pos))
+        blocks.push_back(pos);
+    ASSERT_GE(blocks.size(), 10u);
+
+    // Each record's outcome and bytes, until the first fault.
+    auto readAll = [&](const Bytes& damaged, bool ahead) {
+        OpenedArea o;
+        o.area.setReadAhead(ahead);
+        openArea(damaged, true, o);
+        DataArea& reader = o.area;
+        std::string story;
+        for (int32_t i = 0; i < o.header.FileCount; ++i) {
+            FileRecord f;
+            PayloadResult r = reader.nextFileRecord(i, f);
+            const uint8_t* piece;
+            size_t size = 1;
+            while (r.ok() && size > 0) {
+                r = reader.readData(piece, size);
+                if (r.ok()) story.append(reinterpret_cast<const char*>(piece), size);
+            }
+            story += "|" + std::to_string(i) + ":" + std::to_string(r.code) + "|";
+            if (!r.ok()) break;
+        }
+        return story;
+    };
+    std::string whole = readAll(installer, true);
+    EXPECT_EQ(whole, readAll(installer, false));
+    for (size_t k = 0; k < blocks.size(); ++k) {
+        Bytes damaged = installer;
+        damaged[blocks[k] + 4] ^= 1;
+        fixDataCheck(damaged, s.rawOffset, h);
+        std::string ahead = readAll(damaged, true);
+        EXPECT_EQ(ahead, readAll(damaged, false)) << "block " << k;
+        EXPECT_NE(ahead.find(":" + std::to_string(kCodeBlockCheck) + "|"), std::string::npos)
+            << "block " << k;
+        if (k > 0) {
+            EXPECT_NE(ahead.find("|0:0|"), std::string::npos) << "block " << k;
+        }
+    }
+}
+
 // Read from the file, the reader holds one chunk, or one block when a block is larger, however
 // large the area; a read that fails gives kCodeDataRead (the installer's "failed to read archive
 // data"), whether at the check before the first record or in the middle of a record.

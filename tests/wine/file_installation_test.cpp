@@ -151,7 +151,9 @@ TEST_F(FileInstallation, NewFileInAnExistingFolderGetsItsTimesAndExactlyItsAttri
         DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                      (c.attributes ? FILE_ATTRIBUTE_ARCHIVE : 0);
         EXPECT_EQ(info.dwFileAttributes & kept, c.expected) << int(c.attributes);
-        if (c.attributes == FILE_ATTRIBUTE_ARCHIVE) EXPECT_EQ(info.dwFileAttributes, c.expected);
+        if (c.attributes == FILE_ATTRIBUTE_ARCHIVE) {
+            EXPECT_EQ(info.dwFileAttributes, c.expected);
+        }
         EXPECT_EQ(value(info.ftLastWriteTime), expected);
         EXPECT_EQ(value(info.ftCreationTime), expected);
         SetFileAttributesW(w(target), FILE_ATTRIBUTE_NORMAL);
