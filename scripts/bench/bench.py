@@ -425,7 +425,7 @@ def print_table(profile, result, nsis_missing, rounds):
             print("  %-26s %12s %12s   %s" % (label, ours, "missing", "-"))
         else:
             # Sizes differ by fractions of a percent, which two decimals would round to 1.00.
-            digits = 3 if unit == "bytes" else 2
+            digits = 4 if unit == "bytes" else 2
             print("  %-26s %12s %12s   %.*f [%.*f-%.*f]" % (
                 label, ours, show(figure["nsis_median"], unit), digits, figure["ratio_median"],
                 digits, figure["ratio_min"], digits, figure["ratio_max"]))
