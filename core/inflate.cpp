@@ -155,12 +155,10 @@ size_t PieceInflater::produced() const {
 
 bool inflateInto(const uint8_t* input, size_t length, std::vector<uint8_t>& output,
                  size_t& produced) {
-    size_t estimate = 3 * length + 1024;
-    if (output.capacity() < estimate && estimate < kMaxInflated) output.reserve(estimate);
-    VectorOutput sink(output);
-    bool ok = inflatePieces(input, length, sink, nullptr, nullptr);
-    produced = sink.used();
-    return ok;
+    PieceInflater inflater(output, length);
+    inflater.feed(input, length);
+    produced = inflater.produced();
+    return inflater.ok();
 }
 
 }  // namespace tessarin

@@ -183,6 +183,12 @@ class BlockReadAhead {
 // blocks.
 class DataArea {
   public:
+    DataArea() = default;
+    // The thread that decodes ahead is stopped before anything it reads goes.
+    ~DataArea() { readAhead_.stop(); }
+    DataArea(DataArea&&) = default;
+    DataArea& operator=(DataArea&&) = default;
+
     // bytes/size: the data area as stored; compressed: ProductFlags low word 0x20. The stored
     // bytes must stay in place while the area is read.
     PayloadResult open(const uint8_t* bytes, size_t size, const PayloadHeader& header,
@@ -226,8 +232,8 @@ class DataArea {
     int readFields(int32_t index, FileRecord& record, bool silentMode);
     int closeData();
 
-    // First: its assignment and destruction stop the thread before the members it reads from
-    // (the header, the source) change.
+    // First: its assignment stops the thread before the members it reads from (the header, the
+    // source) change.
     BlockReadAhead readAhead_;
     const PayloadHeader* header_ = nullptr;
     MemoryDataSource memory_;
