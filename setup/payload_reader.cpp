@@ -367,7 +367,6 @@ void BlockReadAhead::start(DataSource& source, const PayloadHeader& header, uint
     worker_->source = &source;
     worker_->header = &header;
     worker_->block.start = at;
-    worker_->block.code = kCodeOk;
     worker_->asked = true;
     worker_->changed.notify_all();
 }
@@ -403,7 +402,6 @@ void BlockReadAhead::stop() {
 // Decodes the next block, which becomes the current one. Stored blocks without the cipher are
 // read where they lie; the others are decoded into buffers kept from block to block.
 int DataArea::loadBlock() {
-    blockStart_ = blocks_;
     block_ = nullptr;
     blockSize_ = blockPos_ = 0;
     if (!source_) return fail(kCodeBlockLength);
@@ -572,7 +570,7 @@ PayloadResult DataArea::nextFileRecord(int32_t index, FileRecord& record, bool s
     }
     dataSize_ = dataLeft_ = static_cast<size_t>(record.dataSize);
     dataHash_.reset();
-    dataStart_ = DataStart{true, blockStart_, blockPos_, recordLeft_};
+    dataStart_ = DataStart{true, current_.start, blockPos_, recordLeft_};
     return PayloadResult{};
 }
 

@@ -238,11 +238,11 @@ class DataArea {
     const PayloadHeader* header_ = nullptr;
     MemoryDataSource memory_;
     DataSource* source_ = nullptr;
-    uint64_t blocks_ = 0;      // area offset of the next block
-    uint64_t blockStart_ = 0;  // blocks_ before the current block was read
+    uint64_t blocks_ = 0;  // area offset of the next block
     bool compressed_ = false;
     bool readAheadOn_ = true;
-    // The current decoded block: in the stored area or in current_'s buffers.
+    // The current decoded block (current_.start is where it begins): in the stored area or in
+    // current_'s buffers.
     const uint8_t* block_ = nullptr;
     size_t blockSize_ = 0;
     size_t blockPos_ = 0;
