@@ -168,6 +168,19 @@ foreach(script ${E2E_TESTS})
   set_tests_properties(${TESSARIN_TIER}.e2e.${name} PROPERTIES TIMEOUT 600)
   list(APPEND E2E_NAMES ${TESSARIN_TIER}.e2e.${name})
 endforeach()
+# Where tests run in two lanes, the longest start first, so that no long walk is left to run alone
+# at the end: their usual seconds as their cost (CTest starts the costliest first; a tree that ran
+# before knows the costs from its own last run).
+set(E2E_COSTS test_wizard_branches 170 test_wizard 110 test_uninstall 70 test_wizard_pages 45
+  test_background_window 40 test_entry 20)
+while(E2E_COSTS)
+  list(POP_FRONT E2E_COSTS name cost)
+  set_tests_properties(${TESSARIN_TIER}.e2e.${name} PROPERTIES COST ${cost})
+endwhile()
+# Each test takes one lane: a prefix and a display of its own while it runs (wine-env.sh). CTest
+# hands lanes out only when it is given a resource file naming them (wine-tiers.sh does); without
+# one every test runs in lane 1, one after the other.
 set_tests_properties(${UNIT_NAMES} ${E2E_NAMES} PROPERTIES
   FIXTURES_REQUIRED wine
+  RESOURCE_GROUPS lanes:1
   ENVIRONMENT "TESSARIN_BUILD=${CMAKE_BINARY_DIR};TESSARIN_SOURCE=${CMAKE_SOURCE_DIR};TESSARIN_STUB=${CMAKE_BINARY_DIR}/${TESSARIN_STUB_NAME}.exe")

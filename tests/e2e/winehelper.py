@@ -91,14 +91,21 @@ def build_from_manifest(folder, manifest_text, output):
 
 
 def _environment():
-    state = BUILD / "harness" / "display"
-    if not state.exists() or not (BUILD / "wineprefix").exists():
-        subprocess.run([str(SOURCE / "tests/harness/wine-env.sh"), "start", str(BUILD)],
-                       check=True, stdout=subprocess.DEVNULL)
+    """The environment of the test's lane (tests/harness/wine-env.sh says what lanes are),
+    started when the test runs on its own."""
+    script = str(SOURCE / "tests/harness/wine-env.sh")
+    where = subprocess.run([script, "where", str(BUILD)], check=True, capture_output=True,
+                           text=True).stdout.splitlines()
+    state, prefix_link = pathlib.Path(where[0]), pathlib.Path(where[1])
+    if not (state / "display").exists() or not prefix_link.exists():
+        subprocess.run([script, "start", str(BUILD)], check=True, stdout=subprocess.DEVNULL)
     env = dict(os.environ)
-    env["WINEPREFIX"] = os.path.realpath(BUILD / "wineprefix")
-    env["DISPLAY"] = state.read_text().strip()
+    env["WINEPREFIX"] = os.path.realpath(prefix_link)
+    env["DISPLAY"] = (state / "display").read_text().strip()
     env["WINEDEBUG"] = "-all"
+    # Wine's recycle bin is the desktop's trash under XDG_DATA_HOME: kept in the lane's folder.
+    env["XDG_DATA_HOME"] = str(state / "xdg-data")
+    os.makedirs(env["XDG_DATA_HOME"], exist_ok=True)
     return env
 
 

@@ -2,23 +2,45 @@
 # Starts or stops the shared test environment of one build tree: an Xvfb display on a free
 # number and a Wine prefix (64-bit with 32-bit support) kept on tmpfs and linked from the build
 # tree as wineprefix. Never touches ~/.wine.
-#   wine-env.sh fresh BUILD_DIR    start with a pristine prefix (a test run begins with this)
-#   wine-env.sh start BUILD_DIR    start, keeping the tree's prefix when it is ready
-#   wine-env.sh stop BUILD_DIR     stop the wineserver and Xvfb started by "start", and remove
-#                                  the tree's prefix (TESSARIN_KEEP_PREFIX=1 keeps it)
+#   wine-env.sh fresh BUILD_DIR    start every lane with a pristine prefix (a test run begins
+#                                  with this)
+#   wine-env.sh start BUILD_DIR    start the current lane, keeping its prefix when it is ready
+#   wine-env.sh stop BUILD_DIR     stop the wineserver and Xvfb of every lane started by "start"
+#                                  or "fresh", and remove their prefixes (TESSARIN_KEEP_PREFIX=1
+#                                  keeps them)
+#   wine-env.sh where BUILD_DIR    print the current lane's state folder and prefix link, one a
+#                                  line
+#
+# Lanes let one tree's tests run side by side, each lane with a prefix and a display of its
+# own. CTest hands a test its lane through its resource allocation (a "lanes" resource, see
+# wine-tiers.sh); TESSARIN_LANE names one by hand; without either a test runs in lane 1.
+# TESSARIN_LANES tells "fresh" how many lanes the run uses. Lane 1 keeps the tree's plain
+# names (harness/, wineprefix); lane N keeps harness-laneN/ and wineprefix-laneN.
 #
 # A prefix is created once per machine and Wine version, with the 64-bit loader (which every
-# machine can execute), and kept as a template; each build tree gets a copy of it, so the
-# 32-bit and the 64-bit tree of one run start from the same clean system.
+# machine can execute), and kept as a template; each lane gets a copy of it, so every lane of
+# both trees of one run starts from the same clean system.
 set -euo pipefail
 action=$1
 build=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-state=$build/harness
-mkdir -p "$state"
 export WINEDEBUG=-all WINEARCH=win64
-prefix_link=$build/wineprefix
 wine64=$("$here/wine-loader.sh" 64)
+
+# The lane of the running test: CTest's allocation ("id:N,slots:1"), else TESSARIN_LANE.
+current_lane() {
+    local spec=${CTEST_RESOURCE_GROUP_0_LANES:-}
+    if [ -n "$spec" ]; then
+        spec=${spec#id:}
+        echo "${spec%%,*}"
+    else
+        echo "${TESSARIN_LANE:-1}"
+    fi
+}
+
+lane_suffix() {
+    [ "$1" = 1 ] || echo "-lane$1"
+}
 
 tmp_base() {
     local base=/dev/shm
@@ -27,7 +49,7 @@ tmp_base() {
 }
 
 prefix_path() {
-    echo "$(tmp_base)/tessarin-wine-$(printf '%s' "$build" | md5sum | cut -c1-12)"
+    echo "$(tmp_base)/tessarin-wine-$(printf '%s' "$build$(lane_suffix "$1")" | md5sum | cut -c1-12)"
 }
 
 # Raise when the way the template is made changes, so that machines make it anew.
@@ -68,7 +90,7 @@ ensure_template() {
         WINEPREFIX=$template wineserver -w
         touch "$template/.tessarin-ready"
     fi
-    flock -u 9
+    exec 9>&-
 }
 
 stop_server() {
@@ -79,6 +101,7 @@ stop_server() {
 }
 
 start_xvfb() {
+    local state=$1
     if [ -f "$state/xvfb.pid" ] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then
         return
     fi
@@ -103,14 +126,19 @@ tree_loader() {
     echo "$wine64"
 }
 
-case $action in
-start|fresh)
-    start_xvfb
+# start_lane LANE fresh|start
+start_lane() {
+    local lane=$1 mode=$2
+    local state=$build/harness$(lane_suffix "$lane")
+    local prefix_link=$build/wineprefix$(lane_suffix "$lane")
+    mkdir -p "$state"
+    start_xvfb "$state"
     export DISPLAY=$(cat "$state/display")
-    prefix=$(prefix_path)
+    local prefix template
+    prefix=$(prefix_path "$lane")
     template=$(template_path)
     ln -sfn "$prefix" "$prefix_link"
-    if [ "$action" = fresh ] || [ ! -f "$prefix/.tessarin-ready" ]; then
+    if [ "$mode" = fresh ] || [ ! -f "$prefix/.tessarin-ready" ]; then
         ensure_template "$template"
         stop_server "$prefix"
         rm -rf "$prefix"
@@ -127,9 +155,12 @@ start|fresh)
         nohup "$(tree_loader)" "$build/desktop_keeper.exe" >/dev/null 2>&1 </dev/null &
         echo $! >"$state/keeper.pid"
     fi
-    echo "wine prefix $prefix, display $DISPLAY"
-    ;;
-stop)
+    echo "lane $lane: wine prefix $prefix, display $DISPLAY"
+}
+
+# stop_lane STATE_DIR PREFIX_LINK
+stop_lane() {
+    local state=$1 prefix_link=$2 prefix
     if [ -e "$prefix_link" ]; then
         prefix=$(readlink -f "$prefix_link")
         stop_server "$prefix"
@@ -143,9 +174,38 @@ stop)
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
         rm -f "$state/xvfb.pid" "$state/display"
     fi
+}
+
+case $action in
+fresh)
+    # Every lane of the run at once: each copy and boot mostly waits on Wine.
+    lanes=${TESSARIN_LANES:-1}
+    pids=()
+    for ((lane = 1; lane <= lanes; lane++)); do
+        start_lane "$lane" fresh &
+        pids+=($!)
+    done
+    status=0
+    for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+    exit $status
+    ;;
+start)
+    start_lane "$(current_lane)" start
+    ;;
+where)
+    suffix=$(lane_suffix "$(current_lane)")
+    echo "$build/harness$suffix"
+    echo "$build/wineprefix$suffix"
+    ;;
+stop)
+    stop_lane "$build/harness" "$build/wineprefix"
+    for state in "$build"/harness-lane*; do
+        [ -d "$state" ] || continue
+        stop_lane "$state" "$build/wineprefix-lane${state##*-lane}"
+    done
     ;;
 *)
-    echo "usage: $0 fresh|start|stop BUILD_DIR" >&2
+    echo "usage: $0 fresh|start|where|stop BUILD_DIR" >&2
     exit 2
     ;;
 esac
