@@ -281,4 +281,4 @@ class BackgroundWindow(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

@@ -61,4 +61,4 @@ class BadTarget(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

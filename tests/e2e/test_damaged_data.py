@@ -135,4 +135,4 @@ class DamagedData(unittest.TestCase):
         self.assertEqual(code, 1603)
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

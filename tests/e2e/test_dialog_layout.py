@@ -118,4 +118,4 @@ class DialogLayout(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

@@ -37,4 +37,4 @@ class FatalMessage(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

@@ -155,4 +155,4 @@ class InstallScripts(unittest.TestCase):
                 self.assertEqual(warning in result.stderr, warned, result.stderr)
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

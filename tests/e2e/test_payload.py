@@ -110,4 +110,4 @@ class BuiltInstallers(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

@@ -78,4 +78,4 @@ class RegistryViews(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

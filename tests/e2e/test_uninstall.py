@@ -477,4 +477,4 @@ class UntrustedRecord(ProductsTest):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

@@ -103,7 +103,7 @@ class Walk:
         given; returns {id: control} and the window."""
         for _ in range(50):
             code, windows = wh.probe("--pid", self.pid, *PAGE, "--dump")
-            assert code == 0, "no page of the installer came up"
+            assert code == 0, "no page of the installer came up; " + self.state()
             controls = {c["id"]: c for c in windows[0]["controls"]}
             if control is None or control in controls:
                 return controls, windows[0]
@@ -114,7 +114,16 @@ class Walk:
         if gone:
             arguments += ["--wait-gone-ms", "15000"]
         code, lines = wh.probe(*arguments)
-        assert code == 0, "probe %r failed with %d: %r" % (actions, code, lines)
+        assert code == 0, "probe %r failed with %d: %r; %s" % (actions, code, lines,
+                                                               self.state())
+
+    def state(self):
+        """What a failed step found: whether the installer still runs, and its windows."""
+        ended = self.process.proc.poll()
+        _, windows = wh.probe("--pid", self.pid, "--list")
+        return "the installer %s, its visible windows: %r" % (
+            "runs" if ended is None else "has ended (runexact %d)" % ended,
+            [(w["class"], w["caption"]) for w in windows])
 
     def press(self, caption):
         self.act("--press-caption", caption)
@@ -274,4 +283,4 @@ class Cancelling(WizardTest):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

@@ -31,17 +31,6 @@ def version(text):
     return ('version = "1.4.2"', 'version = "%s"' % text)
 
 
-def exit_line(process):
-    """The exit code that runexact reports, read as soon as it comes: the programs the process
-    started may hold runexact's output open long after it ended."""
-    for line in process.proc.stdout:
-        if line.startswith("exit "):
-            return int(line.split()[1])
-        if line.strip() == "timeout":
-            return None
-    return None
-
-
 def buttons(window):
     """The captions of a message box's push buttons by id."""
     return {c["id"]: c["text"] for c in window["controls"] if c["class"].lower() == "button"}
@@ -217,7 +206,7 @@ class ForcedUninstallation(BranchTest):
         self.choose_language(walk)
         walk.page(1001)
         walk.act("--press", "1001")
-        self.assertEqual(exit_line(walk.process), REFUSED)
+        self.assertEqual(walk.process.wait(), REFUSED)
         # The previous uninstaller removes 1.1 and starts this installer again: its language
         # page comes up in a process of its own.
         wh.wait_for(lambda: self.entry(name) is None, "the forced uninstallation")
@@ -240,7 +229,7 @@ class ForcedUninstallation(BranchTest):
         again.press("Finish")
         # The uninstaller and the installer it started inherited the first installer's output:
         # its end tells that both have ended.
-        walk.process.proc.communicate(timeout=120)
+        walk.process.wait_until_output_closed()
         values = self.entry(name)
         self.assertEqual(values["DisplayVersion"], ("REG_SZ", "1.4.2"))
         self.assertEqual(values["InstallLocation"], ("REG_SZ", current.windows_folder()))
@@ -364,4 +353,4 @@ class UninstallerQuestions(BranchTest):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

@@ -77,4 +77,4 @@ class RichLicence(WizardTest):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

@@ -9,7 +9,9 @@ import json
 import os
 import pathlib
 import re
+import select
 import shutil
+import sys
 import subprocess
 import unittest
 import tempfile
@@ -117,9 +119,13 @@ def run_system64(program, *args, timeout=60):
     """Runs a 64-bit program of the prefix's system32 folder (such as reg.exe) with the 64-bit
     loader; returns the completed process (output as text; bytes that are not UTF-8, such as
     a value's 8-bit text, show as U+FFFD)."""
-    return subprocess.run([WINE64, "C:\\windows\\system32\\" + program, *map(str, args)],
-                          env=ENV, capture_output=True, text=True, errors="replace",
-                          timeout=timeout)
+    command = [WINE64, "C:\\windows\\system32\\" + program, *map(str, args)]
+    code, out, err = _run_to_files(command, timeout)
+
+    def text(data):  # as text mode reads it: universal newlines
+        return data.decode("utf-8", "replace").replace("\r\n", "\n").replace("\r", "\n")
+
+    return subprocess.CompletedProcess(command, code, text(out), text(err))
 
 
 def windows_path(path):
@@ -140,8 +146,29 @@ def stage_program(exe, folder, name):
     return target, "C:\\" + folder + "\\" + name
 
 
+def _run_to_files(command, timeout):
+    """Runs a Wine program with its output going to temporary files, not pipes: a program that
+    opens a window may start Wine's desktop process, which inherits its output handles and
+    keeps a pipe open long after the program ended. Returns (exit code, stdout, stderr) as
+    bytes; raises AssertionError when the program does not end within timeout seconds."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        try:
+            code = subprocess.run(command, env=ENV, stdout=out, stderr=err,
+                                  timeout=timeout).returncode
+        except subprocess.TimeoutExpired:
+            raise AssertionError("%s did not end within %d s" % (command[1], timeout)) from None
+        out.seek(0)
+        err.seek(0)
+        return code, out.read(), err.read()
+
+
 class Process:
-    """A program started with an exact command line through runexact.exe."""
+    """A program started with an exact command line through runexact.exe.
+
+    runexact's output is read line by line as it comes ("pid N" at the start, "exit N" or
+    "timeout" at the end), never to the end of the pipe: Wine's desktop process, started when
+    the program opens its first window, inherits the pipe and may hold it open until the last
+    window of the session is gone."""
 
     # The hang guard is generous: on a loaded machine a program may take many seconds to show
     # the window a test waits for, and a guard that fires first makes the test fail instead.
@@ -150,39 +177,72 @@ class Process:
                                                  delete=False)
         self._file.write(command_line)
         self._file.close()
+        self._errors = tempfile.TemporaryFile()
         self.proc = subprocess.Popen(
             [LOADER, str(BUILD / "runexact.exe"), "--timeout-ms", str(timeout_ms),
              "--cmdline-file", windows_path(self._file.name)],
-            env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        first = self.proc.stdout.readline().split()
+            env=ENV, stdout=subprocess.PIPE, stderr=self._errors)
+        self._pending = b""
+        self._code = None
+        first = (self._line(120) or "").split()
         if len(first) != 2 or first[0] != "pid":
             raise RuntimeError("runexact did not start the program: %r %s" %
-                               (first, self.proc.stderr.read()))
+                               (first, self._error_text()))
         self.pid = int(first[1])
 
+    def _error_text(self):
+        self._errors.seek(0)
+        return self._errors.read().decode("utf-8", "replace")
+
+    def _line(self, timeout):
+        """The next line of runexact's output; None at its end. Raises TimeoutError when no
+        line comes within timeout seconds."""
+        deadline = time.monotonic() + timeout
+        while b"\n" not in self._pending:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                raise TimeoutError("runexact wrote no line within %d s" % timeout)
+            if not select.select([self.proc.stdout], [], [], left)[0]:
+                continue
+            chunk = os.read(self.proc.stdout.fileno(), 4096)
+            if not chunk:
+                if not self._pending:
+                    self.proc.stdout.close()
+                    return None
+                chunk = b"\n"
+            self._pending += chunk
+        line, self._pending = self._pending.split(b"\n", 1)
+        return line.decode("utf-8", "replace").rstrip("\r")
+
     def wait(self, timeout=120):
-        """Returns the exit code, or None when runexact had to stop a hung program."""
-        out, err = self.proc.communicate(timeout=timeout)
-        os.unlink(self._file.name)
-        last = out.strip().splitlines()[-1] if out.strip() else ""
-        if last == "timeout":
-            return None
-        if not last.startswith("exit "):
-            raise RuntimeError("unexpected runexact output: %r %r" % (out, err))
-        return int(last.split()[1])
+        """Returns the exit code as soon as runexact reports it, or None when runexact had to
+        stop a hung program."""
+        if self._code is None:
+            line = self._line(timeout)
+            while line is not None and not (line.startswith("exit ") or line == "timeout"):
+                line = self._line(timeout)
+            if line is None:
+                raise RuntimeError("runexact ended without an exit line: %s" % self._error_text())
+            self._code = "timeout" if line == "timeout" else int(line.split()[1])
+            self.proc.wait(timeout=30)
+            self._errors.close()
+            os.unlink(self._file.name)
+        return None if self._code == "timeout" else self._code
+
+    def wait_until_output_closed(self, timeout=120):
+        """Waits until every process that inherited runexact's output (the programs the
+        started program started in turn) has ended; returns the exit code as wait() does."""
+        code = self.wait(timeout)
+        while self._line(timeout) is not None:
+            pass
+        return code
 
 
 def probe(*args, timeout=60):
     """Runs uiprobe.exe; returns (exit code, parsed JSON lines)."""
-    command = [LOADER, str(BUILD / "uiprobe.exe"), *args]
-    try:
-        result = subprocess.run(command, env=ENV, capture_output=True, timeout=timeout)
-    except subprocess.TimeoutExpired:
-        # Now and then the probe itself does not come back from a loaded Wine, while the window
-        # it looks for is there: it is asked once more.
-        result = subprocess.run(command, env=ENV, capture_output=True, timeout=timeout)
-    lines = [json.loads(l) for l in result.stdout.decode("utf-8").splitlines() if l.strip()]
-    return result.returncode, lines
+    code, out, _ = _run_to_files([LOADER, str(BUILD / "uiprobe.exe"), *args], timeout)
+    lines = [json.loads(l) for l in out.decode("utf-8").splitlines() if l.strip()]
+    return code, lines
 
 
 def read_window(pid, wait_ms=20000):
@@ -289,3 +349,82 @@ def shared_count(path):
     """The shared-file count of a path (0 when it has none)."""
     value = (reg_values(SHARED_DLLS) or {}).get(path)
     return int(value[1], 16) if value else 0
+
+
+# Wine's own programs, which it starts in a prefix when a program first needs them and which
+# stay for the prefix's life: they are not anything a test left behind.
+WINE_SERVICES = {"wineserver", "services.exe", "winedevice.exe", "plugplay.exe", "svchost.exe",
+                 "rpcss.exe", "explorer.exe", "tabtip.exe"}
+
+
+def _process_name(command_line):
+    first = command_line.split("\0", 1)[0]
+    return re.split(r"[\\/]", first)[-1].lower()
+
+
+def lane_processes():
+    """{Linux pid: command line} of every process running in this lane's prefix, read from
+    /proc (a Wine process carries its prefix in its environment)."""
+    mark = ("WINEPREFIX=" + ENV["WINEPREFIX"]).encode()
+    found = {}
+    for entry in os.scandir("/proc"):
+        if not entry.name.isdigit():
+            continue
+        try:
+            with open("/proc/%s/environ" % entry.name, "rb") as f:
+                if mark not in f.read().split(b"\0"):
+                    continue
+            with open("/proc/%s/cmdline" % entry.name, "rb") as f:
+                command_line = f.read().decode("utf-8", "replace").rstrip("\0")
+        except OSError:
+            continue  # ended meanwhile, or not ours to read
+        found[int(entry.name)] = command_line
+    return found
+
+
+def visible_windows():
+    """{handle: (class, caption, Windows pid)} of the lane desktop's visible top-level
+    windows."""
+    code, lines = probe("--list")
+    return {w["hwnd"]: (w["class"], w["caption"], w["pid"]) for w in lines} if code == 0 else {}
+
+
+def leftovers(before_processes, before_windows, grace_attempts=600):
+    """What a test file left running: programs started since, other than Wine's own services,
+    and visible windows that were not there before; [] when it left nothing. Programs that are
+    on their way out get grace_attempts times 50 ms (thirty seconds) to end; the programs left
+    after that are ended."""
+    def programs():
+        return {pid: line for pid, line in lane_processes().items()
+                if pid not in before_processes and _process_name(line) not in WINE_SERVICES}
+
+    def windows():
+        return {h: w for h, w in visible_windows().items() if h not in before_windows}
+
+    try:
+        wait_for(lambda: not programs() and not windows(), "the test's programs to end",
+                 attempts=grace_attempts)
+        return []
+    except AssertionError:
+        pass
+    found = ["window %r of class %r (process %s)" % (w[1], w[0], w[2])
+             for w in windows().values()]
+    for pid, line in programs().items():
+        found.append("program %s" % line.replace("\0", " "))
+        try:
+            os.kill(pid, 9)  # the next test file starts alone
+        except OSError:
+            pass
+    return found
+
+
+def main(verbosity=1):
+    """unittest.main for a test file, followed by the check that the file left the lane as it
+    found it: no program of its own still running and no new window on the desktop. A leftover
+    fails the file (and is ended, so that the next file starts alone)."""
+    before_processes, before_windows = lane_processes(), visible_windows()
+    program = unittest.main(verbosity=verbosity, exit=False)
+    left = leftovers(before_processes, before_windows)
+    for line in left:
+        print("LEFT BEHIND by this test file: " + line, file=sys.stderr)
+    sys.exit(0 if program.result.wasSuccessful() and not left else 1)
