@@ -24,7 +24,6 @@ import xscreen  # noqa: E402
 OUT = wh.BUILD / "demo"
 STEP_DELAY_MS = 300
 UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo Notes"
-INSTALL_FOLDER = ("Tessarin Examples", "Demo Notes")  # below the program-files folder
 
 
 def run(title, exe, name, arguments="", expect_window=False):
@@ -334,17 +333,36 @@ def remove_leftover():
     wh.wait_for(lambda: wh.temp_entries() <= temp_before, "the self-removal script")
 
 
+def installed_folder():
+    """Where the installation went, as its uninstall entry says (InstallLocation): a 32-bit
+    product lands in the x86 program-files folder of 64-bit Windows whichever build of the
+    installer ran. None when the entry names no folder on drive C:."""
+    values = wh.reg_values(uninstall_entry_key()) or {}
+    location = values.get("InstallLocation", ("", ""))[1].rstrip("\\")
+    if not location.lower().startswith("c:\\"):
+        return None
+    return wh.drive_c(*location[3:].split("\\"))
+
+
 def show_installation(since):
-    program_files = "Program Files" if wh.IS_64BIT else "Program Files (x86)"
-    install_dir = wh.drive_c(program_files, *INSTALL_FOLDER)
+    """Shows what the installation made; returns False when the entry names no folder, or the
+    folder or its Install.log is missing."""
+    install_dir = installed_folder()
     section("The installed tree (size in bytes, path)")
-    show_tree(install_dir)
+    if install_dir is None:
+        print("  the uninstall entry names no install folder (InstallLocation)")
+    else:
+        show_tree(install_dir)
     section("The uninstall entry as the registry holds it")
     show_uninstall_entry()
     section("Shortcuts made by the installation")
     show_shortcuts(since)
     section("The head of Install.log")
-    show_log_head(install_dir / "Uninstall" / "Install.log")
+    if install_dir is None:
+        return False
+    log = install_dir / "Uninstall" / "Install.log"
+    show_log_head(log)
+    return install_dir.is_dir() and log.is_file()
 
 
 def uninstall_entry_key():
@@ -372,8 +390,10 @@ def uninstall_through_dialogs(since):
         return False
     command = values["UninstallString"][1]
     section("Uninstalling the demo as the uninstall entry says\n  command line: %s" % command)
-    program_files = "Program Files" if wh.IS_64BIT else "Program Files (x86)"
-    install_dir = wh.drive_c(program_files, *INSTALL_FOLDER)
+    install_dir = installed_folder()
+    if install_dir is None:
+        print("  the uninstall entry names no install folder (InstallLocation)")
+        return False
     before = installed_state(install_dir, since)
     temp_before = wh.temp_entries()
     process = wh.Process(command, timeout_ms=120000)
@@ -417,8 +437,7 @@ def main():
     remove_leftover()
     since = time.time() - 1
     installed = walk_wizard(installer)
-    if installed:
-        show_installation(since)
+    shown = installed and show_installation(since)
     uninstalled = installed and uninstall_through_dialogs(since)
     screenshot_background_window(installer)
     run("A damaged copy of the demo installer", damaged_copy(installer, info),
@@ -427,6 +446,8 @@ def main():
     run("A usage error", wh.STUB, wh.STUB.name, "/u", expect_window=True)
     if not installed:
         sys.exit("The demo installation did not end properly (see above)")
+    if not shown:
+        sys.exit("The demo installation is missing what it should have made (see above)")
     if not uninstalled:
         sys.exit("The demo uninstallation did not end properly (see above)")
 
