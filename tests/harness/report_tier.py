@@ -60,8 +60,10 @@ def main():
         return 1
     retried = retried_tests(log)
     for name, outcomes in sorted(retried.items()):
-        print("   %s tier RETRIED %s (%s): a flaky test; its first failure is printed above"
-              % (tier, name, outcomes))
+        verdict = ("passed only on its second run: a flaky test, to be found and fixed"
+                   if outcomes.endswith("passed") else "failed on every run")
+        print("   %s tier RETRIED %s (%s): %s; its first failure is printed above"
+              % (tier, name, outcomes, verdict))
     if not retried:
         print("   %s tier: no test was retried" % tier)
     for name, reason in sorted(skipped_tests(log).items()):
