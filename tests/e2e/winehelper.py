@@ -190,6 +190,11 @@ class Process:
                                (first, self._error_text()))
         self.pid = int(first[1])
 
+    def __del__(self):
+        # The pipe stays open after wait() for wait_until_output_closed; it goes with the object.
+        if getattr(self, "proc", None) and self.proc.stdout and not self.proc.stdout.closed:
+            self.proc.stdout.close()
+
     def _error_text(self):
         self._errors.seek(0)
         return self._errors.read().decode("utf-8", "replace")
