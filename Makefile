@@ -54,7 +54,13 @@ cross64: $(CROSS64)/build.ninja
 	@cmake --build $(CROSS64) -j $(JOBS)
 
 test: deps format-check all
-	@$(MAKE) --no-print-directory test-native test-fuzz test-wine
+	@$(MAKE) --no-print-directory test-imports test-native test-fuzz test-wine
+
+# Both stubs import known system libraries only: any other would be looked for beside the
+# installer first, wherever it was downloaded to.
+.PHONY: test-imports
+test-imports:
+	@python3 tests/harness/check_imports.py $(CROSS)/tessarin-setup.exe $(CROSS64)/tessarin-setup64.exe
 
 $(FUZZ)/build.ninja:
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \

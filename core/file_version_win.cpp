@@ -7,16 +7,39 @@
 #include "core/file_system.h"
 #include "core/file_system_win.h"
 #include "core/format.h"
+#include "core/system_function_win.h"
 #include "core/version.h"
 
 namespace tessarin {
 namespace {
 
+// version.dll is not among the libraries the system always takes from its own folder: imported
+// statically, a copy beside the installer would be loaded before the first line of it runs.
+// Its functions are therefore looked up at run time, from the system folder.
+using GetFileVersionInfoSizeFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+using GetFileVersionInfoFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+using VerQueryValueFunction = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+
+struct VersionFunctions {
+    GetFileVersionInfoSizeFunction infoSize =
+        systemFunction<GetFileVersionInfoSizeFunction>(L"version.dll", "GetFileVersionInfoSizeW");
+    GetFileVersionInfoFunction info =
+        systemFunction<GetFileVersionInfoFunction>(L"version.dll", "GetFileVersionInfoW");
+    VerQueryValueFunction query =
+        systemFunction<VerQueryValueFunction>(L"version.dll", "VerQueryValueW");
+};
+
+const VersionFunctions& versionFunctions() {
+    static const VersionFunctions functions;
+    return functions;
+}
+
 // The value of a version-resource query, or null.
 const void* queryValue(const std::vector<uint8_t>& block, const char16_t* subBlock, UINT& length) {
     void* value = nullptr;
     length = 0;
-    if (!VerQueryValueW(block.data(), reinterpret_cast<LPCWSTR>(subBlock), &value, &length))
+    if (!versionFunctions().query(block.data(), reinterpret_cast<LPCWSTR>(subBlock), &value,
+                                  &length))
         return nullptr;
     return value;
 }
@@ -40,11 +63,14 @@ String valueText(const std::vector<uint8_t>& block, const void* value, UINT char
 }  // namespace
 
 String fileVersionText(const String& path, bool comparable) {
+    const VersionFunctions& version = versionFunctions();
+    if (version.infoSize == nullptr || version.info == nullptr || version.query == nullptr)
+        return String();
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(win(path), &ignored);
+    DWORD size = version.infoSize(win(path), &ignored);
     if (size == 0) return String();
     std::vector<uint8_t> block(size);
-    if (!GetFileVersionInfoW(win(path), 0, size, block.data())) return String();
+    if (!version.info(win(path), 0, size, block.data())) return String();
     UINT length = 0;
     const void* translation = queryValue(block, u"\\VarFileInfo\\Translation", length);
     if (translation == nullptr || length < 2 * sizeof(WORD) ||
