@@ -46,7 +46,7 @@ bool sharedFilesCounted(uint64_t productFlags, bool portable);
 class SharedFileCounts {
   public:
     virtual ~SharedFileCounts() = default;
-    // Opens the existing key (never creates it).
+    // Opens the key, creating it where there is none yet.
     virtual bool open() = 0;
     // Adds one to the count of path (8-bit, narrow path form). On failure errorText gets the
     // system's text of the error (UTF-16).
@@ -55,8 +55,8 @@ class SharedFileCounts {
 };
 
 // Counts every entry once and returns the SharedFiles text ("entry";"entry"...). A key that
-// cannot be opened adds one line to the error list and gives an empty text; a count that
-// cannot be written is logged and its entry still listed.
+// can be neither opened nor created adds one line to the error list and gives an empty text; a
+// count that cannot be written is logged and its entry still listed.
 String countSharedFiles(const Vector<String>& list, SharedFileCounts& counts);
 
 // The process-wide list the file loop fills, in file-table order, and the text made from it.

@@ -14,8 +14,11 @@ namespace {
 // The counts in the registry view the installer runs in.
 class RegistryCounts : public SharedFileCounts {
   public:
+    // A system without counts yet has no key (a new Wine prefix has none in one view, and many
+    // Windows installations none in the 32-bit view): it is made, with the system's default
+    // security, like every key Windows keeps there.
     bool open() override {
-        return key_.open(kHkeyLocalMachine, kSharedDllsKey, kRegOpenExisting,
+        return key_.open(kHkeyLocalMachine, kSharedDllsKey, kRegNoSecurity,
                          kRegAccessWriteValues) != kRegOpenFailed;
     }
 
