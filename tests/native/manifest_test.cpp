@@ -427,6 +427,11 @@ TEST(Manifest, BadManifestsNameFileKeyAndReason) {
         {"zero in a message",
          "[product]\nname = \"X\"\n[[languages]]\nname = \"E\"\nmessages = { 0 = \"\\u0000\" }\n",
          "languages[0].messages.0: holds a zero character"},
+        // The uninstall command quotes the uninstall key's name.
+        {"quoted key name", "[product]\nname = \"X\"\n[uninstall]\nkey-name = \"5\\\" Disk\"\n",
+         "uninstall.key-name: holds a double quote"},
+        {"quoted product name as key", "[product]\nname = \"5\\\" Disk\"\n",
+         "product.name: holds a double quote"},
         {"overwrite never",
          "[product]\nname = \"X\"\n[[files]]\nsource = \"f\"\noverwrite = \"never\"\n",
          "files[0].overwrite: \"never\" is not a mode: \"skip\" leaves these files out"},

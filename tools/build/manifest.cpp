@@ -148,8 +148,28 @@ void readBackground(Section s, InstallScript& script) {
 // The uninstaller copy needs a file name of its own; the entry's commands name it.
 constexpr const char* kDefaultUninstallerName = "uninstall.exe";
 
+bool holdsQuote(const String& text) {
+    for (int32_t i = 0; i < text.wideLength(); ++i)
+        if (text.w_str()[i] == u'"') return true;
+    return false;
+}
+
+// The uninstall entry starts the uninstaller with /u:"<key name>": a double quote in the name
+// would end that argument early, and the product could never be uninstalled. The key is named
+// by key-name, or by the product's name without one.
+void refuseQuotedKeyName(Section& s, const InstallScript& script) {
+    const char* reason = "holds a double quote, which the uninstall command cannot carry";
+    if (!isBlankWide(script.UninstallKeyName)) {
+        if (holdsQuote(script.UninstallKeyName)) s.fail("key-name", reason);
+    } else if (holdsQuote(script.ProductName)) {
+        throw ManifestError(s.file().string() + ": product.name: " + reason +
+                            " (it names the uninstall key; uninstall.key-name can name another)");
+    }
+}
+
 void readUninstall(Section s, InstallScript& script) {
     script.UninstallKeyName = s.wide("key-name");
+    refuseQuotedKeyName(s, script);
     script.UninstallSubdir = s.wide("subfolder");
     script.UninstallerName = s.ansi("uninstaller-name", kDefaultUninstallerName);
     script.UninstallIcon = s.fileBytes("icon");
