@@ -17,6 +17,13 @@ bool sameFolder(const String& a, const String& b) {
     return !left.empty() && left == comparablePath(b);
 }
 
+// "C:\", and every other name of it ("C:\.\", "C:\Users\..").
+bool namesDriveRoot(const String& folder) {
+    if (folder.wideLength() < 4) return true;
+    String resolved = comparablePath(folder);
+    return resolved.wideLength() == 2 && resolved.getWide(1) == u':';
+}
+
 }  // namespace
 
 String pageTemplateName(const char* page, int32_t selector) {
@@ -121,7 +128,7 @@ FolderProblem checkChosenFolder(const String& folder, uint64_t productFlags,
     if ((productFlags & kFlagsRefuseNetworkFolder) &&
         (isNetworkPath(folder) || system.networkDrive(folder)))
         return FolderProblem::Network;
-    if (folder.wideLength() < 4) return FolderProblem::DriveRoot;
+    if (namesDriveRoot(folder)) return FolderProblem::DriveRoot;
     for (const String& programFiles : {system.programFiles32(), system.programFiles64()}) {
         if (sameFolder(folder, programFiles)) {
             programFilesFolder = programFiles;

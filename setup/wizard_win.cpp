@@ -583,7 +583,9 @@ class RunningFolderChecks : public FolderCheckSystem {
         wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
         return GetDriveTypeW(root) != DRIVE_NO_ROOT_DIR;
     }
-    bool networkDrive(const String& path) override { return driveKind(path) == DRIVE_REMOTE; }
+    bool networkDrive(const String& path) override {
+        return (driveKind(path) & kDriveNetwork) != 0;
+    }
     String programFiles32() override { return specialFolder(SpecialFolder::ProgramFiles32); }
     String programFiles64() override { return specialFolder(SpecialFolder::ProgramFiles64); }
     bool volumeUsable(const String& path) override {
