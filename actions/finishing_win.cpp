@@ -6,12 +6,14 @@
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
+#include "core/format.h"
 #include "core/path.h"
 #include "core/process.h"
 #include "core/restore_point.h"
 #include "core/shell_launch.h"
 #include "core/shell_notify.h"
 #include "core/shutdown.h"
+#include "core/special_folders.h"
 #include "core/system_error.h"
 #include "core/ui.h"
 #include "core/wow64.h"
@@ -85,7 +87,8 @@ void openDocument(const String& document) {
 void launchProgram() {
     const InstallScript& script = installScript();
     String command;
-    toWide(script.LaunchProgram.c_str(), script.LaunchProgram.length(), command);
+    // The narrow path form: "|" and UTF-8 for a path outside the system's code page.
+    pathToWide(script.LaunchProgram.c_str(), script.LaunchProgram.length(), command);
     expandPathVariables(command);
     if (command.empty()) return;
     SplitCommand split = splitCommand(command);
@@ -101,10 +104,9 @@ void launchProgram() {
 void showLog() {
     String path = installLogPath(installScript().UninstallDir);
     if (shellOpen(path)) return;
-    String notepad(u"notepad.exe \"");
-    notepad.append(path);
-    notepad.appendWide(u"\"");
-    launch(notepad, 0);
+    launch(
+        systemProgramCommand(systemFolder(), u"notepad.exe", formatWide(u"\"%s\"", path.w_str())),
+        0);
 }
 
 }  // namespace

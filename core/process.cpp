@@ -49,6 +49,15 @@ String programFolderOf(const String& commandLine) {
     return folder;
 }
 
+String systemProgramCommand(const String& systemFolder, const char16_t* program,
+                            const String& arguments) {
+    String command(u"\"");
+    command.append(joinPath(systemFolder, String(program)));
+    command.appendWide(u"\" ");
+    command.append(arguments);
+    return command;
+}
+
 String launchFailureText(const String& commandLine, const String& systemText) {
     String text(u"Unable to create process:\r\n");
     text.append(commandLine);

@@ -55,6 +55,11 @@ LaunchPlan launchPlan(uint32_t options);
 // The working folder kLaunchProgramFolder asks for: the command line up to its last
 // backslash, without a leading double quote. The caller uses it only when it exists.
 String programFolderOf(const String& commandLine);
+// The command line of a program of the system's folder: its full path in quotes, then the
+// arguments. By its bare name it would be looked for in the starting program's own folder and
+// the current folder first, where anyone may have put a program of that name.
+String systemProgramCommand(const String& systemFolder, const char16_t* program,
+                            const String& arguments);
 // The text of the failure box: "Unable to create process:", the command line, the system text.
 String launchFailureText(const String& commandLine, const String& systemText);
 

@@ -16,6 +16,7 @@
 #include "core/program_label.h"
 #include "core/special_folders.h"
 #include "core/system_error.h"
+#include "core/system_function_win.h"
 #include "core/ui.h"
 #include "resources/control_ids.h"
 #include "setup/background_window.h"
@@ -381,7 +382,7 @@ DWORD CALLBACK richRead(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* read) 
 
 // A rich-text control in the place of the plain one, read-only, links reported.
 HWND showRichText(HWND dialog, const String& stored, int32_t start) {
-    static const bool loaded = LoadLibraryW(L"msftedit.dll") != nullptr;
+    static const bool loaded = loadSystemLibrary(L"msftedit.dll") != nullptr;
     HWND plain = GetDlgItem(dialog, ID_DOCUMENT_TEXT);
     RECT place;
     GetWindowRect(plain, &place);

@@ -59,7 +59,8 @@ class RunningSystem : public SharedFileSystem {
     void closeCounts() override { counts_.closeAll(); }
 
     void unregisterComServer(const String& path) override {
-        String command = formatWide(u"regsvr32.exe /s /u \"%s\"", path.w_str());
+        String command = systemProgramCommand(systemFolder(), u"regsvr32.exe",
+                                              formatWide(u"/s /u \"%s\"", path.w_str()));
         if (launch(command, kLaunchWait | kLaunchHidden, systemFolder()) == 0) return;
         HMODULE library = LoadLibraryW(win(path));
         if (library == nullptr) return;

@@ -55,6 +55,15 @@ TEST(LaunchPlan, ProgramFolderIsTheCommandLineBeforeItsLastBackslash) {
     EXPECT_EQ(utf8(programFolderOf(fromUtf8("notepad.exe"))), "");
 }
 
+TEST(LaunchPlan, SystemProgramsAreStartedByTheirFullPath) {
+    EXPECT_EQ(utf8(systemProgramCommand(fromUtf8("C:\\Windows\\system32"), u"regsvr32.exe",
+                                        fromUtf8("/s /u \"C:\\x.dll\""))),
+              "\"C:\\Windows\\system32\\regsvr32.exe\" /s /u \"C:\\x.dll\"");
+    EXPECT_EQ(utf8(systemProgramCommand(fromUtf8("C:\\My Windows\\system32\\"), u"notepad.exe",
+                                        fromUtf8("\"C:\\log.txt\""))),
+              "\"C:\\My Windows\\system32\\notepad.exe\" \"C:\\log.txt\"");
+}
+
 TEST(LaunchPlan, FailureTextNamesTheCommandAndTheSystemText) {
     EXPECT_EQ(utf8(launchFailureText(fromUtf8("C:\\x.exe /q"),
                                      fromUtf8("The system cannot find the file specified."))),
