@@ -2,6 +2,7 @@
 #include "services/batch.h"
 
 #include "core/convert.h"
+#include "core/format.h"
 #include "core/path.h"
 #include "core/platform_text.h"
 #include "setup/install_script.h"
@@ -197,6 +198,13 @@ String encodeForConsole(const String& text, bool utf8Console) {
 
 bool consoleReadsUtf8(bool ntFamily, uint32_t major, uint32_t minor) {
     return ntFamily && (major > 6 || (major == 6 && minor >= 1));
+}
+
+String batchCommandLine(const String& interpreter, const String& batchFile, const String& capture) {
+    String line = formatWide(u"\"%s\" /s /c \"\"%s\"", interpreter.w_str(), batchFile.w_str());
+    if (!capture.empty()) formatAppendWide(line, u" > \"%s\"", capture.w_str());
+    line.appendWide(u"\"");
+    return line;
 }
 
 String commandInterpreter(const String& expandedComspec, bool windows9x,

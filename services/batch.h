@@ -57,6 +57,12 @@ String commandInterpreter(const String& expandedComspec, bool windows9x,
                           const String& windowsFolder, const String& systemFolder);
 // The same for the running system (Windows only).
 String systemCommandInterpreter();
+// The command line that runs a batch file, its output going to capture when one is given:
+// "<interpreter>" /s /c ""<batch>" > "<capture>"". Every path is quoted, so a folder with a blank
+// works also on a volume without short names; /s makes the interpreter drop exactly the outer
+// pair of quotes around the command.
+String batchCommandLine(const String& interpreter, const String& batchFile,
+                        const String& capture = String());
 
 // Where a run reports. Texts are UTF-16 unless noted.
 class BatchReport {

@@ -82,7 +82,6 @@ bool runBatch(const BatchRequest& request, const PathVariableValues& values, Bat
         return false;
     }
 
-    String command = shortPathName(batchFile);
     String capture = joinPath(folder, String(kBatchCaptureName));
     bool capturing = false;
     if (titled) {
@@ -92,12 +91,10 @@ bool runBatch(const BatchRequest& request, const PathVariableValues& values, Bat
                                   fileErrorText(created)));
         } else {
             capturing = true;
-            command.appendWide(u" > ");
-            command.append(shortPathName(capture));
         }
     }
 
-    String line = formatWide(u"\"%s\" /c %s", cli.w_str(), command.w_str());
+    String line = batchCommandLine(cli, batchFile, capturing ? capture : String());
     uint32_t options =
         kLaunchWait | kLaunchPumpMessages | (request.hidden ? uint32_t{kLaunchHidden} : 0u);
     SetLastError(ERROR_SUCCESS);

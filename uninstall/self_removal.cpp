@@ -49,8 +49,4 @@ String selfRemovalScript(const String& executable, const String& installDir,
     return text;
 }
 
-String selfRemovalCommandLine(const String& interpreter, const String& scriptPath) {
-    return formatWide(u"\"%s\" /c %s", interpreter.w_str(), scriptPath.w_str());
-}
-
 }  // namespace tessarin

@@ -38,9 +38,6 @@ Vector<String> uninstallFoldersDeepestFirst(const String& installDir,
 String selfRemovalScript(const String& executable, const String& installDir,
                          const String& uninstallSubdir, const String& scriptPath);
 
-// The command line that runs the script: the interpreter quoted, then "/c " and the script.
-String selfRemovalCommandLine(const String& interpreter, const String& scriptPath);
-
 // Writes the script for the executable into the temporary folder and starts it hidden in a new
 // console without waiting (through the shell when the process cannot be created). False when
 // it could not be written or started. Windows only.

@@ -52,7 +52,7 @@ bool startSelfRemovalScript(const String& executable, const String& installDir,
                             const String& uninstallSubdir) {
     String script;
     if (!writeSelfRemovalScript(executable, installDir, uninstallSubdir, script)) return false;
-    String commandLine = selfRemovalCommandLine(systemCommandInterpreter(), shortPathName(script));
+    String commandLine = batchCommandLine(systemCommandInterpreter(), script);
     if (launch(commandLine, kLaunchNewConsole | kLaunchHidden) != kLaunchNotStarted) return true;
     return shellOpen(script, String(), String(), String(u"open"), SW_HIDE);
 }

@@ -117,6 +117,19 @@ TEST(BatchInterpreter, ComspecUnlessItDidNotExpand) {
               "C:\\WINDOWS\\command.com");
 }
 
+// Batch files (the installation's and the uninstaller's self-removal script) may lie below a
+// folder with a blank, on a volume that keeps no short names: every path is quoted.
+TEST(BatchInterpreter, CommandLineQuotesEveryPath) {
+    const String cmd = fromUtf8("C:\\WINDOWS\\system32\\cmd.exe");
+    EXPECT_EQ(utf8(batchCommandLine(cmd, fromUtf8("C:\\Users\\Jo Doe\\Temp\\x.bat"))),
+              "\"C:\\WINDOWS\\system32\\cmd.exe\" /s /c "
+              "\"\"C:\\Users\\Jo Doe\\Temp\\x.bat\"\"");
+    EXPECT_EQ(utf8(batchCommandLine(cmd, fromUtf8("C:\\My App\\SETUPBAT.BAT"),
+                                    fromUtf8("C:\\My App\\cs_batch.log"))),
+              "\"C:\\WINDOWS\\system32\\cmd.exe\" /s /c "
+              "\"\"C:\\My App\\SETUPBAT.BAT\" > \"C:\\My App\\cs_batch.log\"\"");
+}
+
 TEST(BatchRequests, TitlesAndHiddenFromTheOptionWords) {
     InstallScript script;
     script.PreInstallBatch.assign("pre");

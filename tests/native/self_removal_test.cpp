@@ -74,11 +74,5 @@ TEST(SelfRemovalScript, ConsoleEncodingFollowsTheFolderName) {
     EXPECT_NE(olderConsole.find("rd \"C:\\\xC4nderung ?\"\r\n"), std::string::npos);
 }
 
-TEST(SelfRemovalScript, CommandLineQuotesTheInterpreter) {
-    EXPECT_EQ(utf8(selfRemovalCommandLine(fromUtf8("C:\\Windows\\system32\\cmd.exe"),
-                                          fromUtf8("C:\\TEMP\\DELUNINS.BAT"))),
-              "\"C:\\Windows\\system32\\cmd.exe\" /c C:\\TEMP\\DELUNINS.BAT");
-}
-
 }  // namespace
 }  // namespace tessarin
