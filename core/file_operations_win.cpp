@@ -247,8 +247,9 @@ bool moveFile(const String& source, const String& target, uint32_t options) {
             return false;
         }
     }
-    // A move onto itself (the same text, or another name of the same file) must not delete
+    // A move onto itself (the same text, or another name of the same file) must not replace
     // the target, which is the source.
+    bool replacing = false;
     if (to != source && !isSameFile(source, to)) {
         bool exists = entryExists(to);
         if ((options & kMoveTargetMustExist) && !exists) {
@@ -259,12 +260,22 @@ bool moveFile(const String& source, const String& target, uint32_t options) {
             SetLastError(ERROR_FILE_EXISTS);
             return false;
         }
-        if (!(options & kMoveAtReboot) && exists && !deleteFile(to, kDeleteMissingIsDeleted))
-            return false;
+        replacing = exists;
     }
     if (options & kMoveCreateFolders) createParentFolders(to);
     if (options & kMoveAtReboot) return scheduleMove(source, to);
-    if (!MoveFileW(systemPath(source), systemPath(to))) return false;
+    // The target is replaced in the one call, never deleted first: a move that fails (the source
+    // held open, say) leaves the old file in place. A read-only target loses that attribute, as
+    // a deletion would have cleared it.
+    if (replacing) {
+        DWORD attributes = GetFileAttributesW(systemPath(to));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+            !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            SetFileAttributesW(systemPath(to), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
+    // MOVEFILE_COPY_ALLOWED: to another volume as MoveFileW would.
+    DWORD flags = MOVEFILE_COPY_ALLOWED | (replacing ? DWORD{MOVEFILE_REPLACE_EXISTING} : 0);
+    if (!MoveFileExW(systemPath(source), systemPath(to), flags)) return false;
     SetLastError(ERROR_SUCCESS);  // no stale ERROR_BUSY may pass for a deferred move
     return true;
 }

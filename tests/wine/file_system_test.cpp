@@ -585,6 +585,19 @@ TEST_F(FileSystemTest, MoveReplacesTheTargetUnlessTold) {
     EXPECT_EQ(get(b), "A");
 }
 
+// A move that fails keeps the file it would have replaced.
+TEST_F(FileSystemTest, AFailedMoveKeepsTheTarget) {
+    std::u16string a = path(u"held.txt"), b = path(u"kept.txt");
+    put(a, "new");
+    put(b, "old");
+    HeldFile held(a);
+    ASSERT_TRUE(held.ready());
+    EXPECT_FALSE(moveFile(S(a), S(b)));
+    held.release();
+    EXPECT_EQ(get(b), "old");
+    EXPECT_EQ(get(a), "new");
+}
+
 TEST_F(FileSystemTest, MoveOptions) {
     std::u16string a = path(u"a.txt");
     put(a, "A");
