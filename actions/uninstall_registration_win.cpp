@@ -196,12 +196,16 @@ bool readsBack(RegistryKey& key, const String& expected) {
            value.text == expected;
 }
 
+// The value is written in the form and the view the next installation reads it in: "HKLM\..."
+// (or "\HKLM\...") in the 32-bit view. A key it makes gets the system's default security, so
+// that no ordinary user can point the next installation elsewhere.
 void rememberInstallFolder(const InstallScript& script) {
     if (script.PreviousInstallKey.empty()) return;
     String path;
     toWide(script.PreviousInstallKey.c_str(), script.PreviousInstallKey.length(), path);
+    if (path.getWide(0) != u'\\') path.prependWide(u"\\");
     RegistryKey key;
-    key.writeTextByPath(path.w_str(), script.InstallDir);
+    key.writeTextByPath(path.w_str(), script.InstallDir, kRegNoSecurity, kRegView32);
 }
 
 }  // namespace

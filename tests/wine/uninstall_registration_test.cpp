@@ -338,6 +338,29 @@ TEST_F(UninstallKey, TheKeyIsCreatedWithoutTheEveryoneDescriptor) {
     if (!kept) GTEST_SKIP() << "this Wine gives new keys default security whatever descriptor";
 }
 
+// The next installation reads the previous folder from the value in the documented form
+// "HKLM\Key\Value", in the 32-bit view: it is written there, under a key no ordinary user may
+// change.
+TEST_F(UninstallKey, TheInstallFolderIsRememberedWhereThePreviousInstallKeyNamesIt) {
+    const std::u16string remembered = keyPath + u"-previous";
+    std::string path8 = "HKLM\\";
+    for (char16_t c : remembered) path8 += static_cast<char>(c);  // ASCII
+    script.PreviousInstallKey = String((path8 + "\\Folder").c_str());
+    ASSERT_TRUE(RegisterUninstallEntry(script, facts, reporter)) << reporter.errors;
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, w(remembered), 0, KEY_READ | KEY_WOW64_32KEY, &key),
+              ERROR_SUCCESS);
+    wchar_t folder[MAX_PATH] = {};
+    DWORD size = sizeof folder;
+    EXPECT_EQ(
+        RegQueryValueExW(key, L"Folder", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(folder)), u"C:\\Apps\\Tool");
+    EXPECT_FALSE(everyoneHasFullAccess(HKEY_LOCAL_MACHINE, remembered, KEY_WOW64_32KEY));
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, w(remembered), KEY_WOW64_32KEY, 0);
+}
+
 TEST_F(UninstallKey, AKeyThatCannotBeCreatedIsReportedTwice) {
     script.UninstallKeyName = String(std::u16string(300, u'x').c_str());
     EXPECT_FALSE(RegisterUninstallEntry(script, facts, reporter));
