@@ -49,7 +49,10 @@ int writeUninstallDataFile(const UninstallData& data, const String& path) {
 
 int readUninstallDataFile(const String& path, UninstallData& data, Vector<String>* notes) {
     File file;
-    int code = file.open(path.w_str(), kFileOpenExisting | kFileNoWrite | kFileShareRead);
+    // Through the same "\\?\" form the file was written with, so that a record near the length
+    // limit of plain paths can be read back.
+    int code = file.open(extendedLengthPath(path).w_str(),
+                         kFileOpenExisting | kFileNoWrite | kFileShareRead);
     if (code != kFileOk) return code;
     int64_t size = file.size();
     if (size < 0) return kFileErrorReadFailed;

@@ -93,6 +93,29 @@ TEST_F(UninstallServices, ALongDeletionListIsWrittenByteForByte) {
     EXPECT_EQ(bytes.compare(0, first.size(), first), 0);
 }
 
+// An install folder near the length limit of plain paths: the record is read back from where it
+// was written. (Wine opens plain paths beyond that limit as well, so here only the round trip
+// shows; Windows refuses them, which the "\\?\" form of both the writer and the reader avoids.)
+TEST_F(UninstallServices, ARecordBeyondThePlainPathLimitIsReadBack) {
+    std::u16string folder = folder_.path();
+    while (folder.size() < MAX_PATH) {
+        folder += u"\\a-folder-of-thirty-characters";
+        ASSERT_TRUE(CreateDirectoryW(w(u"\\\\?\\" + folder), nullptr) ||
+                    GetLastError() == ERROR_ALREADY_EXISTS);
+    }
+    UninstallData data;
+    data.recordDeletionWide(S(folder + u"\\app.exe"), DeletionKind::File);
+    String file = uninstallDataPath(S(folder));
+    ASSERT_EQ(writeUninstallDataFile(data, file), kFileOk);
+    UninstallData back;
+    ASSERT_EQ(readUninstallDataFile(file, back), kFileOk);
+    ASSERT_GE(back.deletions.count(), 1);  // and the blank lines before the next header
+    EXPECT_TRUE(deletionPathWide(back.deletions[0]) == S(folder + u"\\app.exe"));
+    DeleteFileW(w(u"\\\\?\\" + folder + u"\\Uninstall.DAT"));
+    for (; folder.size() > folder_.path().size(); folder.resize(folder.rfind(u'\\')))
+        RemoveDirectoryW(w(u"\\\\?\\" + folder));
+}
+
 TEST_F(UninstallServices, UninstallDataFileFailures) {
     UninstallData data;
     EXPECT_EQ(readUninstallDataFile(S(path(u"Uninstall.DAT")), data), kFileErrorNotFound);
