@@ -11,8 +11,8 @@ import pathlib
 import re
 import select
 import shutil
-import sys
 import subprocess
+import sys
 import unittest
 import tempfile
 import time
