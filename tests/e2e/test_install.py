@@ -137,8 +137,6 @@ class Installation(unittest.TestCase):
         assert result.returncode == 0, result.stderr
         cls.key = wh.UNINSTALL + "\\" + NAME
         cls.clean()
-        # Windows always has the key of the shared-file counts; a fresh Wine prefix does not.
-        wh.run_system64("reg.exe", "add", wh.SHARED_DLLS, "/f")
         shared = SHARED_DIR + "\\common.dat"
         cls.counts = [wh.shared_count(shared)]
         cls.exit_codes = []

@@ -316,8 +316,6 @@ class UninstallerQuestions(BranchTest):
         result = wh.tessarin_build(manifest, "--stub", wh.STUB, "-o", exe)
         self.assertEqual(result.returncode, 0, result.stderr)
         shared = wh.drive_c(*self.SHARED[3:].split("\\"))
-        # Windows always has the key of the shared-file counts; a fresh Wine prefix does not.
-        wh.run_system64("reg.exe", "add", wh.SHARED_DLLS, "/f")
         self.addCleanup(shutil.rmtree, shared, True)
         self.addCleanup(wh.reg_delete, wh.UNINSTALL + "\\" + name)
 
