@@ -83,7 +83,7 @@ void readCommandLine() {
         // The uninstall notification to result.notifyUrl is sent here once notifications exist.
         // The process ends only once its folders are gone, so that whoever waits for it sees
         // the removal done.
-        RemoveUninstaller(result.installDir, result.uninstallSubdir);
+        RemoveUninstaller(result.installDir, result.uninstallSubdir, result.installedUninstaller);
         for (const String& folder : result.foldersAbove) removeFolder(folder);
     }
     ExitSetup(uninstallExitCode(result.end, result.productFlags2));

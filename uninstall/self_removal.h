@@ -32,6 +32,15 @@ inline constexpr int32_t kSelfRemovalMaxSubfolders = 50;
 Vector<String> uninstallFoldersDeepestFirst(const String& installDir,
                                             const String& uninstallSubdir);
 
+// Whether the running executable is the installation's uninstaller: a file directly in the
+// uninstall folder (the install folder when there is no uninstall subfolder). Only that copy
+// removes itself; an installer started with /u: from wherever the user keeps it stays.
+bool isInstalledUninstaller(const String& executable, const String& installDir,
+                            const String& uninstallSubdir);
+
+// The program an uninstall command starts: its first token, without the quotes around it.
+String commandProgram(const String& commandLine);
+
 // The script (UTF-16, lines ended by CR LF, before the console's code-page line): the loop that
 // deletes the executable, bounded by kSelfRemovalAttempts; a three-second pause; "rd" of the
 // uninstall folders deepest first and of the install folder; the deletion of the script.
@@ -48,7 +57,10 @@ bool startSelfRemovalScript(const String& executable, const String& installDir,
 // temporary name in the temporary folder, when that is on the same volume), removes the
 // uninstall folder, its parents inside the install folder and the install folder when they are
 // empty, and leaves the executable's file to the script (or to the next restart when the
-// script cannot be started). Returns once the folders are gone. Windows only.
-void RemoveUninstaller(const String& installDir, const String& uninstallSubdir);
+// script cannot be started). Returns once the folders are gone. Another program that ran the
+// uninstallation (the installer started with /u:) leaves its own file alone and deletes the
+// installed uninstaller instead, when that lies in the uninstall folder. Windows only.
+void RemoveUninstaller(const String& installDir, const String& uninstallSubdir,
+                       const String& installedUninstaller = String());
 
 }  // namespace tessarin

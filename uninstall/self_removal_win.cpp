@@ -46,6 +46,15 @@ bool writeSelfRemovalScript(const String& executable, const String& installDir,
     return false;
 }
 
+// The uninstall folders deepest first, then the install folder, each only when empty.
+void removeEmptiedFolders(const String& installDir, const String& uninstallSubdir) {
+    Vector<String> folders = uninstallFoldersDeepestFirst(installDir, uninstallSubdir);
+    for (int32_t i = 0; i < folders.count(); ++i) {
+        removeFolder(folders[i], kRemoveFolderKeepShellFiles);
+    }
+    removeFolder(installDir, kRemoveFolderKeepShellFiles);
+}
+
 }  // namespace
 
 bool startSelfRemovalScript(const String& executable, const String& installDir,
@@ -57,16 +66,17 @@ bool startSelfRemovalScript(const String& executable, const String& installDir,
     return shellOpen(script, String(), String(), String(u"open"), SW_HIDE);
 }
 
-void RemoveUninstaller(const String& installDir, const String& uninstallSubdir) {
+void RemoveUninstaller(const String& installDir, const String& uninstallSubdir,
+                       const String& installedUninstaller) {
     String executable = currentModulePath();
-    String moved = moveAside(executable);
-    if (!moved.empty()) {
-        Vector<String> folders = uninstallFoldersDeepestFirst(installDir, uninstallSubdir);
-        for (int32_t i = 0; i < folders.count(); ++i) {
-            removeFolder(folders[i], kRemoveFolderKeepShellFiles);
-        }
-        removeFolder(installDir, kRemoveFolderKeepShellFiles);
+    if (!isInstalledUninstaller(executable, installDir, uninstallSubdir)) {
+        if (isInstalledUninstaller(installedUninstaller, installDir, uninstallSubdir))
+            deleteFile(installedUninstaller, kDeleteRebootFallback);
+        removeEmptiedFolders(installDir, uninstallSubdir);
+        return;
     }
+    String moved = moveAside(executable);
+    if (!moved.empty()) removeEmptiedFolders(installDir, uninstallSubdir);
     const String& left = moved.empty() ? executable : moved;
     if (!startSelfRemovalScript(left, installDir, uninstallSubdir)) {
         deleteFile(left, kDeleteAtReboot);

@@ -144,6 +144,7 @@ String readUninstallSettings(const String& name, EntryValues& values, UninstallS
     s.UninstallBatch2 = r.narrow("UninstallBatch2");
     s.SharedFiles = r.narrow("SharedFiles");
     s.ProductRegistry = r.wide("ProductRegistry", String(), kEntryTextLimit);
+    s.UninstallString = r.wide("UninstallString", String(), kEntryTextLimit);
 
     if (s.InstallLocation.empty()) return corruptEntryMessage(s.DisplayName);
     s.uninstallFolder = s.UninstallSubdir.empty() ? s.InstallLocation

@@ -73,6 +73,7 @@ struct UninstallSettings {
     String UninstallBatch2;  // 8-bit
     String SharedFiles;      // 8-bit
     String ProductRegistry;
+    String UninstallString;  // the command that starts the installed uninstaller
 
     String uninstallFolder;  // InstallLocation joined with UninstallSubdir
     bool portable = false;   // the install folder is on a removable, optical or RAM drive

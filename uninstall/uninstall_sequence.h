@@ -81,7 +81,8 @@ struct UninstallResult {
     uint32_t productFlags2 = 0;  // for the exit code
     String installDir;           // for the self-removal
     String uninstallSubdir;
-    String notifyUrl;  // 8-bit
+    String installedUninstaller;  // the program the entry's UninstallString starts
+    String notifyUrl;             // 8-bit
     // Folders the installation made above the install folder, deepest first: they go once the
     // install folder is gone.
     Vector<String> foldersAbove;

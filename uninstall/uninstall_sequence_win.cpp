@@ -39,6 +39,7 @@
 #include "uninstall/pending_renames.h"
 #include "uninstall/protected_paths.h"
 #include "uninstall/removal.h"
+#include "uninstall/self_removal.h"
 #include "uninstall/shared_file_release.h"
 #include "uninstall/taskbar_unpin.h"
 #include "uninstall/uninstall_data.h"
@@ -476,6 +477,7 @@ UninstallResult resultOf(UninstallEnd end) {
     result.productFlags2 = settings().ProductFlags2;
     result.installDir = settings().InstallLocation;
     result.uninstallSubdir = settings().UninstallSubdir;
+    result.installedUninstaller = commandProgram(settings().UninstallString);
     result.notifyUrl = settings().NotifyURL;
     result.foldersAbove = recordedFoldersAbove();
     return result;

@@ -111,9 +111,6 @@ class Products:
         # The install folders' parent exists before any snapshot, as a user's chosen parent
         # folder would: the uninstaller removes the install folder, never its parents.
         wh.drive_c(ROOT).mkdir(exist_ok=True)
-        # Windows always has the key of the shared-file counts; a fresh Wine prefix does not,
-        # and the first installation would make it.
-        wh.run_system64("reg.exe", "add", wh.SHARED_DLLS, "/f")
 
     def fixture(self, name, options="", tables=""):
         folder = self.work / name
@@ -378,6 +375,21 @@ class LockedFile(ProductsTest):
         marker.unlink()
         self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
         self.assertNoResidue(before)
+
+
+class InstallerStartedWithU(ProductsTest):
+    """The installer itself started with /u: removes the product; only the uninstaller copy of
+    an installation removes itself, so the installer a user downloaded stays."""
+
+    def test_the_installer_removes_the_product_and_stays(self):
+        name = "Tessarin Uninstall Downloaded"
+        installer = self.products.small(name)
+        folder = install(installer, "downloaded")
+        self.assertTrue((folder / "readme.txt").is_file())
+        self.assertEqual(run_uninstaller('"%s" /a /u:"%s"' % (installer, name)), 0)
+        self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        self.assertFalse(folder.exists())
+        self.assertTrue(linux_path(installer).is_file())
 
 
 class SharedFile(ProductsTest):

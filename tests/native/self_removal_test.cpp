@@ -74,5 +74,41 @@ TEST(SelfRemovalScript, ConsoleEncodingFollowsTheFolderName) {
     EXPECT_NE(olderConsole.find("rd \"C:\\\xC4nderung ?\"\r\n"), std::string::npos);
 }
 
+// Only the uninstaller copy removes itself: an installer started with /u: from a downloads
+// folder stays where the user keeps it.
+TEST(SelfRemoval, OnlyTheInstalledUninstallerRemovesItself) {
+    struct Case {
+        const char* executable;
+        const char* installDir;
+        const char* subfolder;
+        bool removes;
+    } cases[] = {
+        {"C:\\App\\Uninstall\\uninstall.exe", "C:\\App", "Uninstall", true},
+        {"c:\\app\\uninstall\\UNINSTALL.EXE", "C:\\App\\", "Uninstall", true},
+        {"C:\\App\\uninstall.exe", "C:\\App", "", true},
+        {"C:\\App\\Sub\\..\\uninstall.exe", "C:\\App", "", true},
+        {"C:\\Users\\Jo\\Downloads\\setup.exe", "C:\\App", "Uninstall", false},
+        {"C:\\App\\setup.exe", "C:\\App", "Uninstall", false},
+        {"C:\\App\\Uninstall\\Old\\uninstall.exe", "C:\\App", "Uninstall", false},
+        {"uninstall.exe", "C:\\App", "", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isInstalledUninstaller(fromUtf8(c.executable), fromUtf8(c.installDir),
+                                         fromUtf8(c.subfolder)),
+                  c.removes)
+            << c.executable;
+    }
+}
+
+TEST(SelfRemoval, TheUninstallCommandsProgram) {
+    EXPECT_EQ(
+        utf8(commandProgram(fromUtf8("\"C:\\My App\\Uninstall\\uninstall.exe\" /u:\"My App\""))),
+        "C:\\My App\\Uninstall\\uninstall.exe");
+    EXPECT_EQ(utf8(commandProgram(fromUtf8("C:\\App\\unins.exe /u:\"App\""))),
+              "C:\\App\\unins.exe");
+    EXPECT_EQ(utf8(commandProgram(fromUtf8("  \"C:\\unclosed"))), "C:\\unclosed");
+    EXPECT_EQ(utf8(commandProgram(String())), "");
+}
+
 }  // namespace
 }  // namespace tessarin
