@@ -67,16 +67,6 @@ struct FinishOptions {
 };
 FinishOptions& finishOptions();
 
-// A command split into its program (without quotes) and its arguments: a leading quoted part
-// is the program; otherwise the text up to the first program extension (".exe", ".com",
-// ".bat", ".cmd") that ends a word, so that blanks in folder names stay part of the program,
-// or else up to the first blank.
-struct SplitCommand {
-    String program;
-    String arguments;
-};
-SplitCommand splitCommand(const String& command);
-
 // ---- Windows -----------------------------------------------------------------------------
 
 // Whether the running installation needs a restart: a file or the uninstaller is replaced at

@@ -49,6 +49,54 @@ String programFolderOf(const String& commandLine) {
     return folder;
 }
 
+namespace {
+
+// Where a program name ends in an unquoted command: after the first ".exe", ".com", ".bat" or
+// ".cmd" that a blank or the end follows, so that blanks in folder names stay part of the
+// program; otherwise at the first blank.
+int32_t unquotedProgramEnd(const char16_t* text, int32_t start, int32_t length) {
+    static const char16_t* const kExtensions[] = {u".exe", u".com", u".bat", u".cmd"};
+    for (int32_t i = start; i + 4 <= length; ++i) {
+        if (text[i] != u'.' || (i + 4 < length && text[i + 4] != u' ')) continue;
+        for (const char16_t* extension : kExtensions) {
+            bool same = true;
+            for (int32_t k = 1; k < 4 && same; ++k) {
+                char16_t c = text[i + k];
+                if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+                same = c == extension[k];
+            }
+            if (same) return i + 4;
+        }
+    }
+    int32_t end = start;
+    while (end < length && text[end] != u' ') ++end;
+    return end;
+}
+
+}  // namespace
+
+SplitCommand splitCommand(const String& command) {
+    const char16_t* text = command.w_str();
+    int32_t length = command.wideLength();
+    int32_t start = 0;
+    while (start < length && text[start] == u' ') ++start;
+    SplitCommand split;
+    int32_t next;
+    if (start < length && text[start] == u'"') {
+        int32_t end = start + 1;
+        while (end < length && text[end] != u'"') ++end;
+        command.substringWide(split.program, start + 1, end - start - 1);
+        next = end < length ? end + 1 : end;
+    } else {
+        int32_t end = unquotedProgramEnd(text, start, length);
+        command.substringWide(split.program, start, end - start);
+        next = end;
+    }
+    while (next < length && text[next] == u' ') ++next;
+    command.substringWide(split.arguments, next, kWholeLength);
+    return split;
+}
+
 String systemProgramCommand(const String& systemFolder, const char16_t* program,
                             const String& arguments) {
     String command(u"\"");

@@ -55,6 +55,16 @@ LaunchPlan launchPlan(uint32_t options);
 // The working folder kLaunchProgramFolder asks for: the command line up to its last
 // backslash, without a leading double quote. The caller uses it only when it exists.
 String programFolderOf(const String& commandLine);
+// A command split into its program (without quotes) and its arguments: a leading quoted part
+// is the program; otherwise the text up to the first program extension (".exe", ".com",
+// ".bat", ".cmd") that ends a word, so that blanks in folder names stay part of the program,
+// or else up to the first blank.
+struct SplitCommand {
+    String program;
+    String arguments;
+};
+SplitCommand splitCommand(const String& command);
+
 // The command line of a program of the system's folder: its full path in quotes, then the
 // arguments. By its bare name it would be looked for in the starting program's own folder and
 // the current folder first, where anyone may have put a program of that name.

@@ -1,7 +1,5 @@
 #include "uninstall/self_removal.h"
 
-#include <string>
-
 #include "core/format.h"
 #include "core/path.h"
 #include "uninstall/protected_paths.h"
@@ -34,17 +32,6 @@ bool isInstalledUninstaller(const String& executable, const String& installDir,
     String folder = uninstallSubdir.empty() ? installDir : joinPath(installDir, uninstallSubdir);
     String own = comparablePath(parentFolder(executable));
     return !own.empty() && own == comparablePath(folder);
-}
-
-String commandProgram(const String& commandLine) {
-    std::u16string line(commandLine.w_str(), static_cast<size_t>(commandLine.wideLength()));
-    size_t start = line.find_first_not_of(u' ');
-    if (start == std::u16string::npos) return String();
-    bool quoted = line[start] == u'"';
-    if (quoted) ++start;
-    size_t end = line.find(quoted ? u'"' : u' ', start);
-    if (end == std::u16string::npos) end = line.size();
-    return String(line.c_str() + start, static_cast<int32_t>(end - start));
 }
 
 String selfRemovalScript(const String& executable, const String& installDir,

@@ -38,9 +38,6 @@ Vector<String> uninstallFoldersDeepestFirst(const String& installDir,
 bool isInstalledUninstaller(const String& executable, const String& installDir,
                             const String& uninstallSubdir);
 
-// The program an uninstall command starts: its first token, without the quotes around it.
-String commandProgram(const String& commandLine);
-
 // The script (UTF-16, lines ended by CR LF, before the console's code-page line): the loop that
 // deletes the executable, bounded by kSelfRemovalAttempts; a three-second pause; "rd" of the
 // uninstall folders deepest first and of the install folder; the deletion of the script.

@@ -477,7 +477,7 @@ UninstallResult resultOf(UninstallEnd end) {
     result.productFlags2 = settings().ProductFlags2;
     result.installDir = settings().InstallLocation;
     result.uninstallSubdir = settings().UninstallSubdir;
-    result.installedUninstaller = commandProgram(settings().UninstallString);
+    result.installedUninstaller = splitCommand(settings().UninstallString).program;
     result.notifyUrl = settings().NotifyURL;
     result.foldersAbove = recordedFoldersAbove();
     return result;

@@ -49,27 +49,6 @@ TEST(Finishing, DriveRootsAreNeverRemoved) {
     EXPECT_TRUE(removableFolder(String(u"C:\\a")));
 }
 
-TEST(Finishing, CommandsSplitIntoProgramAndArguments) {
-    struct Case {
-        const char16_t* command;
-        const char* program;
-        const char* arguments;
-    } cases[] = {
-        {u"\"C:\\Program Files\\App\\app.exe\" /x y", "C:\\Program Files\\App\\app.exe", "/x y"},
-        {u"C:\\Program Files\\App\\app.exe /x", "C:\\Program Files\\App\\app.exe", "/x"},
-        {u"notepad.exe readme.txt", "notepad.exe", "readme.txt"},
-        {u"  C:\\App\\app.exe", "C:\\App\\app.exe", ""},
-        {u"\"C:\\unterminated", "C:\\unterminated", ""},
-        {u"C:\\Tools\\RUN.CMD C:\\a b.exe", "C:\\Tools\\RUN.CMD", "C:\\a b.exe"},
-        {u"C:\\app.exes\\x.exe -q", "C:\\app.exes\\x.exe", "-q"},
-    };
-    for (const Case& c : cases) {
-        SplitCommand split = splitCommand(String(c.command));
-        EXPECT_EQ(utf8(split.program), c.program);
-        EXPECT_EQ(utf8(split.arguments), c.arguments);
-    }
-}
-
 uint32_t little32(const String& s, int offset) {
     const uint8_t* b = s.bytes() + offset;
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;

@@ -55,6 +55,27 @@ TEST(LaunchPlan, ProgramFolderIsTheCommandLineBeforeItsLastBackslash) {
     EXPECT_EQ(utf8(programFolderOf(fromUtf8("notepad.exe"))), "");
 }
 
+TEST(CommandLines, SplitIntoProgramAndArguments) {
+    struct Case {
+        const char16_t* command;
+        const char* program;
+        const char* arguments;
+    } cases[] = {
+        {u"\"C:\\Program Files\\App\\app.exe\" /x y", "C:\\Program Files\\App\\app.exe", "/x y"},
+        {u"C:\\Program Files\\App\\app.exe /x", "C:\\Program Files\\App\\app.exe", "/x"},
+        {u"notepad.exe readme.txt", "notepad.exe", "readme.txt"},
+        {u"  C:\\App\\app.exe", "C:\\App\\app.exe", ""},
+        {u"\"C:\\unterminated", "C:\\unterminated", ""},
+        {u"C:\\Tools\\RUN.CMD C:\\a b.exe", "C:\\Tools\\RUN.CMD", "C:\\a b.exe"},
+        {u"C:\\app.exes\\x.exe -q", "C:\\app.exes\\x.exe", "-q"},
+    };
+    for (const Case& c : cases) {
+        SplitCommand split = splitCommand(String(c.command));
+        EXPECT_EQ(utf8(split.program), c.program);
+        EXPECT_EQ(utf8(split.arguments), c.arguments);
+    }
+}
+
 TEST(LaunchPlan, SystemProgramsAreStartedByTheirFullPath) {
     EXPECT_EQ(utf8(systemProgramCommand(fromUtf8("C:\\Windows\\system32"), u"regsvr32.exe",
                                         fromUtf8("/s /u \"C:\\x.dll\""))),

@@ -100,15 +100,5 @@ TEST(SelfRemoval, OnlyTheInstalledUninstallerRemovesItself) {
     }
 }
 
-TEST(SelfRemoval, TheUninstallCommandsProgram) {
-    EXPECT_EQ(
-        utf8(commandProgram(fromUtf8("\"C:\\My App\\Uninstall\\uninstall.exe\" /u:\"My App\""))),
-        "C:\\My App\\Uninstall\\uninstall.exe");
-    EXPECT_EQ(utf8(commandProgram(fromUtf8("C:\\App\\unins.exe /u:\"App\""))),
-              "C:\\App\\unins.exe");
-    EXPECT_EQ(utf8(commandProgram(fromUtf8("  \"C:\\unclosed"))), "C:\\unclosed");
-    EXPECT_EQ(utf8(commandProgram(String())), "");
-}
-
 }  // namespace
 }  // namespace tessarin
