@@ -3,6 +3,7 @@
 #include "core/convert.h"
 #include "core/string.h"
 #include "services/install_log.h"
+#include "uninstall/shared_file_release.h"
 
 namespace tessarin {
 
@@ -65,14 +66,29 @@ void logCountFailure(const String& path, const String& errorText) {
     logText8("\r\n");
 }
 
+// Whether the paths of a SharedFiles text name path, ASCII letters compared without regard to
+// case.
+bool listedBefore(const Vector<SharedFileEntry>& previous, const String& path) {
+    for (int32_t i = 0; i < previous.count(); ++i) {
+        const String& listed = previous[i].path;
+        if (listed.length() == path.length() &&
+            compareNoCaseAscii(listed.c_str(), path.c_str(), static_cast<size_t>(path.length())) ==
+                0)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
-String countSharedFiles(const Vector<String>& list, SharedFileCounts& counts) {
+String countSharedFiles(const Vector<String>& list, const String& previous,
+                        SharedFileCounts& counts, Vector<String>* raised) {
     String text;
     if (!counts.open()) {
         appendError(kSharedCountKeyError);
         return text;
     }
+    const Vector<SharedFileEntry> before = parseSharedFiles(previous);
     for (const String& entry : list) {
         String quoted("\"");
         quoted.append(entry);
@@ -80,8 +96,15 @@ String countSharedFiles(const Vector<String>& list, SharedFileCounts& counts) {
         // A file is counted once per installation, however many records name it.
         if (containsNoCase(text, quoted)) continue;
         String path = sharedFileCountPath(entry);
-        String errorText;
-        if (!counts.increment(path, errorText)) logCountFailure(path, errorText);
+        // A reinstallation of the product: the count it took then still stands for it.
+        if (!listedBefore(before, path) || !counts.counted(path)) {
+            String errorText;
+            if (!counts.increment(path, errorText)) {
+                logCountFailure(path, errorText);
+            } else if (raised) {
+                raised->append(path);
+            }
+        }
         if (!text.empty()) text.appendChar(';');
         text.append(quoted);
     }

@@ -48,16 +48,22 @@ class SharedFileCounts {
     virtual ~SharedFileCounts() = default;
     // Opens the key, creating it where there is none yet.
     virtual bool open() = 0;
-    // Adds one to the count of path (8-bit, narrow path form). On failure errorText gets the
-    // system's text of the error (UTF-16).
+    // Whether path (8-bit, narrow path form) has a count of one or more.
+    virtual bool counted(const String& path) = 0;
+    // Adds one to the count of path. On failure errorText gets the system's text of the error
+    // (UTF-16).
     virtual bool increment(const String& path, String& errorText) = 0;
     virtual void close() = 0;
 };
 
-// Counts every entry once and returns the SharedFiles text ("entry";"entry"...). A key that
-// can be neither opened nor created adds one line to the error list and gives an empty text; a
-// count that cannot be written is logged and its entry still listed.
-String countSharedFiles(const Vector<String>& list, SharedFileCounts& counts);
+// Counts every entry once and returns the SharedFiles text ("entry";"entry"...). A file that
+// the product's previous installation listed (previous: its SharedFiles text) already holds the
+// product's count and is listed again without a second count, unless its count is gone. A key
+// that can be neither opened nor created adds one line to the error list and gives an empty
+// text; a count that cannot be written is logged and its entry still listed. Each path whose
+// count went up is added to raised when given.
+String countSharedFiles(const Vector<String>& list, const String& previous,
+                        SharedFileCounts& counts, Vector<String>* raised = nullptr);
 
 // The process-wide list the file loop fills, in file-table order, and the text made from it.
 Vector<String>& sharedFileList();

@@ -6,6 +6,7 @@
 #include "core/registry.h"
 #include "core/system_error.h"
 #include "setup/install_script.h"
+#include "setup/pre_install.h"
 
 namespace tessarin {
 
@@ -20,6 +21,15 @@ class RegistryCounts : public SharedFileCounts {
     bool open() override {
         return key_.open(kHkeyLocalMachine, kSharedDllsKey, kRegNoSecurity,
                          kRegAccessWriteValues) != kRegOpenFailed;
+    }
+
+    bool counted(const String& path) override {
+        if (path.get(0) == '|') {
+            String wide;
+            pathToWide(path.c_str(), path.length(), wide);
+            return static_cast<int32_t>(key_.readNumber(wide.w_str(), 0)) > 0;
+        }
+        return static_cast<int32_t>(key_.readNumber(path.c_str(), 0)) > 0;
     }
 
     bool increment(const String& path, String& errorText) override {
@@ -51,7 +61,7 @@ void CountSharedFiles() {
                             onPortableDrive(installScript().InstallDir)))
         return;
     RegistryCounts counts;
-    text = countSharedFiles(sharedFileList(), counts);
+    text = countSharedFiles(sharedFileList(), preInstallState().previousSharedFiles, counts);
 }
 
 }  // namespace tessarin

@@ -410,6 +410,22 @@ class SharedFile(ProductsTest):
         self.assertFalse(linux_path(SHARED_FILE).exists())
         self.assertFalse(wh.drive_c("ProgramData", SHARED_FOLDER).exists())
 
+    def test_a_reinstallation_counts_the_file_once(self):
+        """Installed twice over itself, the product holds one count: its one uninstallation
+        takes the count back to where it was and the file goes with the last user."""
+        other, name = "Tessarin Uninstall Share Other", "Tessarin Uninstall Share Twice"
+        install(self.products.small(other), "share-other")
+        installer = self.products.small(name)
+        for _ in range(2):
+            install(installer, "share-twice")
+        self.assertEqual(wh.shared_count(SHARED_FILE), 2)
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertEqual(wh.shared_count(SHARED_FILE), 1)
+        self.assertTrue(linux_path(SHARED_FILE).is_file())
+        self.assertEqual(run_uninstaller(uninstall_command(other)), 0)
+        self.assertNotIn(SHARED_FILE, wh.reg_values(wh.SHARED_DLLS) or {})
+        self.assertFalse(linux_path(SHARED_FILE).exists())
+
 
 class BadInput(ProductsTest):
     """Entries and records the uninstaller cannot use: an error box (caption "Error": the

@@ -24,6 +24,10 @@ class ScriptedCounts : public SharedFileCounts {
         opened = opens;
         return opens;
     }
+    bool counted(const String& path) override {
+        auto it = counts.find(bytes(path));
+        return it != counts.end() && it->second > 0;
+    }
     bool increment(const String& path, String& errorText) override {
         incremented.push_back(bytes(path));
         if (bytes(path) == refused) {
@@ -109,7 +113,7 @@ TEST_F(SharedFiles, EachFileIsCountedOnceUnderItsPlainPath) {
         list.append(String(e));
     ScriptedCounts counts;
     counts.counts["C:\\Shared\\b.dll"] = 4;  // another product uses it already
-    String text = countSharedFiles(list, counts);
+    String text = countSharedFiles(list, String(), counts);
     EXPECT_EQ(bytes(text),
               "\"C:\\Sys\\a.ocx^\";\"C:\\Shared\\b.dll\";\"C:\\Sys\\t.tlb\xA9\";"
               "\"C:\\Sys\\keep.dll \"");
@@ -123,12 +127,45 @@ TEST_F(SharedFiles, EachFileIsCountedOnceUnderItsPlainPath) {
     EXPECT_EQ(bytes(body.text), "");
 }
 
+// A reinstallation of the product over its previous installation: a file that the previous
+// installation listed holds the product's count already; only a file new to the product, or
+// one whose count is gone, is counted.
+TEST_F(SharedFiles, AFileThePreviousInstallationCountedIsNotCountedAgain) {
+    struct Case {
+        const char* what;
+        const char* previous;  // the previous installation's SharedFiles text
+        uint32_t before;       // the count before this installation (0: no value)
+        uint32_t after;
+    } cases[] = {
+        {"first installation", "", 0, 1},
+        {"first, another product counted it", "", 3, 4},
+        {"reinstallation", "\"C:\\Sys\\a.ocx^\"", 1, 1},
+        {"reinstallation, another product too", "\"C:\\Sys\\a.ocx^\"", 2, 2},
+        {"listed in another letter case and mark", "\"c:\\SYS\\A.OCX \"", 1, 1},
+        {"listed among others", "\"C:\\Sys\\b.dll\";\"C:\\Sys\\a.ocx^\"", 1, 1},
+        {"listed, but its count is gone", "\"C:\\Sys\\a.ocx^\"", 0, 1},
+        {"another file of that name only", "\"C:\\Other\\a.ocx^\"", 1, 2},
+        {"a longer name only", "\"C:\\Sys\\a.ocx2^\"", 1, 2},
+    };
+    for (const Case& c : cases) {
+        Vector<String> list;
+        list.append(String("C:\\Sys\\a.ocx^"));
+        ScriptedCounts counts;
+        if (c.before) counts.counts["C:\\Sys\\a.ocx"] = c.before;
+        Vector<String> raised;
+        String text = countSharedFiles(list, String(c.previous), counts, &raised);
+        EXPECT_EQ(bytes(text), "\"C:\\Sys\\a.ocx^\"") << c.what;
+        EXPECT_EQ(counts.counts["C:\\Sys\\a.ocx"], c.after) << c.what;
+        EXPECT_EQ(raised.count(), c.after > c.before ? 1 : 0) << c.what;
+    }
+}
+
 TEST_F(SharedFiles, AKeyThatCannotBeOpenedCountsNothing) {
     Vector<String> list;
     list.append(String("C:\\Sys\\a.dll"));
     ScriptedCounts counts;
     counts.opens = false;
-    EXPECT_TRUE(countSharedFiles(list, counts).empty());
+    EXPECT_TRUE(countSharedFiles(list, String(), counts).empty());
     EXPECT_TRUE(counts.incremented.empty());
     EXPECT_EQ(bytes(errorList()),
               "Registry error: unable to increment shared file reference counts.\r\n\r\n");
@@ -140,7 +177,7 @@ TEST_F(SharedFiles, AFailedCountIsLoggedAndTheFileStillListed) {
     list.append(String("C:\\Sys\\b.dll"));
     ScriptedCounts counts;
     counts.refused = "|C:\\Sys\\\xC3\xA4.ocx";
-    String text = countSharedFiles(list, counts);
+    String text = countSharedFiles(list, String(), counts);
     EXPECT_EQ(bytes(text), "\"|C:\\Sys\\\xC3\xA4.ocx^\";\"C:\\Sys\\b.dll\"");
     EXPECT_EQ(counts.counts["C:\\Sys\\b.dll"], 1u);
     EXPECT_EQ(bytes(body.text),

@@ -8,6 +8,7 @@
 
 #include "services/install_log.h"
 #include "setup/install_script.h"
+#include "setup/pre_install.h"
 
 namespace tessarin {
 namespace {
@@ -46,6 +47,7 @@ class SharedFileCounting : public ::testing::Test {
         installScript().InstallDir = savedDir;
         sharedFileList().clear();
         sharedFilesText().clear();
+        preInstallState().previousSharedFiles.clear();
         errorList().clear();
     }
     std::wstring names[2] = {L"C:\\windows\\system32\\tessarin-shared.ocx",
@@ -67,6 +69,21 @@ TEST_F(SharedFileCounting, EachInstallationAddsOneUnderThePlainPath) {
     CountSharedFiles();  // a second installation of a product using the same files
     EXPECT_EQ(rawCount(names[0]), 2);
     EXPECT_EQ(rawCount(names[1]), 2);
+    EXPECT_TRUE(errorList().empty());
+}
+
+// Installed again over itself, the product hands its SharedFiles over: the counts it took the
+// first time stand, so that its one uninstallation takes them back to where they were.
+TEST_F(SharedFileCounting, AReinstallationKeepsTheProductsCount) {
+    sharedFileList().append(String("C:\\windows\\system32\\tessarin-shared.ocx^"));
+    sharedFileList().append(String("|C:\\windows\\system32\\tessarin-\xC3\xA4\xE4\xB8\xAD.dll"));
+    CountSharedFiles();
+    preInstallState().previousSharedFiles = sharedFilesText();
+    const String first = sharedFilesText();
+    CountSharedFiles();
+    EXPECT_EQ(rawCount(names[0]), 1);
+    EXPECT_EQ(rawCount(names[1]), 1);
+    EXPECT_STREQ(sharedFilesText().c_str(), first.c_str());
     EXPECT_TRUE(errorList().empty());
 }
 
