@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "actions/file_installation.h"
+#include "actions/rollback.h"
 #include "actions/shared_files.h"
 #include "actions/shortcuts.h"
 #include "core/convert.h"
@@ -360,6 +361,11 @@ bool makeTargetFolder(const String& folder, const String& target) {
     return false;
 }
 
+bool isSharedKind(int32_t kind) {
+    return kind == kKindSharedFolderFile || kind == kKindSystemFile ||
+           kind == kKindSystemComServer || kind == kKindSystemTypeLibrary;
+}
+
 void showRecordStatus(const FileRecord& record, const String& target) {
     if (fileNameHidden(record, productFlags())) {
         showStatusMessage(kMessageInstallingFiles);
@@ -433,11 +439,17 @@ void installRecord(const FileRecord& record, RecordData& source, const FileFolde
     // A record that is not written is still read and checked before it counts.
     if (!decision.install) source.finish();
     if (!decision.message.empty()) logTarget(target.path, decision.message);
+    InstallRollback& rollback = installRollback();
     if (!decision.install) {
-        if (decision.recordRefused) data.recordDeletionWide(target.path, DeletionKind::File);
+        if (decision.recordRefused) {
+            data.recordDeletionWide(target.path, DeletionKind::File);
+            rollback.kept.add(target.path);
+        }
         return;
     }
     bool counted = isCountedRecord(record.kind, record.options, folders.portable);
+    // A stopped installation takes back only the files it made.
+    const bool existed = files.exists(target.path);
     String folder = parentFolder(target.path);
     if (target.createFolder && !folder.equalsNoCaseWide(folders.installDir.w_str())) {
         if (!makeTargetFolder(folder, target.path)) return;
@@ -445,7 +457,10 @@ void installRecord(const FileRecord& record, RecordData& source, const FileFolde
             data.recordDeletionWide(folder, DeletionKind::Folder);
         }
     }
-    if (counted) data.recordDeletionWide(target.path, DeletionKind::File);
+    if (counted) {
+        data.recordDeletionWide(target.path, DeletionKind::File);
+        if (existed) rollback.kept.add(target.path);
+    }
     bool scheduled = false;
     bool written = WriteInstalledFile(target.path, source, FileDateTime::read(record.date),
                                       record.attributes, decision.foundExisting, scheduled);
@@ -456,6 +471,10 @@ void installRecord(const FileRecord& record, RecordData& source, const FileFolde
         logText(target.path);
         logText8("\r\n");
     }
+    // Shared and system files are not in the deletion list: the uninstaller finds them through
+    // their counts, which a stopped installation may not have taken yet.
+    if (written && !existed && !counted && isSharedKind(record.kind))
+        rollback.createdFiles.append(target.path);
     if (written) afterWrite(record, target.path, folders);
     // Call point: a control-panel applet scheduled for the restart is registered all the same,
     // once component installation exists.

@@ -1,6 +1,7 @@
 #include "actions/file_installation.h"
 #include "actions/finishing.h"
 #include "actions/install_sequence.h"
+#include "actions/rollback.h"
 #include "actions/shared_files.h"
 #include "actions/shortcuts.h"
 #include "actions/uninstall_registration.h"
@@ -67,6 +68,7 @@ constexpr int32_t kMessageDriversDone = 26;
 const SequenceStep kInstallSequence[] = {
     // The step delay is kept before the step's status message (pause) and after the step (after).
     // # step                                     runs when              action                        status                 %      pause  after
+    {1,  "journal for a stop",                    nullptr,               ArmRollback,                  0,                     kNone, false, false},
     {1,  "the script's shortcut requests",        nullptr,               AddScriptShortcuts,           0,                     kNone, false, false},
     {1,  "file data",                             nullptr,               OpenFileData,                 0,                     kNone, false, false},
     {1,  "conditional deletions",                 nullptr,               CarryOutInstallDeletions,     0,                     27,    false, false},
@@ -94,6 +96,8 @@ const SequenceStep kInstallSequence[] = {
     {19, "uninstaller and uninstall entry",       hasUninstallSupport,   RegisterUninstaller,          0,                     kNone, false, false},
     {20, "reboot marker",                         rebootMarkerWanted,    PlaceRebootMarker,            kMessageCompleting,    100,   true,  false},
     {21, "uninstall data file",                   hasUninstallSupport,   WriteUninstallData,           0,                     kNone, false, false},
+    // From here on the installation stands; its uninstaller takes it away.
+    {21, "installation sealed",                   nullptr,               SealInstallation,             0,                     kNone, false, false},
     {22, "post-install batch",                    nullptr,               RunPostInstallBatch,          0,                     kNone, false, false},
     // The notification of the installation's kind comes with the notifications.
     {22, "notification",                          nullptr,               nullptr,                      0,                     kNone, false, false},

@@ -71,5 +71,8 @@ String& sharedFilesText();
 
 // The install action: counts the process-wide list for the running installation.
 void CountSharedFiles();
+// Takes back the counts a stopped installation raised (8-bit count paths): each goes down by
+// one, and a count that reaches zero goes with its value.
+void TakeBackSharedFileCounts(const Vector<String>& paths);
 
 }  // namespace tessarin

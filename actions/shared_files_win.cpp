@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "actions/rollback.h"
 #include "actions/shared_files.h"
 #include "core/convert.h"
 #include "core/file_system.h"
@@ -46,6 +47,26 @@ class RegistryCounts : public SharedFileCounts {
         return ok;
     }
 
+    // Down by one; at zero the value goes, as when no product had counted the file.
+    void takeBack(const String& path) {
+        String wide;
+        const bool narrowForm = path.get(0) == '|';
+        if (narrowForm) pathToWide(path.c_str(), path.length(), wide);
+        uint32_t count =
+            narrowForm ? key_.readNumber(wide.w_str(), 0) : key_.readNumber(path.c_str(), 0);
+        if (static_cast<int32_t>(count) > 1) {
+            if (narrowForm) {
+                key_.writeNumber(wide.w_str(), count - 1);
+            } else {
+                key_.writeNumber(path.c_str(), count - 1);
+            }
+        } else if (narrowForm) {
+            key_.deleteValue(wide.w_str());
+        } else {
+            key_.deleteValue(path.c_str());
+        }
+    }
+
     void close() override { key_.closeAll(); }
 
   private:
@@ -61,7 +82,15 @@ void CountSharedFiles() {
                             onPortableDrive(installScript().InstallDir)))
         return;
     RegistryCounts counts;
-    text = countSharedFiles(sharedFileList(), preInstallState().previousSharedFiles, counts);
+    text = countSharedFiles(sharedFileList(), preInstallState().previousSharedFiles, counts,
+                            &installRollback().raisedCounts);
+}
+
+void TakeBackSharedFileCounts(const Vector<String>& paths) {
+    RegistryCounts counts;
+    if (!counts.open()) return;
+    for (int32_t i = 0; i < paths.count(); ++i) counts.takeBack(paths[i]);
+    counts.close();
 }
 
 }  // namespace tessarin

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "actions/file_installation.h"
+#include "actions/rollback.h"
 #include "actions/shared_files.h"
 #include "actions/shortcuts.h"
 #include "actions/uninstall_registration.h"
@@ -180,10 +181,12 @@ void writeValues(RegistryKey& key, const std::vector<UninstallValue>& values,
             continue;
         }
         if (v.kind == UninstallValueKind::ProductIcon) {
+            const bool existed = fileExists(v.text);
             if (writeFile(v.text, script.ProductIcon.c_str(), script.ProductIcon.length()) !=
                 kFileOk)
                 continue;
             uninstallData().recordDeletionWide(v.text, DeletionKind::File);
+            if (existed) installRollback().kept.add(v.text);
         }
         if (!writeOne(key, v.name.c_str(), v) && &v == &values.front())
             firstError = errorText8(GetLastError());
@@ -226,10 +229,14 @@ bool RegisterUninstallEntry(const InstallScript& script, const RegistrationFacts
     {
         RegistryKey key;
         const String path = uninstallKeyPath(script);
-        if (key.open(kHkeyLocalMachine, path.w_str(), kRegNoSecurity,
-                     kRegAccessWriteValues | kRegView32) == kRegOpenFailed) {
+        const int opened = key.open(kHkeyLocalMachine, path.w_str(), kRegNoSecurity,
+                                    kRegAccessWriteValues | kRegView32);
+        if (opened == kRegOpenFailed) {
             firstError = errorText8(GetLastError());
         } else {
+            InstallRollback& rollback = installRollback();
+            rollback.entryCreated = opened == kRegCreated;
+            rollback.entryWritten = true;
             writeValues(key, uninstallKeyValues(script, facts, systemPathVariableValues()), script,
                         reporter, firstError);
             registered = readsBack(key, uninstallString(script));
@@ -277,7 +284,10 @@ void RegisterUninstaller() {
     facts.spaceEstimate = preInstallState().spaceEstimate;
     facts.displayTitle = script.DisplayTitle;
     facts.today = DateTime::now().format("yymmdd");
+    const String uninstaller = uninstallerPath(script);
+    const bool existed = fileExists(uninstaller);
     if (InstallUninstaller(script, facts, reporter)) fileInstallationState().rebootRequired = true;
+    if (!existed && fileExists(uninstaller)) installRollback().createdFiles.append(uninstaller);
     RegisterUninstallEntry(script, facts, reporter);
 }
 

@@ -1,3 +1,4 @@
+#include "actions/rollback.h"
 #include "core/convert.h"
 #include "core/process.h"
 #include "core/ui.h"
@@ -57,11 +58,13 @@ void FatalErrorHandler(const char* text) {
 }
 
 // An installation that stops here failed: with the conventional exit codes that is 1603. The
-// uninstaller, and an installer whose script is not read yet, end with 1.
+// uninstaller, and an installer whose script is not read yet, end with 1. What the installation
+// did so far is taken back after the message.
 void FatalErrorHandlerWide(const char16_t* text) {
     const SetupState& state = setupState();
     if (!state.SilentMode)
         showMessageBox(nullptr, String(text), fatalErrorCaption(), kMbOk | kMbIconError);
+    if (!state.options.UninstallMode) RollBackInstallation();
     uint32_t flags2 = state.options.UninstallMode ? 0 : installScript().ProductFlags2;
     ExitSetup(installExitCode(InstallEnd::Failed, flags2));
 }

@@ -3,6 +3,7 @@
 // buttons from the message table, gives them their images and centres the box like a page.
 #include <windows.h>
 
+#include "actions/rollback.h"
 #include "core/program_label.h"
 #include "core/ui.h"
 #include "resources/control_ids.h"
@@ -110,7 +111,7 @@ void CancelInstallation() {
         showMessageBox(backgroundWindow(), Message(uninstalling ? 101 : 98), Message(111),
                        MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
     }
-    if (!state.options.UninstallMode) RemoveMadeFolders();
+    if (!state.options.UninstallMode) RollBackInstallation();
     ExitSetup(installExitCode(InstallEnd::Cancelled, installScript().ProductFlags2));
 }
 

@@ -1,7 +1,9 @@
 """Installers whose file data was damaged after the build: the installation stops with the
 corruption message of its code (the exit code is 1, as at every end of the install branch) and
-leaves no file in the target that is not complete."""
+takes back what it wrote before the damage: the files it made go, in the install folder and in
+the system folder, and so do the folders it made."""
 import json
+import os
 import pathlib
 import shutil
 import struct
@@ -95,11 +97,11 @@ class DamagedData(unittest.TestCase):
         self.fix_block_checks(data)
         self.fix_data_check(data)
 
-    def test_each_damage_ends_with_its_code_and_nothing_half_written(self):
-        # (damage, code, files complete in the target afterwards)
-        cases = [(self.flipped_byte, 55, []), (self.damaged_block, 62, []),
-                 (self.empty_name, 70, ["a.txt"]), (self.damaged_file_data, 100, ["a.txt"])]
-        for damage, code, complete in cases:
+    def test_each_damage_ends_with_its_code_and_leaves_nothing(self):
+        # The first two are found before any file is written, the others after a.txt was.
+        cases = [(self.flipped_byte, 55), (self.damaged_block, 62), (self.empty_name, 70),
+                 (self.damaged_file_data, 100)]
+        for damage, code in cases:
             with self.subTest(code=code):
                 shutil.rmtree(self.target, ignore_errors=True)
                 data = bytearray(self.good.read_bytes())
@@ -112,14 +114,68 @@ class DamagedData(unittest.TestCase):
                                 window)
                 wh.press(process.pid, "OK")
                 self.assertEqual(process.wait(), 1)
-                left = sorted(str(p.relative_to(self.target)).replace("/", "\\")
-                              for p in self.target.rglob("*") if p.is_file()) \
-                    if self.target.exists() else []
-                left = [name for name in left if name != "Install.log"]
-                self.assertEqual(left, complete)
-                for name in complete:
-                    self.assertEqual((self.target / name).read_bytes(), FILES[name])
+                left = sorted(str(p.relative_to(self.target.parent))
+                              for p in self.target.parent.rglob("*")) \
+                    if self.target.parent.exists() else []
+                self.assertEqual(left, [])
+                self.assertFalse(self.target.parent.exists())
 
+    def test_files_made_in_the_system_folder_go_with_the_stop(self):
+        """A COM server and a system file written before the damaged record are taken back; a
+        system file and a file of the install folder that were there before and were replaced
+        stay (their old bytes are gone: the installer keeps no copy), and so does the folder."""
+        folder = self.work / "system"
+        system = {"tessarin-stop.ocx": b"com server\r\n", "tessarin-stop.dll": b"library\r\n",
+                  "tessarin-stop-old.dll": b"replacement\r\n"}
+        for name, data in system.items():
+            (folder / "system").mkdir(parents=True, exist_ok=True)
+            (folder / "system" / name).write_bytes(data)
+        shutil.copytree(self.work / "files", folder / "files")
+        # The system files travel first, then the install folder's, the last of them damaged.
+        manifest = MANIFEST.replace('[[files]]\nsource = "files"\n',
+                                    '[[files]]\nsource = "system"\ninclude = ["*.ocx"]\n'
+                                    'kind = "system-com"\n'
+                                    '[[files]]\nsource = "system"\ninclude = ["*.dll"]\n'
+                                    'kind = "system"\n'
+                                    '[[files]]\nsource = "files"\n')
+        exe = folder / "system.exe"
+        result = wh.build_from_manifest(folder, manifest, exe)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        dump = json.loads(wh.tessarin_build("--dump", exe).stdout)
+        base = dump["section"]["rawOffset"]
+        data = bytearray(exe.read_bytes())
+        area = (base + dump["dataOffset"], base + dump["dataEnd"])
+        data[data.find(b"deep file\r\n", *area)] ^= 0x01
+        self.area, self.data_check = area, int(dump["dataCheck"], 16)
+        self.fix_block_checks(data)
+        self.fix_data_check(data)
+        exe.write_bytes(bytes(data))
+
+        folders = [wh.drive_c("windows", name) for name in ("system32", "syswow64")]
+        folders = [f for f in folders if f.is_dir()]
+        old = [f / "tessarin-stop-old.dll" for f in folders]
+        shutil.rmtree(self.target.parent, ignore_errors=True)
+        old.append(self.target / "a.txt")
+        self.target.mkdir(parents=True)
+        try:
+            for path in old:
+                path.write_bytes(b"old library\r\n")
+                os.utime(path, (946684800, 946684800))  # 2000-01-01: older than the new one
+            before = {f: sorted(p.name for p in f.iterdir()) for f in folders}
+            process = wh.run_installer(exe, "damagedtest", '/silent /d:"%s"' % INSTALL_DIR)
+            self.assertEqual(process.wait(), 1)
+            self.assertIn(b"replacement\r\n", [p.read_bytes() for p in old[:-1]],
+                          "the system file was not replaced: the test shows nothing")
+            for f in folders:
+                self.assertEqual(sorted(p.name for p in f.iterdir()), before[f], f)
+            self.assertEqual(sorted(p.name for p in self.target.rglob("*")), ["a.txt"])
+            self.assertEqual(old[-1].read_bytes(), FILES["a.txt"])
+        finally:
+            shutil.rmtree(self.target.parent, ignore_errors=True)
+            for f in folders:
+                for name in system:
+                    if (f / name).exists():
+                        (f / name).unlink()
 
     def test_with_the_conventional_codes_a_damaged_installer_ends_as_failed(self):
         exe = self.work / "conventional.exe"
