@@ -67,8 +67,7 @@ void RollBackInstallation() {
         // Files, shortcuts and registry entries through the uninstaller's own pass, which
         // refuses the system's folders and keys whatever the record says.
         UninstallData back;
-        back.deletions =
-            deletionsToTakeBack(uninstallData(), rollback.deletionMark, rollback.kept);
+        back.deletions = deletionsToTakeBack(uninstallData(), rollback.deletionMark, rollback.kept);
         RemovalSettings settings{script.InstallDir, script.ProductFlags};
         RemovalOutcome outcome;
         removeRecordedItems(back, settings, system, reporter, outcome);

@@ -32,8 +32,7 @@ TEST(InstallRollbackList, OnlyWhatTheActionsRecordedExceptFilesThatWereThere) {
     Vector<FileDeletion> back = deletionsToTakeBack(data, mark, kept);
     std::vector<std::string> got;
     for (int32_t i = 0; i < back.count(); ++i)
-        got.push_back(std::to_string(static_cast<int>(back[i].kind)) + " " +
-                      bytes(back[i].path));
+        got.push_back(std::to_string(static_cast<int>(back[i].kind)) + " " + bytes(back[i].path));
     EXPECT_EQ(got, (std::vector<std::string>{"0 C:\\Apps\\P\\new.exe", "1 C:\\Apps\\P\\sub",
                                              "0 |C:\\Apps\\P\\sub\\\xC3\xA4.txt",
                                              "2 HKLM\\Software\\P\\Value", "3 HKCU\\Software\\P",

@@ -222,7 +222,8 @@ TEST_F(StoppedInstallation, WhatTheInstallationMadeGoesAndWhatWasThereStays) {
 
 // A reinstallation's entry was there before: it stays, with the SharedFiles whose counts stand.
 TEST_F(StoppedInstallation, AnEntryThatWasThereStaysWithItsSharedFiles) {
-    preInstallState().previousSharedFiles = "\"C:\\windows\\system32\\tessarin-rollback-used.dll^\"";
+    preInstallState().previousSharedFiles =
+        "\"C:\\windows\\system32\\tessarin-rollback-used.dll^\"";
     setCount(usedCount, 1);
     setText(entryKey, u"DisplayName", KEY_WOW64_32KEY);
     ArmRollback();
