@@ -151,7 +151,7 @@ format-check:
 PREFIX ?= /usr/local
 RELEASE := $(BUILD)/release
 DIST ?= $(BUILD)/dist
-VERSION := $(shell sed -n 's/.*kBuilderVersion = "\(.*\)";/\1/p' setup/payload_format.h)
+VERSION := $(shell sed -n 's/.*kBuilderVersion = "\(.*\)";/\1/p' package/payload_format.h)
 REFERENCES := tools/build/MANIFEST.md tools/build/MESSAGES.md
 LINUX_DIST := tessarin-build-$(VERSION)-linux-$(shell uname -m)
 WINDOWS_DIST := tessarin-build-$(VERSION)-windows

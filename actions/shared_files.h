@@ -12,7 +12,7 @@
 
 #include "core/containers.h"
 #include "core/string.h"
-#include "setup/script_format.h"
+#include "package/script_format.h"
 
 namespace tessarin {
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "core/string.h"
+#include "package/install_script.h"
+#include "package/script_format.h"
 #include "services/path_variables.h"
-#include "setup/install_script.h"
-#include "setup/script_format.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
 
 namespace tessarin {
 

@@ -12,7 +12,7 @@
 #include "core/system_colour.h"
 #include "core/system_error.h"
 #include "core/ui.h"
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 #include "uninstall/uninstall_entry.h"
 
 namespace tessarin {
