@@ -6,11 +6,6 @@
 
 namespace tessarin {
 
-PreInstallState& preInstallState() {
-    static PreInstallState state;
-    return state;
-}
-
 bool bitnessRefused(uint8_t bitness, bool windows64) {
     return (bitness == 1 && !windows64) || (bitness == 2 && windows64);
 }
@@ -127,20 +122,6 @@ int sharedBaseSelector(uint8_t sharedBase, uint8_t bitness) {
         default:
             return bitness == 1 ? kBitnessSelector64 : kBitnessSelector32;
     }
-}
-
-uint64_t spaceEstimate(const std::vector<int32_t>& fileSizes, int64_t clusterSize,
-                       uint64_t uninstallerSize, int64_t extraSpace) {
-    uint64_t cluster =
-        clusterSize > 0 ? static_cast<uint64_t>(clusterSize) : uint64_t(kDefaultClusterSize);
-    uint64_t total = 0;
-    for (int32_t size : fileSizes) {
-        uint64_t bytes = size > 0 ? static_cast<uint64_t>(size) : 0;
-        total += (bytes + cluster - 1) / cluster * cluster;
-    }
-    total += uninstallerSize;
-    if (extraSpace > 0) total += static_cast<uint64_t>(extraSpace);
-    return total;
 }
 
 String forcedUninstallCommand(const String& uninstallCommand, const String& ownCommandLine) {

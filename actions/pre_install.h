@@ -16,25 +16,10 @@
 #include "core/string.h"
 #include "package/install_script.h"
 #include "package/script_format.h"
+#include "services/install_state.h"
 #include "services/window_closing.h"
 
 namespace tessarin {
-
-// What the steps leave for the install actions.
-struct PreInstallState {
-    bool replacingInstallation = false;
-    int32_t upgradeKind = 3;     // 3 none, 4 same, 5 upgrade, 6 downgrade
-    String previousFolder;       // UTF-16
-    String previousSharedFiles;  // 8-bit, "SharedFiles" of the previous entry
-    String previousStartMenu;    // UTF-16
-    bool portable = false;
-    bool spaceEstimated = false;
-    uint64_t spaceEstimate = 0;
-    bool restorePointStarted = false;  // commit it at the end (core/restore_point.h restorePoint())
-    String oldVersion8;                // "DisplayVersion" of the previous entry as stored
-    Vector<String> madeFolders;        // the install folder and its parents as made, deepest first
-};
-PreInstallState& preInstallState();
 
 // The three steps, in this order, after the script has been read. Each may end the process.
 void RunPreInstallChecks();
@@ -64,10 +49,7 @@ inline constexpr int32_t kUpgradeSame = 4;
 inline constexpr int32_t kUpgradeNewer = 5;
 inline constexpr int32_t kUpgradeDowngrade = 6;
 
-inline constexpr const char16_t* kUninstallKeyPath =
-    u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr const char16_t* kSingleInstanceMutex = u"Tessarin TQS";
-inline constexpr int64_t kDefaultClusterSize = 4096;
 
 // ---- The running system (pre_install_win.cpp) ---------------------------------------------
 
@@ -85,16 +67,6 @@ PreviousInstallation readPreviousInstallation(const InstallScript& script);
 bool registryDefaultFolder(const String& defaultDir, String& folder, String& refusal);
 // Another process holds the single-instance mutex.
 bool anotherInstanceRunning();
-// The space estimate for the drive of the folder, with the payload's file sizes.
-uint64_t estimateSpaceFor(const String& installDir);
-// Makes the install folder with its parents; the parents it made are recorded for the
-// uninstaller. False with the system's error when the folder could not be made.
-bool CreateInstallFolder(const String& folder);
-// Removes the folders CreateInstallFolder made while they are empty: a cancelled installation
-// leaves nothing behind.
-void RemoveMadeFolders();
-// Whether a file can be made in the folder (a test file, deleted again).
-bool folderWritable(const String& folder);
 
 // ---- The system ----------------------------------------------------------------------------
 
@@ -142,10 +114,6 @@ String sharedFolderPath(const String& sharedDir, const String& base, const Strin
                         const String& portableSubdir, bool portable);
 // The common-files selector of the shared base, or 0 for the all users' application data.
 int sharedBaseSelector(uint8_t sharedBase, uint8_t bitness);
-// Each file size rounded up to whole clusters (4096 bytes when the size is not known), the
-// uninstaller and the extra space.
-uint64_t spaceEstimate(const std::vector<int32_t>& fileSizes, int64_t clusterSize,
-                       uint64_t uninstallerSize, int64_t extraSpace);
 
 // ---- Commands ------------------------------------------------------------------------------
 

@@ -69,7 +69,7 @@ String fromAnsi(const String& text) {
 
 // The uninstall key of a product, below HKEY_LOCAL_MACHINE.
 String uninstallKeyOf(const String& name) {
-    String key(kUninstallKeyPath);
+    String key(kUninstallKeyParent);
     key.appendWide(u"\\");
     key.append(name);
     return key;
@@ -228,11 +228,6 @@ void takePreviousFolder() {
 
 // The folders above the install folder that the installation makes are recorded, so that the
 // uninstaller takes them away again once they are empty.
-void recordFoldersAbove(const Vector<String>& made) {
-    for (int32_t i = 0; i < made.count(); ++i)
-        uninstallData().recordDeletionWide(made[i], DeletionKind::Folder);
-}
-
 void createInstallFolder() {
     const String& folder = script().InstallDir;
     if (CreateInstallFolder(folder)) return;
@@ -392,41 +387,8 @@ bool registryDefaultFolder(const String& defaultDir, String& folder, String& ref
     return true;
 }
 
-bool CreateInstallFolder(const String& folder) {
-    Vector<String> missingAbove;
-    for (String above = parentFolder(folder); above.wideLength() > 3 && !folderExists(above);
-         above = parentFolder(above))
-        missingAbove.append(above);
-    const bool existed = folderExists(folder);
-    if (!createFolder(folder)) return false;
-    recordFoldersAbove(missingAbove);
-    Vector<String>& made = preInstallState().madeFolders;
-    if (!existed) made.append(folder);
-    for (int32_t i = 0; i < missingAbove.count(); ++i) made.append(missingAbove[i]);
-    return true;
-}
-
-void RemoveMadeFolders() {
-    Vector<String>& made = preInstallState().madeFolders;
-    for (int32_t i = 0; i < made.count(); ++i) removeFolder(made[i]);
-    made = Vector<String>();
-}
-
-bool folderWritable(const String& folder) {
-    String probe = temporaryFileName(folder, String(), kTempNameKeepFolder);
-    if (probe.empty()) return false;
-    deleteFile(probe);
-    return true;
-}
-
 bool anotherInstanceRunning() {
     return !takeSingleInstanceMutex(kSingleInstanceMutex);
-}
-
-uint64_t estimateSpaceFor(const String& installDir) {
-    const Payload& payload = setupPayload();
-    return spaceEstimate(payload.header.FileSizes, clusterSize(installDir), payload.uninstallerSize,
-                         script().ExtraSpace);
 }
 
 // ---- The three steps ----------------------------------------------------------------------

@@ -17,8 +17,6 @@
 
 namespace tessarin {
 
-inline constexpr const char16_t* kUninstallKeyParent =
-    u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr const char16_t* kProductIconName = u"product.ico";
 // ProductFlags low word: the background has a picture.
 inline constexpr uint64_t kFlagsBackgroundPicture = 0x8000;

@@ -6,16 +6,20 @@
 #include "services/exit_codes.h"
 #include "services/install_log.h"
 #include "services/setup_state.h"
-#include "ui/background_window.h"
 
 namespace tessarin {
 
 namespace {
 
+void (*&windowCloser())() {
+    static void (*closer)() = nullptr;
+    return closer;
+}
+
 void runExitSteps() {
     // The installation log's temporary working file is closed and deleted first.
     discardLogBody();
-    closeBackgroundWindow();
+    if (windowCloser()) windowCloser()();
     dispatchPendingMessages();
     // The notification worker is stopped here once notifications exist.
     SetupState& state = setupState();
@@ -27,6 +31,10 @@ void runExitSteps() {
 }
 
 }  // namespace
+
+void closeAtExit(void (*closeWindow)()) {
+    windowCloser() = closeWindow;
+}
 
 void ExitSetup(unsigned code) {
     try {

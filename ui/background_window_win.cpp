@@ -2,6 +2,7 @@
 
 #include "core/convert.h"
 #include "core/font.h"
+#include "services/exit.h"
 #include "ui/background_window.h"
 
 namespace tessarin {
@@ -281,6 +282,7 @@ void* CreateBackgroundWindow(bool minimized) {
     RECT area = windowArea(settings);
     HWND window = createWindow(settings, area, WS_POPUP | (minimized ? WS_MINIMIZE : 0));
     if (!window) return nullptr;
+    closeAtExit(closeBackgroundWindow);
     state().window = window;
     setWindowIcons(window, settings.icons);
     ShowWindow(window, SW_HIDE);

@@ -2,7 +2,6 @@
 // finish options the product offers, laid out without gaps for the options it does not offer.
 #include <windows.h>
 
-#include "actions/finishing.h"
 #include "core/convert.h"
 #include "core/dialog.h"
 #include "package/install_script.h"

@@ -54,5 +54,13 @@ void CloseProgressWindow();
 // The summary page at the end of an installation: the finish options the user keeps; the
 // error list (8-bit) follows the closing text when something failed.
 void ShowSummaryPage(const String& errors);
+// The finish options the summary page offers; all off until the page is shown.
+struct FinishOptions {
+    bool openReadme = false;
+    bool launchProgram = false;
+    bool showLog = false;
+    bool openDocument = false;
+};
+FinishOptions& finishOptions();
 
 }  // namespace tessarin

@@ -2,6 +2,7 @@
 
 #include "core/path.h"
 #include "services/protected_paths.h"
+#include "ui/wizard.h"
 
 namespace tessarin {
 
@@ -199,6 +200,11 @@ bool spaceCheckApplies(uint32_t productFlags2, const String& folder) {
         if (folder.getWide(i) >= 0x80) return false;
     }
     return true;
+}
+
+FinishOptions& finishOptions() {
+    static FinishOptions options;
+    return options;
 }
 
 }  // namespace tessarin

@@ -3,13 +3,13 @@
 // buttons from the message table, gives them their images and centres the box like a page.
 #include <windows.h>
 
-#include "actions/pre_install.h"
 #include "core/program_label.h"
 #include "core/ui.h"
 #include "package/install_script.h"
 #include "resources/control_ids.h"
 #include "services/exit.h"
 #include "services/exit_codes.h"
+#include "services/install_state.h"
 #include "services/setup_state.h"
 #include "ui/background_window.h"
 #include "ui/wizard.h"

@@ -5,7 +5,6 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include "actions/pre_install.h"
 #include "core/convert.h"
 #include "core/dialog.h"
 #include "core/file_system.h"
@@ -23,6 +22,7 @@
 #include "resources/control_ids.h"
 #include "services/exit.h"
 #include "services/exit_codes.h"
+#include "services/install_state.h"
 #include "services/setup_state.h"
 #include "ui/background_window.h"
 #include "ui/wizard.h"

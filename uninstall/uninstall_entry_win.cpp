@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include "actions/uninstall_registration.h"
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
