@@ -9,15 +9,15 @@
 // recorded files were there before, which shared and system files were made (the uninstaller
 // finds those through their counts, which a stop may not have reached), which counts went up
 // and whether the uninstall entry is new. The choice of what goes is portable (rollback.cpp);
-// rollback_win.cpp carries it out with the uninstaller's own removal.
+// setup/rollback_win.cpp carries it out with the uninstaller's own removal.
 #pragma once
 
 #include <cstdint>
 
 #include "core/containers.h"
 #include "core/string.h"
-#include "uninstall/pending_renames.h"
-#include "uninstall/uninstall_data.h"
+#include "services/pending_renames.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 
@@ -39,16 +39,5 @@ InstallRollback& installRollback();
 // The deletion-list entries recorded from mark on, in list order, without the files in kept.
 Vector<FileDeletion> deletionsToTakeBack(const UninstallData& data, int32_t mark,
                                          const PathSet& kept);
-
-// ---- The running installation (Windows) ----------------------------------------------------
-
-// Starts the journal: what the deletion list holds now stays out of it.
-void ArmRollback();
-// The installation's record is saved: a later stop takes nothing back.
-void SealInstallation();
-// Takes back what the running installation did so far, when the journal is armed, and removes
-// the install folder and its parents where the installation made them and they are empty. Runs
-// once; the caller then ends the process.
-void RollBackInstallation();
 
 }  // namespace tessarin

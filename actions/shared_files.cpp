@@ -3,7 +3,7 @@
 #include "core/convert.h"
 #include "core/string.h"
 #include "services/install_log.h"
-#include "uninstall/shared_file_release.h"
+#include "services/shared_file_list.h"
 
 namespace tessarin {
 

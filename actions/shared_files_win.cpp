@@ -1,13 +1,13 @@
 #include <windows.h>
 
+#include "actions/pre_install.h"
 #include "actions/rollback.h"
 #include "actions/shared_files.h"
 #include "core/convert.h"
 #include "core/file_system.h"
 #include "core/registry.h"
 #include "core/system_error.h"
-#include "setup/install_script.h"
-#include "setup/pre_install.h"
+#include "package/install_script.h"
 
 namespace tessarin {
 

@@ -13,7 +13,8 @@
 
 #include "core/containers.h"
 #include "core/string.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
+#include "services/shared_file_list.h"
 
 namespace tessarin {
 
@@ -23,18 +24,6 @@ inline constexpr const char* kSharedCountAdjustError =
     "REGISTRY ERROR:  Unable to adjust shared file reference counts.\r\n\r\n";
 // Low word bit of the product flags: ask before deleting a shared file nobody uses any more.
 inline constexpr uint32_t kFlagsAskBeforeSharedDelete = 0x20000;
-
-struct SharedFileEntry {
-    String path;  // 8-bit as stored: the system code page, or "|" and UTF-8
-    bool comServer = false;
-    bool permanent = false;
-    bool typeLibrary = false;
-};
-
-// The entries of a "SharedFiles" value: the pieces between double quotes that are neither empty
-// nor a ";" separator. Flag characters ("^", " ", 0xA9) are taken from the front of a piece
-// and, as the installer writes them, from its end.
-Vector<SharedFileEntry> parseSharedFiles(const String& text);
 
 // Whether a file whose count reached zero is offered to the user before deletion.
 inline bool askBeforeSharedDelete(bool automaticMode, uint32_t productFlags) {

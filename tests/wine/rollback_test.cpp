@@ -8,15 +8,16 @@
 
 #include <string>
 
+#include "actions/pre_install.h"
 #include "actions/shared_files.h"
 #include "actions/uninstall_registration.h"
+#include "package/install_script.h"
 #include "recording_reporter.h"
 #include "scratch_folder.h"
 #include "services/install_log.h"
-#include "setup/install_script.h"
-#include "setup/pre_install.h"
+#include "services/uninstall_data.h"
+#include "setup/rollback.h"
 #include "test_text.h"
-#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {

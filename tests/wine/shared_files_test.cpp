@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "actions/pre_install.h"
+#include "package/install_script.h"
 #include "services/install_log.h"
-#include "setup/install_script.h"
-#include "setup/pre_install.h"
 
 namespace tessarin {
 namespace {
