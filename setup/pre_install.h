@@ -87,8 +87,8 @@ bool registryDefaultFolder(const String& defaultDir, String& folder, String& ref
 bool anotherInstanceRunning();
 // The space estimate for the drive of the folder, with the payload's file sizes.
 uint64_t estimateSpaceFor(const String& installDir);
-// Makes the install folder with its parents; the parents it made are recorded for the
-// uninstaller. False with the system's error when the folder could not be made.
+// Makes the install folder with its parents; the folders it made (the install folder too) are
+// recorded for the uninstaller. False with the system's error when the folder could not be made.
 bool CreateInstallFolder(const String& folder);
 // Removes the folders CreateInstallFolder made while they are empty: a cancelled installation
 // leaves nothing behind.

@@ -4,6 +4,7 @@
 #include "core/path.h"
 #include "setup/background_window.h"
 #include "setup/install_script.h"
+#include "uninstall/protected_paths.h"
 #include "uninstall/uninstall_data.h"
 #include "uninstall/uninstall_entry.h"
 
@@ -65,6 +66,17 @@ void backgroundSettingsFromEntry(const UninstallSettings& s, BackgroundWindowSet
 bool entryMessageShown(bool automatic, bool silent, uint64_t productFlags) {
     if (silent) return false;
     return !automatic || (productFlags & kEntryFlagEntryMessagesWhenAutomatic) != 0;
+}
+
+bool installFolderGoesWhole(uint64_t productFlags, const Vector<String>& recordedFolders,
+                            const String& installDir, bool failures) {
+    if ((productFlags & kEntryFlagRemoveInstallFolder) == 0 || failures) return false;
+    String install = comparablePath(installDir);
+    if (install.empty()) return false;
+    for (const String& stored : recordedFolders)
+        if (comparablePath(deletionPathWide(FileDeletion{DeletionKind::Folder, stored})) == install)
+            return true;
+    return false;
 }
 
 String failureReport(const String& reportTemplate, const String& errors) {
