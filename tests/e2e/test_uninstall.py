@@ -393,7 +393,7 @@ def tree(folder):
 class WholeInstallFolder(ProductsTest):
     """A product that asks for its install folder to go with everything in it: only a folder
     the installation made goes whole, and not while a failure keeps the record for the next
-    run."""
+    run; nothing a link inside it leads to is touched."""
 
     def test_a_folder_the_installation_made_goes_with_what_the_product_left(self):
         name = "Tessarin Uninstall Whole Made"
@@ -446,6 +446,34 @@ class WholeInstallFolder(ProductsTest):
         self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
         self.assertFalse(folder.exists())
         self.assertNoResidue(before)
+
+    def test_links_inside_are_not_followed(self):
+        # Wine shows a Unix symbolic link to a folder as a reparse point but opens what it
+        # points to even when asked for the link itself, and shows one to a file as a plain
+        # file; deleting either by name deletes its target. The links stand here for a
+        # junction put in place during the removal, which a test cannot time: the names lead
+        # out of the folder. Windows would remove the links themselves; Wine cannot remove a
+        # link without its target, so here they stay.
+        name = "Tessarin Uninstall Whole Links"
+        installer = self.products.small(name, options=WHOLE_FOLDER)
+        folder = install(installer, "whole-links")
+        outside = wh.drive_c(ROOT, "outside")
+        (outside / "empty").mkdir(parents=True)
+        (outside / "precious.txt").write_text("not the product's")
+        links = {folder / "bin" / "to-folder": outside,
+                 folder / "to-empty-folder": outside / "empty",
+                 folder / "bin" / "to-file.txt": outside / "precious.txt"}
+        for link, target in links.items():
+            os.symlink(target, link)
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertEqual(tree(outside), ["empty", "precious.txt"])
+        self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        self.assertEqual(tree(folder), ["bin", "bin/to-file.txt", "bin/to-folder",
+                                        "to-empty-folder"])
+        for link in links:
+            link.unlink()
+        shutil.rmtree(folder)
+        shutil.rmtree(outside)
 
 
 class InstallerStartedWithU(ProductsTest):
