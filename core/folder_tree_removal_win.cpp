@@ -52,8 +52,8 @@ GetInformationFunction getInformationFunction() {
 Handle openEntry(const String& path, bool folder) {
     DWORD access = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
     if (folder) access |= FILE_LIST_DIRECTORY;
-    return Handle(CreateFileW(systemPath(path), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING,
+    return Handle(CreateFileW(systemPath(path), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
@@ -96,20 +96,20 @@ bool deleteEntry(Handle& entry, const String& path, DWORD attributes) {
     bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!setInformation) {
         entry.reset();
-        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(systemPath(path), FILE_ATTRIBUTE_NORMAL);
+        if (attributes & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesW(systemPath(path), FILE_ATTRIBUTE_NORMAL);
         return folder ? RemoveDirectoryW(systemPath(path)) : DeleteFileW(systemPath(path));
     }
     if (attributes & FILE_ATTRIBUTE_READONLY) {
         FILE_BASIC_INFO basic = {};
-        basic.FileAttributes =
-            attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
-                           FILE_ATTRIBUTE_REPARSE_POINT);
+        basic.FileAttributes = attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
+                                              FILE_ATTRIBUTE_REPARSE_POINT);
         if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
         setInformation(entry.get(), FileBasicInfo, &basic, sizeof basic);
     }
     FILE_DISPOSITION_INFO disposition = {TRUE};
-    bool marked = setInformation(entry.get(), FileDispositionInfo, &disposition,
-                                 sizeof disposition) != FALSE;
+    bool marked =
+        setInformation(entry.get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
     entry.reset();
     return marked;
 }
@@ -139,9 +139,9 @@ std::vector<FoundEntry> entriesOf(HANDLE held, const String& folder) {
                     reinterpret_cast<unsigned char*>(buffer.data()) + at);
                 size_t length = entry->FileNameLength / sizeof(wchar_t);
                 if (!isDotName(entry->FileName, length))
-                    found.push_back(
-                        {String(reinterpret_cast<const char16_t*>(entry->FileName), int32_t(length)),
-                         entry->FileAttributes});
+                    found.push_back({String(reinterpret_cast<const char16_t*>(entry->FileName),
+                                            int32_t(length)),
+                                     entry->FileAttributes});
                 if (entry->NextEntryOffset == 0) break;
                 at += entry->NextEntryOffset;
             }
@@ -153,8 +153,8 @@ std::vector<FoundEntry> entriesOf(HANDLE held, const String& folder) {
     if (search == INVALID_HANDLE_VALUE) return found;
     do {
         if (!isDotName(data.cFileName, wcslen(data.cFileName)))
-            found.push_back({String(reinterpret_cast<const char16_t*>(data.cFileName)),
-                             data.dwFileAttributes});
+            found.push_back(
+                {String(reinterpret_cast<const char16_t*>(data.cFileName)), data.dwFileAttributes});
     } while (FindNextFileW(search, &data));
     FindClose(search);
     return found;
