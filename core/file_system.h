@@ -62,6 +62,13 @@ inline constexpr uint32_t kRemoveFolderKeepShellFiles = 0x1;
 // asking the system; a missing folder fails with ERROR_PATH_NOT_FOUND.
 bool removeFolder(const String& path, uint32_t options = 0);
 
+// Deletes the folder with every file and folder in it, without following a link: a junction or
+// symbolic link inside is removed itself, never entered, and an entry that leads out of its
+// folder (replaced by a link meanwhile, or a link the system follows) stays untouched. What
+// cannot be deleted stays. True when the folder is gone; a folder that is itself a link is
+// left alone (ERROR_DIRECTORY).
+bool deleteFolderTree(const String& folder);
+
 // ---- Drives ------------------------------------------------------------------------------
 
 enum DriveKind : uint32_t {

@@ -35,8 +35,8 @@ uint64_t spaceEstimate(const std::vector<int32_t>& fileSizes, int64_t clusterSiz
                        uint64_t uninstallerSize, int64_t extraSpace);
 // The space estimate for the drive of the folder, with the payload's file sizes.
 uint64_t estimateSpaceFor(const String& installDir);
-// Makes the install folder with its parents; the parents it made are recorded for the
-// uninstaller. False with the system's error when the folder could not be made.
+// Makes the install folder with its parents; the folders it made (the install folder too) are
+// recorded for the uninstaller. False with the system's error when the folder could not be made.
 bool CreateInstallFolder(const String& folder);
 // Removes the folders CreateInstallFolder made while they are empty: a cancelled installation
 // leaves nothing behind.

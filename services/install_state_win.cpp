@@ -33,6 +33,9 @@ bool CreateInstallFolder(const String& folder) {
     const bool existed = folderExists(folder);
     if (!createFolder(folder)) return false;
     recordFoldersAbove(missingAbove);
+    // A folder the installation made is the product's own: the uninstaller may take it away with
+    // whatever the product left in it. A folder that was there keeps what was not recorded.
+    if (!existed) uninstallData().recordDeletionWide(folder, DeletionKind::Folder);
     Vector<String>& made = preInstallState().madeFolders;
     if (!existed) made.append(folder);
     for (int32_t i = 0; i < missingAbove.count(); ++i) made.append(missingAbove[i]);

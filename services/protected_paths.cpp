@@ -86,6 +86,13 @@ std::u16string units(const String& s) {
     return std::u16string(s.w_str(), static_cast<size_t>(s.wideLength()));
 }
 
+// Whether the comparable folder lies above the comparable path.
+bool isAbove(const String& folder, const String& path) {
+    int32_t n = folder.wideLength();
+    return path.wideLength() > n && path.getWide(n) == u'\\' &&
+           std::char_traits<char16_t>::compare(path.w_str(), folder.w_str(), size_t(n)) == 0;
+}
+
 }  // namespace
 
 String comparablePath(const String& path) {
@@ -96,13 +103,15 @@ namespace {
 
 const ProtectedFolders::Comparable& comparableLists(const ProtectedFolders& folders) {
     ProtectedFolders::Comparable& made = folders.comparable;
-    int32_t count =
-        folders.folders.count() + folders.profiles.count() + folders.profileRoots.count();
+    int32_t count = folders.folders.count() + folders.profiles.count() +
+                    folders.profileRoots.count() + folders.shellFolders.count();
     if (made.madeFrom == count) return made;
     made = ProtectedFolders::Comparable();
     for (const String& folder : folders.folders) made.folders.append(comparablePath(folder));
     for (const String& profile : folders.profiles) made.profiles.append(comparablePath(profile));
     for (const String& root : folders.profileRoots) made.profileRoots.append(comparablePath(root));
+    for (const String& shell : folders.shellFolders)
+        made.shellFolders.append(comparablePath(shell));
     made.madeFrom = count;
     return made;
 }
@@ -130,6 +139,12 @@ const char* protectedPathReason(const String& path, const ProtectedFolders& fold
     for (const String& root : lists.profileRoots) {
         if (root.empty()) continue;
         if (root == candidate || root == parent) return "is a user profile folder";
+    }
+    // A folder above a special folder holds the user's or the system's own files as well.
+    for (const String& shell : lists.shellFolders) {
+        if (shell.empty()) continue;
+        if (shell == candidate) return "is a special folder";
+        if (isAbove(candidate, shell)) return "holds a special folder";
     }
     return nullptr;
 }

@@ -1,7 +1,8 @@
 // The guard before any deletion of a path that came from a record (Uninstall.DAT and the rules
 // it carries): a damaged or planted record must not wipe a system. Drive roots, paths that are
-// not full paths, the Windows and system folders, the Program Files folders and the user
-// profile folders themselves are refused.
+// not full paths, the Windows and system folders, the Program Files folders, the user profile
+// folders themselves, and the shell's special folders (Documents, Desktop, AppData, ...) with
+// every folder above them are refused.
 //
 // The comparison is portable (protected_paths.cpp); protected_paths_win.cpp names the running
 // system's folders.
@@ -17,12 +18,13 @@ struct ProtectedFolders {
     Vector<String> folders;       // UTF-16; each refused itself
     Vector<String> profiles;      // UTF-16; user profile folders, each refused itself
     Vector<String> profileRoots;  // UTF-16; each refused, and so is every folder right inside
+    Vector<String> shellFolders;  // UTF-16; each refused, and so is every folder above it
 
-    // The three lists in comparable form, in the same order. Every deletion of an uninstallation
+    // The lists in comparable form, in the same order. Every deletion of an uninstallation
     // is checked, so they are made once: at the first check, and again when a list has grown.
     struct Comparable {
         int32_t madeFrom = -1;  // the lists' total count they were made from
-        Vector<String> folders, profiles, profileRoots;
+        Vector<String> folders, profiles, profileRoots, shellFolders;
     };
     mutable Comparable comparable;
 };

@@ -29,6 +29,20 @@ String profilesDirectory() {
     return folder;
 }
 
+// The shell's folders of the user and of all users: the user's own files live there, and an
+// uninstallation runs as an administrator or as the system.
+void addShellFolders(Vector<String>& list) {
+    for (SpecialFolder folder :
+         {SpecialFolder::AppDataAllUsers, SpecialFolder::AppData, SpecialFolder::DesktopAllUsers,
+          SpecialFolder::Desktop, SpecialFolder::DocumentsAllUsers, SpecialFolder::Documents,
+          SpecialFolder::FavoritesAllUsers, SpecialFolder::Favorites, SpecialFolder::Fonts,
+          SpecialFolder::StartMenuAllUsers, SpecialFolder::ProgramsMenuAllUsers,
+          SpecialFolder::StartMenu, SpecialFolder::ProgramsMenu, SpecialFolder::StartupAllUsers,
+          SpecialFolder::Startup, SpecialFolder::Media, SpecialFolder::System32Bit})
+        addFolder(list, specialFolder(folder));
+    addFolder(list, temporaryFolder());
+}
+
 ProtectedFolders findProtectedFolders() {
     ProtectedFolders found;
     addFolder(found.folders, windowsFolder());
@@ -39,6 +53,7 @@ ProtectedFolders findProtectedFolders() {
         addFolder(found.folders, programFilesFolder(selector));
         addFolder(found.folders, commonFilesFolder(selector));
     }
+    addShellFolders(found.shellFolders);
     addFolder(found.profileRoots, profilesDirectory());
     String profile;
     if (environmentVariable(u"USERPROFILE", profile) && !profile.empty()) {

@@ -3,6 +3,7 @@
 #include "core/format.h"
 #include "core/path.h"
 #include "package/install_script.h"
+#include "services/protected_paths.h"
 #include "services/uninstall_data.h"
 #include "ui/background_window.h"
 #include "uninstall/uninstall_entry.h"
@@ -65,6 +66,17 @@ void backgroundSettingsFromEntry(const UninstallSettings& s, BackgroundWindowSet
 bool entryMessageShown(bool automatic, bool silent, uint64_t productFlags) {
     if (silent) return false;
     return !automatic || (productFlags & kEntryFlagEntryMessagesWhenAutomatic) != 0;
+}
+
+bool installFolderGoesWhole(uint64_t productFlags, const Vector<String>& recordedFolders,
+                            const String& installDir, bool failures) {
+    if ((productFlags & kEntryFlagRemoveInstallFolder) == 0 || failures) return false;
+    String install = comparablePath(installDir);
+    if (install.empty()) return false;
+    for (const String& stored : recordedFolders)
+        if (comparablePath(deletionPathWide(FileDeletion{DeletionKind::Folder, stored})) == install)
+            return true;
+    return false;
 }
 
 String failureReport(const String& reportTemplate, const String& errors) {

@@ -69,6 +69,13 @@ bool entryMessageShown(bool automatic, bool silent, uint64_t productFlags);
 // The text comes from Uninstall.DAT, so nothing else in it is read as a conversion.
 String failureReport(const String& reportTemplate, const String& errors);
 
+// Whether the install folder goes with everything in it: the product asks for it, the
+// installation made the folder itself (it is among the recorded folders, stored as in
+// Uninstall.DAT), and nothing has failed (the rewritten Uninstall.DAT in it serves the next run).
+// A folder that was there before, chosen by the user, keeps everything but what was recorded.
+bool installFolderGoesWhole(uint64_t productFlags, const Vector<String>& recordedFolders,
+                            const String& installDir, bool failures);
+
 // Language texts of closing programs while uninstalling: the question (filled with the
 // program's name) and, after Cancel, the cancellation notice and its caption.
 inline constexpr int32_t kTextCloseProgram = 107;

@@ -370,9 +370,15 @@ void RemoveDrivers() {
     RemoveDriverPackages(uninstallData().inf, reporter());
 }
 
+// Only a folder the installation made goes whole, and only when no failure left the rewritten
+// Uninstall.DAT in it for the next run.
+bool installFolderGoesWhole() {
+    return installFolderGoesWhole(settings().ProductFlags, run().removal.folders,
+                                  settings().InstallLocation, !errorList().empty());
+}
+
 void RemoveInstallFolder() {
-    if (flag(kEntryFlagRemoveInstallFolder))
-        removeFolderWithContents(settings().InstallLocation, reporter());
+    removeFolderWithContents(settings().InstallLocation, reporter());
 }
 
 void RemoveSharedFolder() {
@@ -433,7 +439,7 @@ const SequenceStep kUninstallSequence[] = {
     {23, "registry entries",                    nullptr,                 RemoveRegistryEntries,       0,                       96,    false, false},
     {24, "firewall exceptions",                 firewallListed,          RemoveFirewallRules,         0,                       97,    false, false},
     {25, "drivers",                             driversListed,           RemoveDrivers,               0,                       kNone, false, false},
-    {26, "install folder",                      nullptr,                 RemoveInstallFolder,         0,                       98,    false, false},
+    {26, "install folder",                      installFolderGoesWhole,  RemoveInstallFolder,         0,                       98,    false, false},
     {26, "shared folder",                       nullptr,                 RemoveSharedFolder,          0,                       kNone, false, false},
     {27, "uninstall data and entry",            nothingFailed,           RemoveEntryAndData,          0,                       kNone, false, false},
     {28, "closing",                             nullptr,                 CloseRemoval,                0,                       100,   false, false},

@@ -100,8 +100,9 @@ RemovalSystem& systemRemoval();
 // The Start-menu folder (ProductStartMenu below the Programs menu of all users or of the
 // user) when it is empty, and its empty parents below the Programs menu.
 void removeStartMenuFolder(const String& productStartMenu, bool allUsers, Reporter& reporter);
-// Deletes the folder with every file and folder in it (links to folders are not followed);
-// a protected folder is refused with an error-list line. What cannot be deleted stays.
+// Deletes the folder with every file and folder in it; a link inside is removed itself, never
+// followed (deleteFolderTree). A protected folder is refused with an error-list line. What
+// cannot be deleted stays.
 void removeFolderWithContents(const String& folder, Reporter& reporter);
 
 }  // namespace tessarin

@@ -1,8 +1,4 @@
 // The running system's answers to the removal pass.
-#include <algorithm>
-#include <vector>
-
-#include "core/file_listing.h"
 #include "core/file_system.h"
 #include "core/path.h"
 #include "core/registry.h"
@@ -62,21 +58,9 @@ void removeStartMenuFolder(const String& productStartMenu, bool allUsers, Report
                           reporter);
 }
 
-// Files first, then the folders deepest first, so that each folder is empty when its turn comes.
 void removeFolderWithContents(const String& folder, Reporter& reporter) {
     if (folder.empty() || refuseProtectedPath(folder, systemProtectedFolders(), reporter)) return;
-    const String pattern = joinPath(folder, String(u"*.*"));
-    Array<String> files, folders;
-    listFiles(pattern, files, kListRecursive);
-    listFiles(pattern, folders, kListRecursive | kListFoldersOnly);
-    for (int32_t i = 0; i < files.count(); ++i) deleteFile(files[i]);
-    std::vector<String> deepestFirst;
-    for (int32_t i = 0; i < folders.count(); ++i) deepestFirst.push_back(folders[i]);
-    std::stable_sort(
-        deepestFirst.begin(), deepestFirst.end(),
-        [](const String& a, const String& b) { return a.wideLength() > b.wideLength(); });
-    for (const String& path : deepestFirst) removeFolder(path);
-    removeFolder(folder);
+    deleteFolderTree(folder);
 }
 
 }  // namespace tessarin

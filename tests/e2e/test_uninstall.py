@@ -8,6 +8,7 @@ message and delete nothing; an untrusted record cannot reach the system's files 
 
 Each scenario has its own product name and folder. The installers are staged on drive C:
 before any snapshot is taken, and everything a scenario makes is removed after it."""
+import os
 import pathlib
 import shutil
 import subprocess
@@ -24,7 +25,7 @@ SHARED_FOLDER = "Tessarin Uninstall Shared"
 SHARED_FILE = "C:\\ProgramData\\" + SHARED_FOLDER + "\\common.dat"
 
 
-def small_manifest(name, extra="", uninstall=""):
+def small_manifest(name, extra="", uninstall="", options=""):
     """A product of the fixture's app files and its shared file."""
     return """[product]
 name = "%s"
@@ -33,7 +34,7 @@ shared-folder = "%s"
 shared-base = "app-data"
 [options]
 background = false
-[uninstall]
+%s[uninstall]
 key-name = "%s"
 subfolder = "Uninstall"
 %s[[files]]
@@ -41,7 +42,7 @@ source = "files/app"
 [[files]]
 source = "files/shared"
 kind = "shared"
-%s""" % (name, SHARED_FOLDER, name, uninstall, extra)
+%s""" % (name, SHARED_FOLDER, options, name, uninstall, extra)
 
 
 # Every install action the fixture offers that the uninstaller has to undo: files in
@@ -125,10 +126,10 @@ class Products:
         (folder / "readme-page.txt").write_text("Readme of %s\r\n" % name)
         return self._build(name, manifest)
 
-    def small(self, name, extra="", uninstall=""):
+    def small(self, name, extra="", uninstall="", options=""):
         folder = self.work / name
         shutil.copytree(wh.SOURCE / "tests/e2e/fixtures/product/files", folder / "files")
-        (folder / "setup.toml").write_text(small_manifest(name, extra, uninstall),
+        (folder / "setup.toml").write_text(small_manifest(name, extra, uninstall, options),
                                            encoding="utf-8")
         return self._build(name, folder / "setup.toml")
 
@@ -375,6 +376,104 @@ class LockedFile(ProductsTest):
         marker.unlink()
         self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
         self.assertNoResidue(before)
+
+
+WHOLE_FOLDER = "uninstall-delete-install-folder = true\n"
+
+
+def tree(folder):
+    """The entries below the folder, as relative paths with "/"; links are not entered."""
+    entries = []
+    for parent, folders, files in os.walk(folder):
+        for entry in folders + files:
+            entries.append((pathlib.Path(parent) / entry).relative_to(folder).as_posix())
+    return sorted(entries)
+
+
+class WholeInstallFolder(ProductsTest):
+    """A product that asks for its install folder to go with everything in it: only a folder
+    the installation made goes whole, and not while a failure keeps the record for the next
+    run; nothing a link inside it leads to is touched."""
+
+    def test_a_folder_the_installation_made_goes_with_what_the_product_left(self):
+        name = "Tessarin Uninstall Whole Made"
+        installer = self.products.small(name, options=WHOLE_FOLDER)
+        before = snapshot.take()
+        folder = install(installer, "whole-made")
+        (folder / "bin" / "cache" / "a.tmp").parent.mkdir()
+        (folder / "bin" / "cache" / "a.tmp").write_text("left by the product")
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertFalse(folder.exists())
+        self.assertNoResidue(before)
+
+    def test_a_folder_that_was_there_keeps_what_the_installation_did_not_put_there(self):
+        # The user's own folder, named with /d: ("D:\Games"): their files in it stay.
+        name = "Tessarin Uninstall Whole Chosen"
+        installer = self.products.small(name, options=WHOLE_FOLDER)
+        folder = wh.drive_c(ROOT, "games")
+        (folder / "saves").mkdir(parents=True)
+        (folder / "saves" / "slot1.dat").write_text("the user's")
+        (folder / "high scores.txt").write_text("the user's")
+        install(installer, "games")
+        self.assertTrue((folder / "bin" / "tool.dat").is_file())
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        self.assertEqual(tree(folder), ["high scores.txt", "saves", "saves/slot1.dat"])
+        shutil.rmtree(folder)
+
+    def test_a_failed_run_keeps_the_record_for_the_next(self):
+        name = "Tessarin Uninstall Whole Held"
+        installer = self.products.small(name, options=WHOLE_FOLDER)
+        before = snapshot.take()
+        folder = install(installer, "whole-held")
+        held_windows = "C:\\%s\\whole-held\\bin\\tool.dat" % ROOT
+        holder = subprocess.Popen([wh.LOADER, str(wh.BUILD / "wine_tests.exe"),
+                                   "--hold-file=" + held_windows], env=wh.ENV,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        marker = folder / "bin" / "tool.dat.held"
+        try:
+            wh.wait_for(marker.exists, "the holder")
+            self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+            self.assertIsNotNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+            record = (folder / "Uninstall" / "Uninstall.DAT").read_bytes().decode("cp1252")
+            self.assertIn(held_windows + "\r\n", record)
+            self.assertTrue((folder / "Uninstall" / "uninstall.exe").is_file())
+            self.assertFalse((folder / "readme.txt").exists())
+        finally:
+            holder.kill()
+            holder.wait()
+        marker.unlink()
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertFalse(folder.exists())
+        self.assertNoResidue(before)
+
+    def test_links_inside_are_not_followed(self):
+        # Wine shows a Unix symbolic link to a folder as a reparse point but opens what it
+        # points to even when asked for the link itself, and shows one to a file as a plain
+        # file; deleting either by name deletes its target. The links stand here for a
+        # junction put in place during the removal, which a test cannot time: the names lead
+        # out of the folder. Windows would remove the links themselves; Wine cannot remove a
+        # link without its target, so here they stay.
+        name = "Tessarin Uninstall Whole Links"
+        installer = self.products.small(name, options=WHOLE_FOLDER)
+        folder = install(installer, "whole-links")
+        outside = wh.drive_c(ROOT, "outside")
+        (outside / "empty").mkdir(parents=True)
+        (outside / "precious.txt").write_text("not the product's")
+        links = {folder / "bin" / "to-folder": outside,
+                 folder / "to-empty-folder": outside / "empty",
+                 folder / "bin" / "to-file.txt": outside / "precious.txt"}
+        for link, target in links.items():
+            os.symlink(target, link)
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertEqual(tree(outside), ["empty", "precious.txt"])
+        self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        self.assertEqual(tree(folder), ["bin", "bin/to-file.txt", "bin/to-folder",
+                                        "to-empty-folder"])
+        for link in links:
+            link.unlink()
+        shutil.rmtree(folder)
+        shutil.rmtree(outside)
 
 
 class InstallerStartedWithU(ProductsTest):

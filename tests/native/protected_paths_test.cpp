@@ -19,6 +19,9 @@ ProtectedFolders folders() {
     f.folders.append(String(u"C:\\Program Files"));
     f.folders.append(String(u"C:\\PROGRA~1"));
     f.profileRoots.append(String(u"C:\\Users"));
+    f.shellFolders.append(String(u"C:\\Users\\Ann\\Documents"));
+    f.shellFolders.append(String(u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"));
+    f.shellFolders.append(String(u"E:\\Media\\Pictures"));
     return f;
 }
 
@@ -52,7 +55,17 @@ TEST(ProtectedPaths, RefusedPaths) {
         {"C:\\Users", "is a user profile folder"},
         {"C:\\Users\\Ann", "is a user profile folder"},
         {"C:\\users\\Ann\\", "is a user profile folder"},
-        {"C:\\Users\\Ann\\Documents", nullptr},
+        {"C:\\Users\\Ann\\Documents", "is a special folder"},
+        {"c:\\users\\ann\\documents.\\", "is a special folder"},
+        {"C:\\ProgramData", "holds a special folder"},
+        {"C:\\ProgramData\\Microsoft\\Windows", "holds a special folder"},
+        {"E:\\Media", "holds a special folder"},
+        {"C:\\Users\\Ann\\Documents\\Game Saves", nullptr},
+        {"C:\\Users\\Ann\\Docs", nullptr},
+        {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Vendor", nullptr},
+        {"C:\\ProgramData\\Vendor", nullptr},
+        {"E:\\Media\\Pict", nullptr},
+        {"E:\\Medi", nullptr},
         {"C:\\Windows\\Temp\\setup.log", nullptr},
         {"C:\\Program Files\\App", nullptr},
         {"C:\\Windowsx", nullptr},

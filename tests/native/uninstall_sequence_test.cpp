@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "package/install_script.h"
 #include "services/uninstall_data.h"
 #include "test_text.h"
@@ -66,6 +68,38 @@ TEST(UninstallSequence, TheFailureReportFillsOnlyItsPlaceholder) {
     EXPECT_EQ(utf8(failureReport(fromUtf8("Some parts stay (%d):\r\n%s\r\nEnd %s"),
                                  fromUtf8("Could not delete the file: C:\\a 100%s.txt\r\n"))),
               "Some parts stay (%d):\r\nCould not delete the file: C:\\a 100%s.txt\r\n\r\nEnd %s");
+}
+
+// Only a folder the installation made goes with everything in it; a folder the user chose that
+// held files already keeps them, and a failed run keeps its record for the next one.
+TEST(UninstallSequence, TheInstallFolderGoesWholeOnlyWhenTheInstallationMadeIt) {
+    const uint64_t whole = kEntryFlagRemoveInstallFolder;
+    struct Case {
+        uint64_t flags;
+        std::vector<const char*> recorded;  // as stored in Uninstall.DAT
+        const char* installDir;
+        bool failures;
+        bool goes;
+    } cases[] = {
+        {whole, {"C:\\Apps", "C:\\Apps\\Product"}, "C:\\Apps\\Product", false, true},
+        {whole, {"c:\\apps\\product\\"}, "C:\\Apps\\Product", false, true},
+        {whole, {"|D:\\Spi\xC3\xABle"}, "D:\\Spiële", false, true},
+        {0, {"C:\\Apps\\Product"}, "C:\\Apps\\Product", false, false},
+        // A folder that was there before the installation: D:\Games, the user's Documents.
+        {whole, {}, "D:\\Games", false, false},
+        {whole, {"D:\\Games\\Product"}, "D:\\Games", false, false},
+        {whole, {"D:\\Games"}, "D:\\Games\\Product", false, false},
+        {whole, {"C:\\Apps\\Product"}, "", false, false},
+        // Uninstall.DAT was rewritten for a later run: the folder that holds it stays.
+        {whole, {"C:\\Apps\\Product"}, "C:\\Apps\\Product", true, false},
+    };
+    for (const Case& c : cases) {
+        Vector<String> recorded;
+        for (const char* stored : c.recorded) recorded.append(String(stored));
+        EXPECT_EQ(installFolderGoesWhole(c.flags, recorded, fromUtf8(c.installDir), c.failures),
+                  c.goes)
+            << c.installDir << " flags " << c.flags << " failures " << c.failures;
+    }
 }
 
 TEST(UninstallSequence, TheBackgroundTakesTheEntrysAppearance) {
