@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/string.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
 
 namespace tessarin {
 
