@@ -174,10 +174,15 @@ void pinToTaskbar(void*) {
     Shortcut shortcut;
     shortcut.target = program;
     shortcut.arguments = arguments;
-    String link = joinPath(temporaryFolder(), pinName);
+    // The link is made in a private folder of its own: a link of that name in the temporary
+    // folder itself could have been put there first by another user, who would keep the right
+    // to change what gets pinned.
+    String folder = createPrivateFolder();
+    String link = joinPath(folder.empty() ? temporaryFolder() : folder, pinName);
     String made;
-    if (!createShortcut(link, shortcut, &made)) {
+    if (folder.empty() || !createShortcut(link, shortcut, &made)) {
         listFailedLink(link, GetLastError());
+        if (!folder.empty()) removeFolder(folder);
         return;
     }
     bool pinned = shellOpen(made, String(), String(), String(u"taskbarpin"), 1);
@@ -188,6 +193,7 @@ void pinToTaskbar(void*) {
         logText8("\r\n");
     }
     deleteFile(made);
+    removeFolder(folder);
     uninstallData().recordDeletionWide(
         pinnedLinkPath(specialFolder(SpecialFolder::AppData), pinName), DeletionKind::File);
 }

@@ -25,6 +25,15 @@ const String& temporaryFolder();
 String temporaryFileName(const String& folder = String(), const String& extension = String(),
                          uint32_t options = 0);
 
+// A new folder with a random name in parent (the temporary folder when empty) for files an
+// elevated process writes there: the system's temporary folder is open to every user, who could
+// otherwise have made a file of a known name first and kept the right to change it. The folder
+// is made by this call (an entry of the name that exists already, whoever made it, is never
+// taken: another name is drawn) and, in a process with administrator rights, carries its own
+// protected access list: administrators and the system only. Empty on failure, with the
+// system's error.
+String createPrivateFolder(const String& parent = String());
+
 // ---- Names -------------------------------------------------------------------------------
 
 // GetLongPathNameW / GetShortPathNameW; the path unchanged when the system cannot answer.
@@ -156,6 +165,12 @@ bool deleteToRecycleBin(const String& path);
 String fileVersionText(const String& path, bool comparable = false);
 
 // ---- Seams for tests ---------------------------------------------------------------------
+
+// Where the names of private folders come from: 64 random bits each, by default from the
+// system's cryptographic generator. Tests replace it to play a name that is already taken.
+// Returns the previous source; null restores the system's.
+using PrivateNameSource = uint64_t (*)();
+PrivateNameSource setPrivateNameSource(PrivateNameSource source);
 
 // The reboot-time move primitive (MoveFileExW's signature with UTF-16 names; null target
 // deletes). Tests replace it to reach the "wininit.ini" fallback; null means "the system has

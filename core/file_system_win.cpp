@@ -5,11 +5,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "core/chars.h"
 #include "core/convert.h"
 #include "core/file_system.h"
+#include "core/folder_protection.h"
 #include "core/handle_win.h"
 #include "core/path.h"
 #include "core/special_folders.h"
@@ -79,6 +81,61 @@ bool truncateFile(const String& path) {
     Handle h(CreateFileW(win(path), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr));
     return h.valid();
+}
+
+// ---- Private folders ----
+
+constexpr int kPrivateFolderAttempts = 100;
+
+using GenerateRandomCall = BOOLEAN(WINAPI*)(PVOID, ULONG);
+using CheckTokenMembershipCall = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+using SetDescriptorControlCall = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
+                                               SECURITY_DESCRIPTOR_CONTROL);
+
+// The system's cryptographic generator (RtlGenRandom); where it is missing, the clock, the
+// process and a count, mixed: still not a name another user can work out ahead.
+uint64_t systemRandomName() {
+    static const auto generate =
+        systemFunction<GenerateRandomCall>(L"advapi32.dll", "SystemFunction036");
+    uint64_t value = 0;
+    if (generate != nullptr && generate(&value, sizeof value)) return value;
+    static std::atomic<uint64_t> count{0};
+    LARGE_INTEGER counter = {};
+    QueryPerformanceCounter(&counter);
+    uint64_t x = static_cast<uint64_t>(counter.QuadPart) ^
+                 (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount() ^
+                 (++count * 0x9E3779B97F4A7C15ull);
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+std::atomic<PrivateNameSource> privateNameSource{systemRandomName};
+
+// Whether the process token holds the Administrators group enabled (elevated, or the system).
+// False where the system has no such check (Windows 9x knows no access lists).
+bool runsAsAdministrator() {
+    static const auto check =
+        systemFunction<CheckTokenMembershipCall>(L"advapi32.dll", "CheckTokenMembership");
+    if (check == nullptr) return false;
+    std::vector<uint8_t> administrators = sidBytes("S-1-5-32-544");
+    BOOL member = FALSE;
+    return check(nullptr, administrators.data(), &member) && member;
+}
+
+// CreateDirectoryW with the private list as the folder's whole, protected access list: the
+// folder never exists with the entries of the shared folder above, not even for a moment.
+bool createRestrictedFolder(const String& path, std::vector<uint8_t>& acl) {
+    static const auto setControl =
+        systemFunction<SetDescriptorControlCall>(L"advapi32.dll", "SetSecurityDescriptorControl");
+    SECURITY_DESCRIPTOR descriptor;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(acl.data()), FALSE))
+        return false;
+    if (setControl != nullptr && !setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    return CreateDirectoryW(systemPath(path), &attributes) != 0;
 }
 
 using PathQuery = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
@@ -207,6 +264,29 @@ String temporaryFileName(const String& folder, const String& extension, uint32_t
     }
     truncateFile(kept);
     return kept;
+}
+
+// CreateDirectoryW fails on any entry of the name (a file, a folder, a link): only a folder
+// this call made is returned.
+String createPrivateFolder(const String& parent) {
+    String where = parent.empty() ? temporaryFolder() : parent;
+    bool restricted = runsAsAdministrator();
+    std::vector<uint8_t> acl;
+    if (restricted) {
+        acl = accessListBytes(privateFolderEntries());
+        if (acl.empty() || !IsValidAcl(reinterpret_cast<PACL>(acl.data()))) {
+            SetLastError(ERROR_INVALID_ACL);
+            return String();
+        }
+    }
+    for (int attempt = 0; attempt < kPrivateFolderAttempts; ++attempt) {
+        String path = joinPath(where, privateFolderName(privateNameSource.load()()));
+        bool made = restricted ? createRestrictedFolder(path, acl)
+                               : CreateDirectoryW(systemPath(path), nullptr) != 0;
+        if (made) return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return String();
+    }
+    return String();
 }
 
 // ---- Names -------------------------------------------------------------------------------
@@ -405,6 +485,10 @@ String currentDirectory() {
 
 bool setCurrentDirectory(const String& path) {
     return SetCurrentDirectoryW(win(path)) != 0;
+}
+
+PrivateNameSource setPrivateNameSource(PrivateNameSource source) {
+    return privateNameSource.exchange(source != nullptr ? source : systemRandomName);
 }
 
 }  // namespace tessarin

@@ -41,6 +41,14 @@ const std::vector<AccessEntry>& uninstallFolderEntries() {
     return entries;
 }
 
+const std::vector<AccessEntry>& privateFolderEntries() {
+    static const std::vector<AccessEntry> entries = {
+        {"S-1-5-32-544", kFileFullControl, kInheritedByFilesAndFolders},  // Administrators
+        {"S-1-5-18", kFileFullControl, kInheritedByFilesAndFolders},      // SYSTEM
+    };
+    return entries;
+}
+
 // S-R-I-S1-S2...: revision, 48-bit authority (stored big-endian), up to 15 sub-authorities
 // (little-endian words).
 std::vector<uint8_t> sidBytes(const char* text) {

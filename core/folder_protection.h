@@ -28,6 +28,11 @@ struct AccessEntry {
 // Administrators and the system with full control, users with read and execute; each inherited
 // by everything below.
 const std::vector<AccessEntry>& uninstallFolderEntries();
+// Administrators and the system with full control, nobody else; inherited by everything below.
+// A private working folder that an elevated process makes inside a folder every user may write
+// to (the system's temporary folder) gets this list, so that no user can put or change anything
+// in it.
+const std::vector<AccessEntry>& privateFolderEntries();
 
 // The binary form of a SID text ("S-1-5-32-544"); empty when the text is not one.
 std::vector<uint8_t> sidBytes(const char* text);

@@ -19,6 +19,11 @@ String tempNameExtension(const String& extension) {
     return e;
 }
 
+String privateFolderName(uint64_t number) {
+    return formatWide(u"TSN%08X%08X", static_cast<unsigned>(number >> 32),
+                      static_cast<unsigned>(number & 0xFFFFFFFFu));
+}
+
 String generatedTempName(TempNameSystem& system, const String& folder, const String& extension,
                          uint32_t options) {
     String ext = tempNameExtension(extension);

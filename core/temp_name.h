@@ -30,4 +30,8 @@ String tempNameExtension(const String& extension);
 String generatedTempName(TempNameSystem& system, const String& folder, const String& extension,
                          uint32_t options);
 
+// The name of a private folder (see createPrivateFolder) made of 64 random bits: "TSN" and
+// sixteen hexadecimal digits.
+String privateFolderName(uint64_t number);
+
 }  // namespace tessarin

@@ -16,9 +16,19 @@
 namespace tessarin {
 namespace {
 
-String workFolder(const PathVariableValues& values) {
+// The install folder when it exists; otherwise a private folder made for this run in the
+// temporary folder (private is set), where no other user can have put a file of the batch's
+// name or change the batch before the interpreter reads it. Empty when none can be made.
+String workFolder(const PathVariableValues& values, bool& isPrivate) {
     String installDir = values.value(PathVariable::InstallDir);
-    return folderExists(installDir) ? installDir : temporaryFolder();
+    isPrivate = !folderExists(installDir);
+    return isPrivate ? createPrivateFolder() : installDir;
+}
+
+// A private work folder goes with the run; when a file in it has to wait for the restart, so
+// does the folder.
+void removeWorkFolder(const String& folder) {
+    if (!removeFolder(folder)) deleteFile(folder, kDeleteAtReboot | kDeleteKeepAttributes);
 }
 
 String wideText(const char* text) {
@@ -73,12 +83,23 @@ bool runBatch(const BatchRequest& request, const PathVariableValues& values, Bat
     bool dropPause = request.automatic || request.hidden;
     String bytes = encodeForConsole(batchText(values, request.commands, dropPause),
                                     consoleReadsUtf8(isNtFamily(), os.major, os.minor));
-    String folder = workFolder(values);
+    bool privateFolder = false;
+    String folder = workFolder(values, privateFolder);
+    if (folder.empty()) {
+        String reason = systemErrorText(GetLastError());
+        reportFailure(report, u"Unable to create batch file",
+                      joinPath(temporaryFolder(), String(kBatchFileName)), reason);
+        return false;
+    }
     String batchFile = joinPath(folder, String(kBatchFileName));
     int written = writeFile(batchFile, bytes.c_str(), bytes.length());
     if (written != kFileOk) {
         reportFailure(report, u"Unable to create batch file", batchFile,
                       wideText(fileErrorText(written)));
+        if (privateFolder) {
+            deleteFile(batchFile);
+            removeWorkFolder(folder);
+        }
         return false;
     }
 
@@ -106,7 +127,10 @@ bool runBatch(const BatchRequest& request, const PathVariableValues& values, Bat
         copyCapture(capture, report);
 
     if (capturing) deleteFile(capture, kDeleteRebootFallback);
-    deleteFile(batchFile);
+    // In a private folder the batch file waits for the restart like the capture file, so that
+    // the folder can go then.
+    deleteFile(batchFile, privateFolder ? uint32_t{kDeleteRebootFallback} : 0u);
+    if (privateFolder) removeWorkFolder(folder);
     return started;
 }
 

@@ -10,6 +10,7 @@
 #include "core/privilege.h"
 #include "core/process.h"
 #include "core/program_label.h"
+#include "core/special_folders.h"
 #include "core/system_function_win.h"
 #include "core/ui.h"
 #include "package/payload.h"
@@ -79,6 +80,9 @@ void readCommandLine() {
     const CommandLineOptions& options = setupState().options;
     if (options.uninstallProductName.empty())
         fatalError(usageMessage(String("Product name required"), programFileName()).c_str());
+    // A process's current folder cannot be removed: started from inside the installation (the
+    // uninstall folder, say), the uninstaller would keep the folders it is about to remove.
+    setCurrentDirectory(systemFolder());
     UninstallResult result = RunUninstallation(options.uninstallProductName);
     if (result.succeeded()) {
         // The uninstall notification to result.notifyUrl is sent here once notifications exist.

@@ -34,8 +34,16 @@ bool isInstalledUninstaller(const String& executable, const String& installDir,
     return !own.empty() && own == comparablePath(folder);
 }
 
+String selfRemovalScriptPath(const String& privateFolder) {
+    String folder = privateFolder;
+    dropTrailingBackslash(folder);
+    String name = formatWide(u"%s%s.bat", kSelfRemovalScriptPrefix, fileName(folder).w_str());
+    return joinPath(parentFolder(folder), name);
+}
+
 String selfRemovalScript(const String& executable, const String& installDir,
-                         const String& uninstallSubdir, const String& scriptPath) {
+                         const String& uninstallSubdir, const String& privateFolder,
+                         const String& scriptPath) {
     const char16_t* exe = executable.w_str();
     String text;
     // The loop lines stay as they were; the counter and the pause between attempts sit inside.
@@ -53,6 +61,7 @@ String selfRemovalScript(const String& executable, const String& installDir,
         formatAppendWide(text, u"rd \"%s\"\r\n", folders[i].w_str());
     }
     formatAppendWide(text, u"rd \"%s\"\r\n", installDir.w_str());
+    formatAppendWide(text, u"rd \"%s\"\r\n", privateFolder.w_str());
     formatAppendWide(text, u"del \"%s\"\r\n", scriptPath.w_str());
     return text;
 }

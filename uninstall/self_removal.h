@@ -1,9 +1,17 @@
 // Removing the uninstaller itself once an uninstallation has succeeded. A running program
 // cannot delete its own file, but it may move it within its volume: the uninstaller moves its
-// file into the temporary folder, removes the emptied uninstall and install folders, and leaves
-// the moved file to a hidden batch script ("delunins.bat" in the temporary folder) that waits
-// for the process to end, deletes the file and then itself. When the script cannot be started
-// the moved file is registered for deletion at the next restart.
+// file into a private folder that it makes in the temporary folder (see createPrivateFolder),
+// removes the emptied uninstall and install folders, and leaves the moved file to a hidden
+// batch script beside that folder that waits for the process to end, deletes the file, removes
+// the folders and then deletes itself. When the script cannot be started the moved file is
+// registered for deletion at the next restart.
+//
+// The temporary folder is open to every user, and the script runs with the uninstaller's
+// rights. Nobody else can put anything in the private folder; the script's name,
+// "delunins-" and the private folder's random name, is new for each run and the file is
+// created new, never opened when something of its name is there already. The script runs in
+// the system folder, so that the programs it names come from there and none of the folders it
+// removes is its current folder.
 //
 // The script's text and command line are portable (self_removal.cpp); the file work and the
 // start are in self_removal_win.cpp.
@@ -16,10 +24,8 @@
 
 namespace tessarin {
 
-inline constexpr const char16_t* kSelfRemovalScriptName = u"delunins.bat";
-// While an earlier uninstallation's script still runs, "delunins1.bat" and onwards up to this
-// many names in all are tried.
-inline constexpr int32_t kSelfRemovalScriptNames = 10;
+// The script's name: this, the private folder's name, ".bat".
+inline constexpr const char16_t* kSelfRemovalScriptPrefix = u"delunins-";
 // The script stops waiting for the executable's file after this many attempts, about a second
 // apart, so that a hidden console does not spin for ever when another program holds the file.
 inline constexpr int32_t kSelfRemovalAttempts = 180;
@@ -38,25 +44,32 @@ Vector<String> uninstallFoldersDeepestFirst(const String& installDir,
 bool isInstalledUninstaller(const String& executable, const String& installDir,
                             const String& uninstallSubdir);
 
+// The script's full path for the private folder: beside it in the same parent folder.
+String selfRemovalScriptPath(const String& privateFolder);
+
 // The script (UTF-16, lines ended by CR LF, before the console's code-page line): the loop that
 // deletes the executable, bounded by kSelfRemovalAttempts; a three-second pause; "rd" of the
-// uninstall folders deepest first and of the install folder; the deletion of the script.
+// uninstall folders deepest first, of the install folder and of the private folder; the
+// deletion of the script.
 String selfRemovalScript(const String& executable, const String& installDir,
-                         const String& uninstallSubdir, const String& scriptPath);
+                         const String& uninstallSubdir, const String& privateFolder,
+                         const String& scriptPath);
 
-// Writes the script for the executable into the temporary folder and starts it hidden in a new
-// console without waiting (through the shell when the process cannot be created). False when
-// it could not be written or started. Windows only.
+// Creates the script for the executable beside the private folder (as a new file: false when
+// anything of its name exists) and starts it hidden in a new console, in the system folder,
+// without waiting (through the shell when the process cannot be created). False when it could
+// not be written or started; a script that was written is then deleted again. Windows only.
 bool startSelfRemovalScript(const String& executable, const String& installDir,
-                            const String& uninstallSubdir);
+                            const String& uninstallSubdir, const String& privateFolder);
 
-// The uninstaller's last step: moves the running executable out of the uninstall folder (to a
-// temporary name in the temporary folder, when that is on the same volume), removes the
-// uninstall folder, its parents inside the install folder and the install folder when they are
-// empty, and leaves the executable's file to the script (or to the next restart when the
-// script cannot be started). Returns once the folders are gone. Another program that ran the
-// uninstallation (the installer started with /u:) leaves its own file alone and deletes the
-// installed uninstaller instead, when that lies in the uninstall folder. Windows only.
+// The uninstaller's last step: leaves its current folder for the system folder, moves the
+// running executable out of the uninstall folder (into a new private folder in the temporary
+// folder, when that is on the same volume), removes the uninstall folder, its parents inside
+// the install folder and the install folder when they are empty, and leaves the executable's
+// file to the script (or to the next restart when the script cannot be started). Returns once
+// the folders are gone. Another program that ran the uninstallation (the installer started with
+// /u:) leaves its own file alone and deletes the installed uninstaller instead, when that lies
+// in the uninstall folder. Windows only.
 void RemoveUninstaller(const String& installDir, const String& uninstallSubdir,
                        const String& installedUninstaller = String());
 

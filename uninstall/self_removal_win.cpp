@@ -8,6 +8,7 @@
 #include "core/os_info.h"
 #include "core/path.h"
 #include "core/process.h"
+#include "core/special_folders.h"
 #include "services/batch.h"
 #include "uninstall/self_removal.h"
 
@@ -18,32 +19,24 @@ const wchar_t* win(const String& s) {
     return reinterpret_cast<const wchar_t*>(s.w_str());
 }
 
-// The executable under a temporary name in the temporary folder. Without MOVEFILE_COPY_ALLOWED
-// the system refuses a move to another volume, where a running file could only be copied.
-// Empty when it stays where it is.
-String moveAside(const String& executable) {
-    String target = temporaryFileName();
-    if (target.empty()) return String();
-    if (MoveFileExW(win(executable), win(target), MOVEFILE_REPLACE_EXISTING)) return target;
-    deleteFile(target);
+// The executable under its own name in the private folder. Without MOVEFILE_COPY_ALLOWED the
+// system refuses a move to another volume, where a running file could only be copied. Empty
+// when it stays where it is.
+String moveAside(const String& executable, const String& folder) {
+    String target = joinPath(folder, fileName(executable));
+    if (MoveFileExW(win(executable), win(target), 0)) return target;
     return String();
 }
 
-// The script of an uninstallation that has just ended may still be running and hold its file;
-// the next one then takes a numbered name beside it rather than falling back to the restart.
-bool writeSelfRemovalScript(const String& executable, const String& installDir,
-                            const String& uninstallSubdir, String& script) {
-    const OsRecord& os = osRecord();
-    for (int32_t attempt = 0; attempt < kSelfRemovalScriptNames; ++attempt) {
-        String name(kSelfRemovalScriptName);
-        if (attempt > 0) name = formatWide(u"delunins%d.bat", static_cast<int>(attempt));
-        script = joinPath(temporaryFolder(), name);
-        String bytes =
-            encodeForConsole(selfRemovalScript(executable, installDir, uninstallSubdir, script),
-                             consoleReadsUtf8(isNtFamily(), os.major, os.minor));
-        if (writeFile(script, bytes.c_str(), bytes.length()) == kFileOk) return true;
-    }
-    return false;
+// CREATE_NEW: in the temporary folder an entry of the name that exists already (another user's
+// file, a link) is never opened.
+bool writeNewFile(const String& path, const String& bytes) {
+    File file;
+    if (file.open(path.w_str(), kFileCreateNew) != kFileOk) return false;
+    bool written = file.write(bytes);
+    file.close();
+    if (!written) deleteFile(path);
+    return written;
 }
 
 // The uninstall folders deepest first, then the install folder, each only when empty.
@@ -58,16 +51,29 @@ void removeEmptiedFolders(const String& installDir, const String& uninstallSubdi
 }  // namespace
 
 bool startSelfRemovalScript(const String& executable, const String& installDir,
-                            const String& uninstallSubdir) {
-    String script;
-    if (!writeSelfRemovalScript(executable, installDir, uninstallSubdir, script)) return false;
+                            const String& uninstallSubdir, const String& privateFolder) {
+    String script = selfRemovalScriptPath(privateFolder);
+    const OsRecord& os = osRecord();
+    String bytes = encodeForConsole(
+        selfRemovalScript(executable, installDir, uninstallSubdir, privateFolder, script),
+        consoleReadsUtf8(isNtFamily(), os.major, os.minor));
+    if (!writeNewFile(script, bytes)) return false;
+    // The interpreter looks for the programs the script names (CHOICE, ping) in its current
+    // folder first: the system folder, where they are, and none of the folders it removes.
+    String workingFolder = systemFolder();
     String commandLine = batchCommandLine(systemCommandInterpreter(), script);
-    if (launch(commandLine, kLaunchNewConsole | kLaunchHidden) != kLaunchNotStarted) return true;
-    return shellOpen(script, String(), String(), String(u"open"), SW_HIDE);
+    if (launch(commandLine, kLaunchNewConsole | kLaunchHidden, workingFolder) != kLaunchNotStarted)
+        return true;
+    if (shellOpen(script, String(), workingFolder, String(u"open"), SW_HIDE)) return true;
+    deleteFile(script);
+    return false;
 }
 
 void RemoveUninstaller(const String& installDir, const String& uninstallSubdir,
                        const String& installedUninstaller) {
+    // A process's current folder cannot be removed: wherever the uninstaller was started, it
+    // leaves the folders it removes.
+    setCurrentDirectory(systemFolder());
     String executable = currentModulePath();
     if (!isInstalledUninstaller(executable, installDir, uninstallSubdir)) {
         if (isInstalledUninstaller(installedUninstaller, installDir, uninstallSubdir))
@@ -75,11 +81,15 @@ void RemoveUninstaller(const String& installDir, const String& uninstallSubdir,
         removeEmptiedFolders(installDir, uninstallSubdir);
         return;
     }
-    String moved = moveAside(executable);
+    String folder = createPrivateFolder();
+    String moved = folder.empty() ? String() : moveAside(executable, folder);
     if (!moved.empty()) removeEmptiedFolders(installDir, uninstallSubdir);
     const String& left = moved.empty() ? executable : moved;
-    if (!startSelfRemovalScript(left, installDir, uninstallSubdir)) {
+    if (folder.empty() || !startSelfRemovalScript(left, installDir, uninstallSubdir, folder)) {
         deleteFile(left, kDeleteAtReboot);
+        // After the file, in the order the restart works through them.
+        if (!folder.empty() && !removeFolder(folder))
+            deleteFile(folder, kDeleteAtReboot | kDeleteKeepAttributes);
     }
 }
 

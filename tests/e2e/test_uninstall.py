@@ -89,10 +89,11 @@ def wait_for_self_removal(temp_before):
                 "the self-removal script to delete the uninstaller and itself")
 
 
-def run_uninstaller(command):
-    """Runs an uninstall command line and waits for its self-removal; returns the exit code."""
+def run_uninstaller(command, cwd=None):
+    """Runs an uninstall command line (in the Windows folder cwd when given) and waits for its
+    self-removal; returns the exit code."""
     temp_before = wh.temp_entries()
-    code = wh.Process(command).wait()
+    code = wh.Process(command, cwd=cwd).wait()
     wait_for_self_removal(temp_before)
     return code
 
@@ -474,6 +475,28 @@ class WholeInstallFolder(ProductsTest):
             link.unlink()
         shutil.rmtree(folder)
         shutil.rmtree(outside)
+
+
+class StartedInside(ProductsTest):
+    """An uninstaller started with its current folder inside the installation (a console in
+    the product's folder) removes every folder all the same: a process's current folder cannot
+    be removed, by the uninstaller or by the script it leaves behind."""
+
+    def test_current_folder_inside_the_installation(self):
+        name = "Tessarin Uninstall Inside"
+        installer = self.products.small(name)
+        before = snapshot.take()
+        folder = install(installer, "inside")
+        self.assertTrue((folder / "bin").is_dir())
+        for inside in ("bin", "Uninstall"):
+            with self.subTest(inside):
+                if not folder.exists():
+                    folder = install(installer, "inside")
+                cwd = "C:\\%s\\inside\\%s" % (ROOT, inside)
+                self.assertEqual(run_uninstaller(uninstall_command(name), cwd=cwd), 0)
+                self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+                self.assertFalse(folder.exists())
+        self.assertNoResidue(before)
 
 
 class InstallerStartedWithU(ProductsTest):

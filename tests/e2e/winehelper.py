@@ -172,7 +172,7 @@ class Process:
 
     # The hang guard is generous: on a loaded machine a program may take many seconds to show
     # the window a test waits for, and a guard that fires first makes the test fail instead.
-    def __init__(self, command_line, timeout_ms=120000):
+    def __init__(self, command_line, timeout_ms=120000, cwd=None):
         self._file = tempfile.NamedTemporaryFile("w", encoding="utf-8", suffix=".cmdline",
                                                  delete=False)
         self._file.write(command_line)
@@ -180,7 +180,7 @@ class Process:
         self._errors = tempfile.TemporaryFile()
         self.proc = subprocess.Popen(
             [LOADER, str(BUILD / "runexact.exe"), "--timeout-ms", str(timeout_ms),
-             "--cmdline-file", windows_path(self._file.name)],
+             *(["--cwd", cwd] if cwd else []), "--cmdline-file", windows_path(self._file.name)],
             env=ENV, stdout=subprocess.PIPE, stderr=self._errors)
         self._pending = b""
         self._code = None

@@ -57,6 +57,18 @@ TEST(FolderProtection, UninstallFolderListGivesAdministratorsAndSystemAllAndUser
         EXPECT_NE(sidBytes(entry.sid), sidBytes("S-1-1-0")) << entry.sid;
 }
 
+// A private folder in the shared temporary folder: not even reading for users, who could
+// otherwise watch what an elevated process is about to run.
+TEST(FolderProtection, PrivateFolderListGivesAdministratorsAndSystemAllAndNobodyElse) {
+    const Bytes full = {0xFF, 0x01, 0x1F, 0x00};
+    Bytes aces;
+    for (const Bytes& ace : {allowed(3, full, kAdministrators), allowed(3, full, kSystem)})
+        aces.insert(aces.end(), ace.begin(), ace.end());
+    Bytes expected = {2, 0, static_cast<uint8_t>(8 + aces.size()), 0, 2, 0, 0, 0};
+    expected.insert(expected.end(), aces.begin(), aces.end());
+    EXPECT_EQ(accessListBytes(privateFolderEntries()), expected);
+}
+
 TEST(FolderProtection, MalformedOrOversizedListsAreRefusedWhole) {
     EXPECT_TRUE(accessListBytes({{"S-1-5-18", kFileFullControl, 0}, {"BUILTIN", 0, 0}}).empty());
     EXPECT_EQ(accessListBytes({}), (Bytes{2, 0, 8, 0, 0, 0, 0, 0}));

@@ -17,17 +17,24 @@ using testing::utf8;
 const char* const kLoop =
     "set TessarinAttempts=0\r\n"
     ":Repeat\r\n"
-    "del \"C:\\Temp\\OQT1.tmp\"\r\n"
+    "del \"C:\\Temp\\TSN1\\unins000.exe\"\r\n"
     "set /a TessarinAttempts+=1\r\n"
     "if %TessarinAttempts% GEQ 180 goto GaveUp\r\n"
-    "if exist \"C:\\Temp\\OQT1.tmp\" ping -n 2 127.0.0.1 >nul\r\n"
-    "if exist \"C:\\Temp\\OQT1.tmp\" goto Repeat\r\n"
+    "if exist \"C:\\Temp\\TSN1\\unins000.exe\" ping -n 2 127.0.0.1 >nul\r\n"
+    "if exist \"C:\\Temp\\TSN1\\unins000.exe\" goto Repeat\r\n"
     ":GaveUp\r\n"
     "CHOICE /T 3 /D Y\r\n";
 
+// After the install folder the private folder that held the moved executable goes; the script,
+// beside it, deletes itself last.
+const char* const kLastLines =
+    "rd \"C:\\Temp\\TSN1\"\r\n"
+    "del \"C:\\Temp\\delunins-TSN1.bat\"\r\n";
+
 std::string script(const char* installDir, const char* subdir) {
-    return utf8(selfRemovalScript(fromUtf8("C:\\Temp\\OQT1.tmp"), fromUtf8(installDir),
-                                  fromUtf8(subdir), fromUtf8("C:\\Temp\\delunins.bat")));
+    return utf8(selfRemovalScript(fromUtf8("C:\\Temp\\TSN1\\unins000.exe"), fromUtf8(installDir),
+                                  fromUtf8(subdir), fromUtf8("C:\\Temp\\TSN1"),
+                                  fromUtf8("C:\\Temp\\delunins-TSN1.bat")));
 }
 
 TEST(SelfRemovalScript, RemovesTheUninstallFoldersDeepestFirstThenTheInstallFolder) {
@@ -43,10 +50,17 @@ TEST(SelfRemovalScript, RemovesTheUninstallFoldersDeepestFirstThenTheInstallFold
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.subdir);
-        EXPECT_EQ(script("C:\\App", c.subdir), std::string(kLoop) + c.rdLines +
-                                                   "rd \"C:\\App\"\r\n"
-                                                   "del \"C:\\Temp\\delunins.bat\"\r\n");
+        EXPECT_EQ(script("C:\\App", c.subdir),
+                  std::string(kLoop) + c.rdLines + "rd \"C:\\App\"\r\n" + kLastLines);
     }
+}
+
+// The script lies beside its private folder, named after it, so that its name is as new as
+// the folder's.
+TEST(SelfRemovalScript, LiesBesideThePrivateFolderUnderItsName) {
+    for (const char* folder : {"C:\\Temp\\TSN1", "C:\\Temp\\TSN1\\"})
+        EXPECT_EQ(utf8(selfRemovalScriptPath(fromUtf8(folder))), "C:\\Temp\\delunins-TSN1.bat")
+            << folder;
 }
 
 TEST(SelfRemovalScript, StopsAfterFiftyUninstallFolders) {
@@ -59,12 +73,14 @@ TEST(SelfRemovalScript, StopsAfterFiftyUninstallFolders) {
 }
 
 TEST(SelfRemovalScript, ConsoleEncodingFollowsTheFolderName) {
-    String ascii = selfRemovalScript(fromUtf8("C:\\Temp\\OQT1.tmp"), fromUtf8("C:\\App"), String(),
-                                     fromUtf8("C:\\Temp\\delunins.bat"));
+    String ascii =
+        selfRemovalScript(fromUtf8("C:\\Temp\\TSN1\\unins000.exe"), fromUtf8("C:\\App"), String(),
+                          fromUtf8("C:\\Temp\\TSN1"), fromUtf8("C:\\Temp\\delunins-TSN1.bat"));
     EXPECT_EQ(bytes(encodeForConsole(ascii, true)).rfind("@chcp 1252 >nul\r\nset ", 0), 0u);
 
-    String named = selfRemovalScript(fromUtf8("C:\\Temp\\OQT1.tmp"), fromUtf8("C:\\Änderung ✓"),
-                                     String(), fromUtf8("C:\\Temp\\delunins.bat"));
+    String named = selfRemovalScript(
+        fromUtf8("C:\\Temp\\TSN1\\unins000.exe"), fromUtf8("C:\\Änderung ✓"), String(),
+        fromUtf8("C:\\Temp\\TSN1"), fromUtf8("C:\\Temp\\delunins-TSN1.bat"));
     std::string utf8Console = bytes(encodeForConsole(named, true));
     EXPECT_EQ(utf8Console.rfind("@chcp 65001 >nul\r\n", 0), 0u);
     EXPECT_NE(utf8Console.find("rd \"C:\\Änderung ✓\"\r\n"), std::string::npos);

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/convert.h"
 #include "scratch_folder.h"
 #include "test_text.h"
 
@@ -53,12 +52,6 @@ class RecordingReport : public BatchReport {
     }
     void showError(const String& text) override { errors.push_back(utf8(text)); }
 };
-
-std::string cp1252(const std::u16string& text) {
-    String t;
-    toNarrow(text.c_str(), static_cast<int32_t>(text.size()), t, 1252, "?");
-    return t.c_str();
-}
 
 TEST(BatchRun, TitledBatchCapturesItsOutputWithTheValuesSet) {
     ScratchFolder scratch(u"tessarin-batch-");
@@ -138,7 +131,16 @@ TEST(BatchRun, EmptyCommandsDoNothing) {
     EXPECT_EQ(report.logged, "");
 }
 
-TEST(BatchRun, MissingInstallFolderRunsInTheTemporaryFolder) {
+std::u16string longName(const std::u16string& path) {
+    wchar_t buffer[MAX_PATH];
+    DWORD n = GetLongPathNameW(testing::w(path), buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::u16string(reinterpret_cast<char16_t*>(buffer), n) : path;
+}
+
+// Without the install folder the batch runs in a folder of its own in the temporary folder,
+// which every user may write to: files of the batch's names that someone put there first are
+// neither written nor run nor deleted, and the folder goes with the run.
+TEST(BatchRun, MissingInstallFolderRunsInAPrivateFolderOfTheTemporaryFolder) {
     TestValues values;
     values.installDir = u"C:\\no\\such\\folder";
     values.productName = u"Temp Run";
@@ -146,18 +148,34 @@ TEST(BatchRun, MissingInstallFolderRunsInTheTemporaryFolder) {
     request.title.assign("Reinstall Batch");
     request.automatic = true;
     request.commands.assign("@PAUSE\r\ncd\r\n");
+    wchar_t buffer[MAX_PATH];
+    DWORD n = GetTempPathW(MAX_PATH, buffer);
+    std::u16string temp(reinterpret_cast<char16_t*>(buffer), n - 1);  // without "\"
+    const std::u16string planted[] = {temp + u"\\SETUPBAT.BAT", temp + u"\\cs_batch.log"};
+    for (const std::u16string& file : planted) ASSERT_TRUE(testing::put(file, "echo planted\r\n"));
+
     RecordingReport report;
-    ASSERT_TRUE(runBatch(request, values, report));
-    wchar_t temp[MAX_PATH];
-    DWORD n = GetTempPathW(MAX_PATH, temp);
-    std::u16string tempFolder(reinterpret_cast<char16_t*>(temp), n - 1);  // without "\"
-    wchar_t longName[MAX_PATH];
-    n = GetLongPathNameW(reinterpret_cast<const wchar_t*>(tempFolder.c_str()), longName, MAX_PATH);
-    std::string cwd = report.logged.substr(report.logged.find("...\r\n") + 5);
-    EXPECT_TRUE(cwd == cp1252(tempFolder) + "\r\n\r\n" ||
-                cwd ==
-                    cp1252(std::u16string(reinterpret_cast<char16_t*>(longName), n)) + "\r\n\r\n")
-        << cwd;
+    bool ran = runBatch(request, values, report);
+    const std::string kept[] = {get(planted[0]), get(planted[1])};
+    for (const std::u16string& file : planted) DeleteFileW(testing::w(file));
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(kept[0], "echo planted\r\n");
+    EXPECT_EQ(kept[1], "echo planted\r\n");
+
+    // The batch printed its current directory (ASCII in the test prefix): one folder of a
+    // random name, "TSN" and 16 hexadecimal digits, directly in the temporary folder.
+    size_t at = report.logged.find("...\r\n");
+    ASSERT_NE(at, std::string::npos) << report.logged;
+    std::string cwd = report.logged.substr(at + 5);
+    ASSERT_GT(cwd.size(), 4u);
+    ASSERT_EQ(cwd.substr(cwd.size() - 4), "\r\n\r\n");
+    cwd.resize(cwd.size() - 4);
+    std::u16string folder(cwd.begin(), cwd.end());
+    std::u16string parent = folder.substr(0, folder.rfind(u'\\'));
+    EXPECT_TRUE(parent == temp || parent == longName(temp)) << cwd;
+    EXPECT_EQ(folder.size() - parent.size(), 1u + 19) << cwd;
+    EXPECT_EQ(folder.substr(parent.size(), 4), u"\\TSN") << cwd;
+    EXPECT_FALSE(present(folder)) << cwd;
 }
 
 }  // namespace

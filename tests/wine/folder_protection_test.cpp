@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/file_system.h"
 #include "core/privilege.h"
 #include "scratch_folder.h"
 #include "test_text.h"
@@ -164,6 +165,44 @@ TEST(FolderProtectionOnDisk, ListEqualsTheOneTheSystemBuilds) {
     std::vector<uint8_t> built = accessListBytes(uninstallFolderEntries());
     ASSERT_TRUE(IsValidAcl(reinterpret_cast<ACL*>(built.data())));
     EXPECT_EQ(built, std::vector<uint8_t>(buffer, buffer + size.AclBytesInUse));
+}
+
+uint64_t playedNames() {
+    static uint64_t next = 0;
+    return ++next % 3;  // 1, 2, 0, 1, ...
+}
+
+// A name that is taken, by a file or by a folder someone else made, is never used: the next one
+// drawn is. What Wine cannot show is the folder's list (see above); the test prefix runs as an
+// administrator, so the list is the private one there.
+TEST(FolderProtectionOnDisk, PrivateFolderNeverTakesAnEntryThatExists) {
+    ScratchFolder scratch(u"tessarin-private-");
+    const std::u16string file = scratch / u"TSN0000000000000001";
+    const std::u16string folder = scratch / u"TSN0000000000000002";
+    ASSERT_TRUE(put(file, "someone else's"));
+    ASSERT_TRUE(CreateDirectoryW(w(folder), nullptr));
+    ASSERT_TRUE(put(folder + u"\\inside.txt", "theirs"));
+    PrivateNameSource previous = setPrivateNameSource(playedNames);
+    String made = createPrivateFolder(S(scratch.path()));
+    setPrivateNameSource(previous);
+    EXPECT_EQ(testing::U(made), scratch / u"TSN0000000000000000");
+    EXPECT_EQ(GetFileAttributesW(w(testing::U(made))) & FILE_ATTRIBUTE_DIRECTORY,
+              DWORD{FILE_ATTRIBUTE_DIRECTORY});
+    EXPECT_EQ(testing::get(file), "someone else's");
+    EXPECT_EQ(testing::get(folder + u"\\inside.txt"), "theirs");
+    // Two calls never share a folder.
+    String other = createPrivateFolder(S(scratch.path()));
+    EXPECT_FALSE(other.empty());
+    EXPECT_NE(testing::U(other), testing::U(made));
+    ASSERT_TRUE(CreateDirectoryW(w(scratch / u"probe"), nullptr));
+    SKIP_UNLESS_LISTS_ARE_KEPT(scratch);
+    AccessList list = readAccessList(testing::U(made));
+    EXPECT_TRUE(list.isProtected);
+    const std::vector<Entry> expected = {
+        {L"S-1-5-32-544", FILE_ALL_ACCESS, ACCESS_ALLOWED_ACE_TYPE, kInherit},
+        {L"S-1-5-18", FILE_ALL_ACCESS, ACCESS_ALLOWED_ACE_TYPE, kInherit},
+    };
+    EXPECT_EQ(list.entries, expected);
 }
 
 TEST(FolderProtectionOnDisk, MissingFolderGivesTheSystemError) {
