@@ -349,7 +349,7 @@ void RemoveProductKey() {
 }
 
 void RemoveRegistryEntries() {
-    removeRegistryTable(uninstallData().registryTable, productView(), systemRemoval());
+    removeRegistryTable(uninstallData().registryTable, productView(), systemRemoval(), reporter());
 }
 
 bool firewallListed() {
