@@ -54,7 +54,12 @@ cross64: $(CROSS64)/build.ninja
 	@cmake --build $(CROSS64) -j $(JOBS)
 
 test: deps format-check all
-	@$(MAKE) --no-print-directory test-imports test-native test-fuzz test-wine
+	@$(MAKE) --no-print-directory test-layout test-imports test-native test-fuzz test-wine
+
+# Each floor of the sources includes from the floors below it only (README, Layout).
+.PHONY: test-layout
+test-layout:
+	@python3 tests/harness/check_layout.py .
 
 # Both stubs import known system libraries only: any other would be looked for beside the
 # installer first, wherever it was downloaded to.
@@ -151,7 +156,7 @@ format-check:
 PREFIX ?= /usr/local
 RELEASE := $(BUILD)/release
 DIST ?= $(BUILD)/dist
-VERSION := $(shell sed -n 's/.*kBuilderVersion = "\(.*\)";/\1/p' setup/payload_format.h)
+VERSION := $(shell sed -n 's/.*kBuilderVersion = "\(.*\)";/\1/p' package/payload_format.h)
 REFERENCES := tools/build/MANIFEST.md tools/build/MESSAGES.md
 LINUX_DIST := tessarin-build-$(VERSION)-linux-$(shell uname -m)
 WINDOWS_DIST := tessarin-build-$(VERSION)-windows

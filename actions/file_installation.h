@@ -11,7 +11,7 @@
 #include "core/date_time.h"
 #include "core/path.h"
 #include "core/string.h"
-#include "setup/payload_reader.h"
+#include "package/payload_reader.h"
 
 namespace tessarin {
 

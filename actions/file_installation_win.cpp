@@ -18,13 +18,13 @@
 #include "core/registry.h"
 #include "core/special_folders.h"
 #include "core/system_error.h"
+#include "package/install_script.h"
+#include "package/payload.h"
 #include "services/install_log.h"
 #include "services/path_variables.h"
 #include "services/progress.h"
-#include "setup/install_script.h"
-#include "setup/payload.h"
-#include "setup/setup_state.h"
-#include "uninstall/uninstall_data.h"
+#include "services/setup_state.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 

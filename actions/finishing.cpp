@@ -79,9 +79,4 @@ bool removableFolder(const String& path) {
     return path.wideLength() > 3;
 }
 
-FinishOptions& finishOptions() {
-    static FinishOptions options;
-    return options;
-}
-
 }  // namespace tessarin

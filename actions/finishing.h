@@ -13,6 +13,7 @@
 #include "core/containers.h"
 #include "core/string.h"
 #include "services/batch.h"
+#include "ui/wizard.h"
 
 namespace tessarin {
 
@@ -57,15 +58,6 @@ RestartChoice restartChoice(bool rebootRequired, bool automatic, uint64_t produc
 
 // Whether a folder may be removed at the end: not a drive root (three characters or fewer).
 bool removableFolder(const String& path);
-
-// The finish options the summary page offers; all off until the page is shown.
-struct FinishOptions {
-    bool openReadme = false;
-    bool launchProgram = false;
-    bool showLog = false;
-    bool openDocument = false;
-};
-FinishOptions& finishOptions();
 
 // ---- Windows -----------------------------------------------------------------------------
 

@@ -12,7 +12,7 @@
 
 #include "core/containers.h"
 #include "core/string.h"
-#include "setup/script_format.h"
+#include "package/script_format.h"
 
 namespace tessarin {
 
@@ -28,8 +28,6 @@ inline constexpr int32_t kKindSystemFile = 6;
 inline constexpr int32_t kKindSystemComServer = 7;
 inline constexpr int32_t kKindSystemTypeLibrary = 8;
 
-inline constexpr const char16_t* kSharedDllsKey =
-    u"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 inline constexpr const char* kSharedCountKeyError =
     "Registry error: unable to increment shared file reference counts.\r\n\r\n";
 

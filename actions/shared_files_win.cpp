@@ -5,7 +5,7 @@
 #include "core/file_system.h"
 #include "core/registry.h"
 #include "core/system_error.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
 
 namespace tessarin {
 

@@ -5,7 +5,7 @@
 #include "core/shell_link.h"
 #include "services/install_log.h"
 #include "services/progress.h"
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 

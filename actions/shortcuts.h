@@ -11,7 +11,7 @@
 
 #include "core/containers.h"
 #include "core/string.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
 
 namespace tessarin {
 

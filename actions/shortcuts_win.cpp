@@ -14,7 +14,7 @@
 #include "services/install_log.h"
 #include "services/path_variables.h"
 #include "services/progress.h"
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 

@@ -2,6 +2,7 @@
 
 #include "core/convert.h"
 #include "core/path.h"
+#include "core/registry.h"
 
 namespace tessarin {
 

@@ -10,15 +10,13 @@
 #include <vector>
 
 #include "core/string.h"
+#include "package/install_script.h"
+#include "package/script_format.h"
 #include "services/path_variables.h"
-#include "setup/install_script.h"
-#include "setup/script_format.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
 
 namespace tessarin {
 
-inline constexpr const char16_t* kUninstallKeyParent =
-    u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr const char16_t* kProductIconName = u"product.ico";
 // ProductFlags low word: the background has a picture.
 inline constexpr uint64_t kFlagsBackgroundPicture = 0x8000;

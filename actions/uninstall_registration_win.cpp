@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "actions/file_installation.h"
+#include "actions/pre_install.h"
 #include "actions/shared_files.h"
 #include "actions/shortcuts.h"
 #include "actions/uninstall_registration.h"
@@ -15,13 +16,12 @@
 #include "core/process.h"
 #include "core/registry.h"
 #include "core/system_error.h"
+#include "package/payload.h"
+#include "package/payload_format.h"
 #include "services/install_log.h"
 #include "services/log_reports.h"
-#include "setup/payload.h"
-#include "setup/payload_format.h"
-#include "setup/pre_install.h"
-#include "setup/setup_state.h"
-#include "uninstall/uninstall_data.h"
+#include "services/setup_state.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 

@@ -1,7 +1,7 @@
 # Source sets. Portable modules build everywhere; *_win.cpp only for Windows and *_native.cpp
 # only for the native build, which keeps Win32 calls out of the portable core by construction.
 # Folders of the layout that hold sources today; a new one (net) joins here.
-set(TESSARIN_SOURCE_DIRS core setup services uninstall actions)
+set(TESSARIN_SOURCE_DIRS core package services ui actions uninstall setup)
 
 set(TESSARIN_PORTABLE_SOURCES)
 set(TESSARIN_WIN_SOURCES)

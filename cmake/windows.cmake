@@ -26,7 +26,7 @@ if(TESSARIN_BITS EQUAL 32)
   set(SIZE_LINK -Wl,--gc-sections)
 endif()
 set_source_files_properties(${CMAKE_SOURCE_DIR}/core/string.cpp ${CMAKE_SOURCE_DIR}/core/blowfish.cpp
-  ${CMAKE_SOURCE_DIR}/core/inflate.cpp ${CMAKE_SOURCE_DIR}/setup/payload_reader.cpp
+  ${CMAKE_SOURCE_DIR}/core/inflate.cpp ${CMAKE_SOURCE_DIR}/package/payload_reader.cpp
   PROPERTIES COMPILE_OPTIONS -O2)
 
 set(ZLIB_USE_STATIC_LIBS ON)

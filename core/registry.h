@@ -29,6 +29,13 @@ enum RegistryRoot : uint32_t {
     kHkeyDynData = 0x80000006u,
 };
 
+// The system's keys (below HKLM) that installations register with: the uninstall entries and
+// the shared files' reference counts.
+inline constexpr const char16_t* kUninstallKeyParent =
+    u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr const char16_t* kSharedDllsKey =
+    u"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
 struct RegistryRootName {
     RegistryRoot key;
     const char* fullName;  // "HKEY_LOCAL_MACHINE"

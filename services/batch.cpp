@@ -5,7 +5,7 @@
 #include "core/format.h"
 #include "core/path.h"
 #include "core/platform_text.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
 
 namespace tessarin {
 namespace {

@@ -5,7 +5,7 @@
 #include "core/convert.h"
 #include "core/path.h"
 #include "core/platform_text.h"
-#include "setup/script_format.h"
+#include "package/script_format.h"
 
 namespace tessarin {
 

@@ -17,7 +17,7 @@
 #include "core/date_time.h"
 #include "core/format.h"
 #include "core/string.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
 
 namespace tessarin {
 

@@ -7,7 +7,7 @@
 
 #include "core/string.h"
 #include "services/batch.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
 
 namespace tessarin {
 

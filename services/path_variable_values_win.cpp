@@ -8,8 +8,8 @@
 #include "core/path.h"
 #include "core/process.h"
 #include "core/special_folders.h"
+#include "package/install_script.h"
 #include "services/path_variables.h"
-#include "setup/install_script.h"
 
 namespace tessarin {
 namespace {

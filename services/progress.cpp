@@ -1,6 +1,6 @@
 #include "services/progress.h"
 
-#include "setup/install_script.h"
+#include "package/install_script.h"
 
 namespace tessarin {
 namespace {

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "core/string.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
 
 namespace tessarin {
 

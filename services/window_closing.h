@@ -13,7 +13,7 @@
 #include "core/containers.h"
 #include "core/desktop.h"
 #include "core/string.h"
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 

@@ -1,7 +1,7 @@
 // The Windows entry of the installer and uninstaller.
 #include <windows.h>
 
-#include "actions/install_sequence.h"
+#include "actions/pre_install.h"
 #include "core/convert.h"
 #include "core/dialog.h"
 #include "core/fatal.h"
@@ -12,15 +12,15 @@
 #include "core/program_label.h"
 #include "core/system_function_win.h"
 #include "core/ui.h"
+#include "package/payload.h"
+#include "services/command_line.h"
 #include "services/crash_filter.h"
-#include "setup/command_line.h"
-#include "setup/exit.h"
-#include "setup/payload.h"
-#include "setup/pre_install.h"
+#include "services/exit.h"
+#include "services/setup_state.h"
+#include "setup/install_sequence.h"
 #include "setup/script_environment.h"
-#include "setup/setup_state.h"
+#include "setup/uninstall_sequence.h"
 #include "uninstall/self_removal.h"
-#include "uninstall/uninstall_sequence.h"
 
 namespace tessarin {
 namespace {

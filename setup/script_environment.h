@@ -1,7 +1,7 @@
 // The install script reader on the running system.
 #pragma once
 
-#include "setup/payload.h"
+#include "package/payload.h"
 
 namespace tessarin {
 

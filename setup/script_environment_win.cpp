@@ -3,12 +3,12 @@
 #include "core/os_info.h"
 #include "core/special_folders.h"
 #include "core/wow64.h"
+#include "package/install_script.h"
+#include "package/script_reader.h"
 #include "services/path_variables.h"
-#include "setup/install_script.h"
+#include "services/setup_state.h"
 #include "setup/script_environment.h"
 #include "setup/script_hooks.h"
-#include "setup/script_reader.h"
-#include "setup/setup_state.h"
 
 namespace tessarin {
 namespace {

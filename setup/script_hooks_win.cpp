@@ -1,8 +1,8 @@
-#include "setup/background_settings.h"
-#include "setup/background_window.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
+#include "services/setup_state.h"
 #include "setup/script_hooks.h"
-#include "setup/setup_state.h"
+#include "ui/background_settings.h"
+#include "ui/background_window.h"
 
 namespace tessarin {
 namespace {

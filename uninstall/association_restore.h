@@ -12,8 +12,8 @@
 
 #include "core/containers.h"
 #include "core/string.h"
-#include "uninstall/reporter.h"
-#include "uninstall/uninstall_data.h"
+#include "services/reporter.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 

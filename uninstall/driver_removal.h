@@ -10,7 +10,7 @@
 
 #include "core/containers.h"
 #include "core/string.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
 
 namespace tessarin {
 

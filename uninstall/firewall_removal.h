@@ -13,7 +13,7 @@
 #include "core/containers.h"
 #include "core/string.h"
 #include "services/path_variables.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
 
 namespace tessarin {
 

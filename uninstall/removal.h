@@ -12,10 +12,10 @@
 #include "core/containers.h"
 #include "core/registry.h"
 #include "core/string.h"
-#include "uninstall/pending_renames.h"
-#include "uninstall/protected_paths.h"
-#include "uninstall/reporter.h"
-#include "uninstall/uninstall_data.h"
+#include "services/pending_renames.h"
+#include "services/protected_paths.h"
+#include "services/reporter.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 

@@ -2,7 +2,7 @@
 
 #include "core/format.h"
 #include "core/path.h"
-#include "uninstall/protected_paths.h"
+#include "services/protected_paths.h"
 
 namespace tessarin {
 

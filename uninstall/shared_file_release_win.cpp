@@ -3,7 +3,6 @@
 // After windows.h, which it needs.
 #include <oleauto.h>
 
-#include "actions/shared_files.h"
 #include "core/convert.h"
 #include "core/desktop.h"
 #include "core/file_system.h"

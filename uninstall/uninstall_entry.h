@@ -13,7 +13,7 @@
 
 #include "core/folder_protection.h"
 #include "core/string.h"
-#include "uninstall/reporter.h"
+#include "services/reporter.h"
 
 namespace tessarin {
 

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include "actions/uninstall_registration.h"
 #include "core/convert.h"
 #include "core/file.h"
 #include "core/file_system.h"
@@ -14,7 +13,7 @@
 #include "core/system_colour.h"
 #include "core/system_error.h"
 #include "core/ui.h"
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 #include "uninstall/uninstall_entry.h"
 
 namespace tessarin {

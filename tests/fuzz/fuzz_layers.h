@@ -12,7 +12,7 @@
 
 #include "core/byte_order.h"
 #include "core/string.h"
-#include "setup/payload_reader.h"
+#include "package/payload_reader.h"
 
 namespace tessarin::fuzz {
 

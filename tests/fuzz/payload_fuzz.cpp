@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "setup/payload_reader.h"
-#include "setup/payload_section.h"
+#include "package/payload_reader.h"
+#include "package/payload_section.h"
 #include "tests/fuzz/fuzz_layers.h"
 
 using namespace tessarin;

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "setup/payload_reader.h"
+#include "package/payload_reader.h"
 #include "tests/fuzz/fuzz_layers.h"
 
 using namespace tessarin;

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/string.h"
-#include "setup/script_reader.h"
+#include "package/script_reader.h"
 #include "tests/native/script_sample.h"
 
 using namespace tessarin;

@@ -14,9 +14,9 @@
 
 #include "core/inflate.h"
 #include "core/payload_cipher.h"
-#include "setup/payload_reader.h"
-#include "setup/payload_section.h"
-#include "setup/script_reader.h"
+#include "package/payload_reader.h"
+#include "package/payload_section.h"
+#include "package/script_reader.h"
 #include "tests/fuzz/fuzz_layers.h"
 
 namespace tessarin::fuzz {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 
 using namespace tessarin;
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/convert.h"
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 
 using namespace tessarin;
 

@@ -1,5 +1,5 @@
 // The background window's picture, placement and text arithmetic.
-#include "setup/background_window.h"
+#include "ui/background_window.h"
 
 #include <gtest/gtest.h>
 

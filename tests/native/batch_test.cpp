@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "setup/install_script.h"
+#include "package/install_script.h"
 #include "test_text.h"
 
 namespace tessarin {

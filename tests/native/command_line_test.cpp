@@ -1,4 +1,4 @@
-#include "setup/command_line.h"
+#include "services/command_line.h"
 
 #include <gtest/gtest.h>
 

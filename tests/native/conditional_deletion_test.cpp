@@ -1,4 +1,4 @@
-#include "uninstall/conditional_deletion.h"
+#include "services/conditional_deletion.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "recording_reporter.h"
+#include "services/uninstall_data.h"
 #include "test_text.h"
-#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {

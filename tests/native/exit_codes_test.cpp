@@ -1,4 +1,4 @@
-#include "setup/exit_codes.h"
+#include "services/exit_codes.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "core/platform_text.h"
 #include "memory_log_body.h"
-#include "setup/script_format.h"
+#include "package/script_format.h"
 #include "test_text.h"
 
 namespace tessarin {

@@ -1,4 +1,4 @@
-#include "actions/install_sequence.h"
+#include "setup/install_sequence.h"
 
 #include <gtest/gtest.h>
 

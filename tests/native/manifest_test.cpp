@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/convert.h"
+#include "package/script_reader.h"
 #include "script_sample.h"
-#include "setup/script_reader.h"
 #include "test_text.h"
 #include "tools/build/default_messages.h"
 #include "tools/build/script_writer.h"

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "package/payload_format.h"
+#include "package/payload_reader.h"
+#include "package/payload_section.h"
 #include "pe_sample.h"
 #include "script_sample.h"
-#include "setup/payload_format.h"
-#include "setup/payload_reader.h"
-#include "setup/payload_section.h"
 #include "tools/build/payload_writer.h"
 #include "tools/build/script_writer.h"
 

@@ -1,4 +1,4 @@
-#include "setup/payload_section.h"
+#include "package/payload_section.h"
 
 #include <gtest/gtest.h>
 

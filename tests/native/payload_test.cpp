@@ -1,6 +1,6 @@
 // The payload format end to end: what tessarin-build writes, the installer's reader gets back,
 // and every checked field, when damaged, gives its corruption code.
-#include "setup/payload.h"
+#include "package/payload.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "package/payload_format.h"
+#include "package/payload_reader.h"
+#include "package/payload_section.h"
 #include "pe_sample.h"
-#include "setup/payload_format.h"
-#include "setup/payload_reader.h"
-#include "setup/payload_section.h"
 #include "tools/build/payload_dump.h"
 #include "tools/build/payload_writer.h"
 

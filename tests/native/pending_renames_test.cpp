@@ -1,4 +1,4 @@
-#include "uninstall/pending_renames.h"
+#include "services/pending_renames.h"
 
 #include <gtest/gtest.h>
 

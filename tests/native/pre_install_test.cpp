@@ -1,6 +1,6 @@
 // The decisions before the installation: versions and upgrade kinds, refusals, programs to
 // close, the default folder from the registry, folders, the space estimate and the batches.
-#include "setup/pre_install.h"
+#include "actions/pre_install.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "uninstall/protected_paths.h"
+#include "services/protected_paths.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "services/reporter.h"
 #include "test_text.h"
-#include "uninstall/reporter.h"
 
 namespace tessarin::testing {
 

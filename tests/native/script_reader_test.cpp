@@ -1,7 +1,7 @@
 // The install script format end to end: bytes laid out by hand field by field, what the build
 // tool's writer makes of the same values, what the installer's reader gets back, and every
 // range check from damaged scripts.
-#include "setup/script_reader.h"
+#include "package/script_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/convert.h"
+#include "package/script_format.h"
 #include "script_sample.h"
-#include "setup/script_format.h"
 #include "tools/build/script_writer.h"
 
 namespace tessarin {

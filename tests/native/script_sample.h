@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "core/string.h"
-#include "setup/install_script.h"
-#include "setup/script_format.h"
-#include "setup/script_reader.h"
+#include "package/install_script.h"
+#include "package/script_format.h"
+#include "package/script_reader.h"
 
 namespace tessarin::testing {
 

@@ -11,8 +11,8 @@
 #include "memory_log_body.h"
 #include "services/install_log.h"
 #include "services/progress.h"
+#include "services/uninstall_data.h"
 #include "test_text.h"
-#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {

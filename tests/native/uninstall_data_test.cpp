@@ -1,4 +1,4 @@
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 
 #include <gtest/gtest.h>
 

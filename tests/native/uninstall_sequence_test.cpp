@@ -1,11 +1,11 @@
-#include "uninstall/uninstall_sequence.h"
+#include "setup/uninstall_sequence.h"
 
 #include <gtest/gtest.h>
 
-#include "setup/background_window.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
+#include "services/uninstall_data.h"
 #include "test_text.h"
-#include "uninstall/uninstall_data.h"
+#include "ui/background_window.h"
 #include "uninstall/uninstall_entry.h"
 
 namespace tessarin {

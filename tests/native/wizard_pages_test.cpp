@@ -1,4 +1,4 @@
-#include "setup/wizard_pages.h"
+#include "ui/wizard_pages.h"
 
 #include <gtest/gtest.h>
 

@@ -40,11 +40,11 @@
 #include "core/fatal.h"
 #include "core/process.h"
 #include "core/ui.h"
-#include "setup/background_settings.h"
-#include "setup/background_window.h"
-#include "setup/payload_reader.h"
-#include "setup/payload_section.h"
+#include "package/payload_reader.h"
+#include "package/payload_section.h"
 #include "tools/build/script_dump.h"
+#include "ui/background_settings.h"
+#include "ui/background_window.h"
 
 namespace tessarin {
 namespace {

@@ -1,6 +1,6 @@
 // The background window on the Wine display: the font its texts are drawn with, the way it is
 // closed, and the plain fill that replaces a gradient which could not be drawn.
-#include "setup/background_window.h"
+#include "ui/background_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/gradient.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
 #include "setup/script_hooks.h"
 
 namespace tessarin {

@@ -14,17 +14,17 @@
 #include "core/file_system.h"
 #include "core/registry.h"
 #include "held_file.h"
+#include "package/install_script.h"
+#include "package/payload_section.h"
 #include "pending_operations.h"
 #include "restart_prefix.h"
 #include "scratch_folder.h"
 #include "services/install_log.h"
-#include "setup/install_script.h"
-#include "setup/payload_section.h"
-#include "setup/setup_state.h"
+#include "services/setup_state.h"
+#include "services/uninstall_data.h"
 #include "test_text.h"
 #include "tests/native/pe_sample.h"
 #include "tools/build/payload_writer.h"
-#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {

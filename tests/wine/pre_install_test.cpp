@@ -2,7 +2,7 @@
 // 32-bit view), a default folder named by an HKCU value, the single-instance mutex held by
 // another owner, the folders and the log lines of the preparation, and the space estimate for a
 // real drive. Keys and values are written and read back with direct Win32 calls.
-#include "setup/pre_install.h"
+#include "actions/pre_install.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,10 +11,10 @@
 
 #include "core/desktop.h"
 #include "core/privilege.h"
+#include "package/payload.h"
 #include "scratch_folder.h"
 #include "services/install_log.h"
-#include "setup/payload.h"
-#include "setup/setup_state.h"
+#include "services/setup_state.h"
 #include "test_text.h"
 
 namespace tessarin {

@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "package/install_script.h"
 #include "services/install_log.h"
-#include "setup/install_script.h"
 
 namespace tessarin {
 namespace {

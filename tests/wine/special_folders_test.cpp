@@ -10,8 +10,8 @@
 #include "core/convert.h"
 #include "core/environment.h"
 #include "core/os_info.h"
+#include "package/install_script.h"
 #include "services/path_variables.h"
-#include "setup/install_script.h"
 #include "test_text.h"
 
 namespace tessarin {

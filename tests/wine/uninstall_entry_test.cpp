@@ -17,8 +17,8 @@
 #include "core/special_folders.h"
 #include "recording_reporter.h"
 #include "scratch_folder.h"
+#include "services/uninstall_data.h"
 #include "test_text.h"
-#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {

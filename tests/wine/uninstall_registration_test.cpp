@@ -14,10 +14,10 @@
 #include "fatal_capture.h"
 #include "held_file.h"
 #include "key_access.h"
+#include "package/payload_format.h"
 #include "scratch_folder.h"
-#include "setup/payload_format.h"
+#include "services/uninstall_data.h"
 #include "test_text.h"
-#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {

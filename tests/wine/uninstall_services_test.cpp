@@ -14,12 +14,12 @@
 #include "recording_reporter.h"
 #include "restart_prefix.h"
 #include "scratch_folder.h"
+#include "services/conditional_deletion.h"
+#include "services/pending_renames.h"
+#include "services/protected_paths.h"
+#include "services/reboot_marker.h"
+#include "services/uninstall_data.h"
 #include "test_text.h"
-#include "uninstall/conditional_deletion.h"
-#include "uninstall/pending_renames.h"
-#include "uninstall/protected_paths.h"
-#include "uninstall/reboot_marker.h"
-#include "uninstall/uninstall_data.h"
 
 namespace tessarin {
 namespace {

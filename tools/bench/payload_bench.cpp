@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "core/byte_order.h"
-#include "setup/payload_reader.h"
-#include "setup/payload_section.h"
+#include "package/payload_reader.h"
+#include "package/payload_section.h"
 #include "tools/build/payload_writer.h"
 
 using namespace tessarin;

@@ -8,7 +8,7 @@
 
 #include "core/convert.h"
 #include "core/platform_text.h"
-#include "setup/payload_format.h"
+#include "package/payload_format.h"
 
 namespace tessarin::build {
 

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "core/convert.h"
-#include "setup/script_format.h"
+#include "package/script_format.h"
 #include "tools/build/default_messages.h"
 #include "tools/build/manifest_files.h"
 #include "tools/build/manifest_section.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/install_script.h"
+#include "package/install_script.h"
 #include "tools/build/execution_level.h"
 #include "tools/build/payload_writer.h"
 

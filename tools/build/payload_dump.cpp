@@ -4,8 +4,8 @@
 #include <stdexcept>
 
 #include "core/convert.h"
-#include "setup/payload_reader.h"
-#include "setup/payload_section.h"
+#include "package/payload_reader.h"
+#include "package/payload_section.h"
 #include "tools/build/json_text.h"
 #include "tools/build/script_dump.h"
 #include "tools/build/stub_kind.h"

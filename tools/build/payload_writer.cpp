@@ -13,8 +13,8 @@
 
 #include "core/byte_order.h"
 #include "core/payload_cipher.h"
-#include "setup/payload_format.h"
-#include "setup/payload_reader.h"
+#include "package/payload_format.h"
+#include "package/payload_reader.h"
 #include "tools/build/block_compression.h"
 #include "tools/build/stub_kind.h"
 

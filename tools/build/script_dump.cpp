@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "setup/script_reader.h"
+#include "package/script_reader.h"
 #include "tools/build/json_text.h"
 
 namespace tessarin::build {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/string.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
 
 namespace tessarin::build {
 

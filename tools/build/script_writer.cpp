@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "setup/script_format.h"
+#include "package/script_format.h"
 
 namespace tessarin::build {
 namespace {

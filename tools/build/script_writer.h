@@ -1,11 +1,11 @@
 // Writing the install script: the bytes that the installer's script reader takes, produced
-// from an InstallScript through the same field walk (setup/script_format.h).
+// from an InstallScript through the same field walk (package/script_format.h).
 #pragma once
 
 #include <cstdint>
 
 #include "core/string.h"
-#include "setup/install_script.h"
+#include "package/install_script.h"
 
 namespace tessarin::build {
 
