@@ -5,7 +5,7 @@
 #include "core/convert.h"
 #include "core/format.h"
 #include "core/path.h"
-#include "uninstall/uninstall_data.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 
