@@ -111,6 +111,17 @@ String sharedFolderPath(const String& sharedDir, const String& base, const Strin
     return joinPath(base, sharedDir);
 }
 
+String uninstallSubfolder(const String& configured, bool elevated, uint64_t productFlags) {
+    if (!configured.empty() || !elevated || (productFlags & kFlagsUninstallEntry) == 0)
+        return configured;
+    return String(kMadeUninstallSubdir);
+}
+
+// The records there steer a later uninstallation that an administrator runs.
+bool uninstallFolderProtected(bool elevated, uint64_t productFlags) {
+    return elevated || (productFlags & kFlagsEveryoneInstallDir) != 0;
+}
+
 int sharedBaseSelector(uint8_t sharedBase, uint8_t bitness) {
     switch (sharedBase) {
         case 1:

@@ -112,6 +112,15 @@ bool registryFolderSource(const String& defaultDir, RegistryRoot& root, String& 
 // SharedDir below base unless it is already absolute; empty when SharedDir is.
 String sharedFolderPath(const String& sharedDir, const String& base, const String& installDir,
                         const String& portableSubdir, bool portable);
+// The uninstall subfolder an elevated installation makes when the script names none.
+inline constexpr const char16_t* kMadeUninstallSubdir = u"Uninstall";
+// The uninstall subfolder (UTF-16): the one the script names; or, when it names none and an
+// elevated installation makes an uninstaller, kMadeUninstallSubdir: the uninstaller's records
+// then never share the install folder, which ordinary users may be able to change.
+String uninstallSubfolder(const String& configured, bool elevated, uint64_t productFlags);
+// Whether the uninstall subfolder gets its own access list (folder_protection.h): always in an
+// elevated installation, and when the install folder is opened to everyone.
+bool uninstallFolderProtected(bool elevated, uint64_t productFlags);
 // The common-files selector of the shared base, or 0 for the all users' application data.
 int sharedBaseSelector(uint8_t sharedBase, uint8_t bitness);
 

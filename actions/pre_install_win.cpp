@@ -307,14 +307,15 @@ void createLoggedFolder(const String& folder, const char16_t* what) {
 
 void prepareFolders() {
     InstallScript& s = script();
+    const bool elevated = runsElevated();
+    s.UninstallSubdir = uninstallSubfolder(s.UninstallSubdir, elevated, s.ProductFlags);
     s.UninstallDir =
         s.UninstallSubdir.empty() ? s.InstallDir : joinPath(s.InstallDir, s.UninstallSubdir);
     if (s.ProductFlags & kFlagsEveryoneInstallDir) grantEveryone(s.InstallDir);
     if (!s.UninstallSubdir.empty()) {
         createLoggedFolder(s.UninstallDir, u"uninstall data folder");
-        // The uninstaller's records must not become writable along with an install folder
-        // opened to everyone: an ordinary user could otherwise steer the next uninstallation.
-        if (s.ProductFlags & kFlagsEveryoneInstallDir) protectUninstallData(s.UninstallDir);
+        if (uninstallFolderProtected(elevated, s.ProductFlags))
+            protectUninstallData(s.UninstallDir);
     }
     if ((s.ProductFlags & kFlagsUninstallEntry) == 0) return;
     int selector = sharedBaseSelector(s.SharedBase, s.Bitness);

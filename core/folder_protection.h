@@ -45,4 +45,28 @@ std::vector<uint8_t> accessListBytes(const std::vector<AccessEntry>& entries);
 // nothing is inherited from the folder above. A Windows error code, 0 on success.
 uint32_t protectUninstallFolder(const String& folder);
 
+// ---- Who may change a file or folder -------------------------------------------------------
+
+// The owner and the access list of a file or folder in the system's binary forms, as the
+// security descriptor holds them.
+struct ObjectSecurity {
+    std::vector<uint8_t> owner;       // a SID; empty when the object names none
+    bool hasAccessList = false;       // no list at all allows everyone everything
+    std::vector<uint8_t> accessList;  // the whole list, header included
+};
+
+// The accounts an elevated program may take a file's word from: administrators, the system,
+// the installer service, and the account the program runs as (ownSid, binary; may be empty).
+bool isTrustedChanger(const std::vector<uint8_t>& sid, const std::vector<uint8_t>& ownSid);
+
+// Whether nobody but trusted changers can change the object: one of them owns it (an owner may
+// always rewrite the list) and no entry of its list that applies to it allows anyone else to
+// write, append, delete, or change its attributes, list or owner. A damaged list counts as
+// open.
+bool changeableOnlyByTrusted(const ObjectSecurity& security, const std::vector<uint8_t>& ownSid);
+
+// The Windows side: the owner and access list of the file or folder at path. A Windows error
+// code, 0 on success.
+uint32_t readObjectSecurity(const String& path, ObjectSecurity& security);
+
 }  // namespace tessarin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/string.h"
 
@@ -11,6 +12,13 @@ namespace tessarin {
 // Enables or disables a named privilege ("SeShutdownPrivilege", ...) in the process token.
 // False when the token cannot be opened, the name is unknown or the token lacks the privilege.
 bool setPrivilege(const char* name, bool enable);
+
+// Whether the process runs with an administrator's rights: its token holds the enabled
+// Administrators group (an elevated administrator, or the system account). False on systems
+// without the call (which have no access lists to protect either).
+bool runsElevated();
+// The binary SID of the account the process runs as; empty when the token does not say.
+std::vector<uint8_t> processUserSid();
 
 // Kinds of secured objects (SE_OBJECT_TYPE). Registry keys are named "MACHINE\...",
 // "CURRENT_USER\..." and so on.

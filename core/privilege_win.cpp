@@ -23,6 +23,7 @@ using SetNamedSecurityInfoCall = DWORD(WINAPI*)(LPWSTR, SE_OBJECT_TYPE, SECURITY
 using GetNamedSecurityInfoCall = DWORD(WINAPI*)(LPCWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION,
                                                 PSID*, PSID*, PACL*, PACL*, PSECURITY_DESCRIPTOR*);
 using SetEntriesInAclCall = DWORD(WINAPI*)(ULONG, PEXPLICIT_ACCESS_W, PACL, PACL*);
+using CheckTokenMembershipCall = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
 
 template <typename Function>
 Function advapi(const char* name) {
@@ -42,6 +43,8 @@ struct SecurityCalls {
     GetNamedSecurityInfoCall getNamedSecurityInfo =
         advapi<GetNamedSecurityInfoCall>("GetNamedSecurityInfoW");
     SetEntriesInAclCall setEntriesInAcl = advapi<SetEntriesInAclCall>("SetEntriesInAclW");
+    CheckTokenMembershipCall checkTokenMembership =
+        advapi<CheckTokenMembershipCall>("CheckTokenMembership");
 };
 
 const SecurityCalls& calls() {
@@ -108,6 +111,28 @@ bool setPrivilege(const char* name, bool enable) {
         return false;
     // Success with ERROR_NOT_ALL_ASSIGNED means the token does not hold the privilege.
     return GetLastError() == ERROR_SUCCESS;
+}
+
+// CheckTokenMembership counts a group only where it is enabled: the filtered token of an
+// administrator who has not been elevated holds Administrators for denying only.
+bool runsElevated() {
+    if (calls().checkTokenMembership == nullptr) return false;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    unsigned char buffer[SECURITY_MAX_SID_SIZE] = {};
+    PSID administrators = buffer;
+    if (!InitializeSid(administrators, &nt, 2)) return false;
+    *GetSidSubAuthority(administrators, 0) = SECURITY_BUILTIN_DOMAIN_RID;
+    *GetSidSubAuthority(administrators, 1) = DOMAIN_ALIAS_RID_ADMINS;
+    BOOL member = FALSE;
+    return calls().checkTokenMembership(nullptr, administrators, &member) && member;
+}
+
+std::vector<uint8_t> processUserSid() {
+    std::vector<unsigned char> user = tokenUser();
+    if (user.empty()) return {};
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    const uint8_t* bytes = static_cast<const uint8_t*>(sid);
+    return std::vector<uint8_t>(bytes, bytes + GetLengthSid(sid));
 }
 
 uint32_t takeOwnership(const String& path, SecuredObject kind) {

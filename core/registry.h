@@ -95,7 +95,7 @@ inline constexpr uint32_t kRegBinary = 0x80;            // write text: as REG_BI
 inline constexpr uint32_t kRegExpandable = 0x100;       // write text: as REG_EXPAND_SZ
 inline constexpr uint32_t kRegUnquote = 0x200;          // read multi-string: strip one "..." pair
 inline constexpr uint32_t kRegQuote = 0x400;            // write multi-string: wrap each in "..."
-inline constexpr uint32_t kRegNoSecurity = 0x800;       // create: default security
+inline constexpr uint32_t kRegNoSecurity = 0x800;       // create: default security (always)
 inline constexpr uint32_t kRegConvertName = 0x1000;     // 8-bit name: use the UTF-16 call
 inline constexpr uint32_t kRegKeepTerminator = 0x2000;  // read text: keep a stored final zero
 inline constexpr uint32_t kRegDeleteEmptyKey = 0x4000;  // all-users value deletion
@@ -174,7 +174,8 @@ class RegistryKey {
     ~RegistryKey() = default;
 
     // Opens (kRegOpenExisting) or opens-or-creates subKey below root with the access mask
-    // (including any view bit). kRegOpenFailed, kRegOpenedExisting or kRegCreated.
+    // (including any view bit). kRegOpenFailed, kRegOpenedExisting or kRegCreated. A created
+    // key gets the system's default security (kRegNoSecurity or not): never one open to all.
     int open(RegistryRoot root, const char16_t* subKey, uint32_t options, uint32_t access);
     // "\HKLM\Software\..." and the like; an unknown root fails with ERROR_BAD_PATHNAME.
     int openSlashed(const char16_t* path, uint32_t options, uint32_t access);

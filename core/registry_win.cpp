@@ -42,58 +42,12 @@ void showRegistryError(uint32_t options) {
 
 // ---- Security of created keys ------------------------------------------------------------
 
-using CreateWellKnownSidFunction = BOOL(WINAPI*)(WELL_KNOWN_SID_TYPE, PSID, PSID, DWORD*);
-
-// A descriptor whose access list gives Everyone every right on the key. Systems without
-// CreateWellKnownSid get none, and the key is created with default security.
-class EveryoneFullAccess {
-  public:
-    EveryoneFullAccess() { built_ = build(); }
-    EveryoneFullAccess(const EveryoneFullAccess&) = delete;
-    EveryoneFullAccess& operator=(const EveryoneFullAccess&) = delete;
-    SECURITY_ATTRIBUTES* attributes() { return built_ ? &attributes_ : nullptr; }
-
-  private:
-    bool build() {
-        static const auto createSid =
-            systemFunction<CreateWellKnownSidFunction>(L"advapi32.dll", "CreateWellKnownSid");
-        DWORD sidBytes = sizeof sid_;
-        if (createSid == nullptr || !createSid(WinWorldSid, nullptr, sid_, &sidBytes)) return false;
-        DWORD aclBytes =
-            sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + GetLengthSid(sid_);
-        ACL* acl = reinterpret_cast<ACL*>(acl_);
-        if (aclBytes > sizeof acl_ || !InitializeAcl(acl, aclBytes, ACL_REVISION) ||
-            !AddAccessAllowedAce(acl, ACL_REVISION, 0xFFFFFFFF, sid_) ||
-            !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
-            !SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE)) {
-            return false;
-        }
-        attributes_.nLength = sizeof attributes_;
-        attributes_.lpSecurityDescriptor = &descriptor_;
-        attributes_.bInheritHandle = FALSE;
-        return true;
-    }
-
-    alignas(DWORD) BYTE sid_[SECURITY_MAX_SID_SIZE];
-    alignas(DWORD) BYTE acl_[sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE];
-    SECURITY_DESCRIPTOR descriptor_;
-    SECURITY_ATTRIBUTES attributes_;
-    bool built_ = false;
-};
-
-// RegCreateKeyExW with the Everyone descriptor first (unless kRegNoSecurity), then once more
-// with default security when that did not work.
-LONG createKey(HKEY parent, const wchar_t* subKey, REGSAM access, uint32_t options, HKEY* key,
-               DWORD* disposition) {
+// Every key is created with the system's default security, inherited from the key above. A
+// key open to everyone below HKLM (or in another user's hive) would let an ordinary user
+// rewrite what an elevated installer or uninstaller later reads: a previous install folder, a
+// file type's command.
+LONG createKey(HKEY parent, const wchar_t* subKey, REGSAM access, HKEY* key, DWORD* disposition) {
     wchar_t noClass[] = L"";
-    if (!(options & kRegNoSecurity)) {
-        EveryoneFullAccess security;
-        if (SECURITY_ATTRIBUTES* attributes = security.attributes()) {
-            LONG r = RegCreateKeyExW(parent, subKey, 0, noClass, 0, access, attributes, key,
-                                     disposition);
-            if (r == ERROR_SUCCESS) return r;
-        }
-    }
     return RegCreateKeyExW(parent, subKey, 0, noClass, 0, access, nullptr, key, disposition);
 }
 
@@ -408,7 +362,7 @@ int RegistryKey::openBelow(void* parent, const String& displayPath, const char16
     DWORD disposition = REG_OPENED_EXISTING_KEY;
     LONG r = (options & kRegOpenExisting)
                  ? RegOpenKeyExW(hkey(parent), name, 0, access, &key)
-                 : createKey(hkey(parent), name, access, options, &key, &disposition);
+                 : createKey(hkey(parent), name, access, &key, &disposition);
     if (r != ERROR_SUCCESS) {
         SetLastError(r);
         showRegistryError(options);

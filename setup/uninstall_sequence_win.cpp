@@ -166,6 +166,12 @@ bool openInstallation(const String& name) {
     }
     if (settings().forcesAutomaticMode()) setupState().AutomaticMode = true;
     switchOffRedirection();
+    // Before the icon: nothing of the uninstall folder is read until it is known to be safe.
+    message = CheckUninstallRecords(settings());
+    if (!message.empty()) {
+        showEntryMessage(message);
+        return false;
+    }
     loadUninstallIcon();
     showBackgroundWindow();
     message = LoadUninstallData(settings(), uninstallData(), reporter());
@@ -349,7 +355,7 @@ void RemoveProductKey() {
 }
 
 void RemoveRegistryEntries() {
-    removeRegistryTable(uninstallData().registryTable, productView(), systemRemoval());
+    removeRegistryTable(uninstallData().registryTable, productView(), systemRemoval(), reporter());
 }
 
 bool firewallListed() {

@@ -28,6 +28,7 @@ bool isInside(const String& path, const String& top) {
 }
 
 bool isSystemSoftwareKey(const String& key);
+bool isSystemClass(const String& name);
 
 Vector<String> keyComponents(const String& subKey) {
     Vector<String> parts;
@@ -72,7 +73,8 @@ bool isSharedClassesKey(const String& name) {
 bool isSystemKeyTree(RegistryRoot root, const String& subKey) {
     Vector<String> parts = keyComponents(subKey);
     if (parts.empty()) return true;
-    if (root == kHkeyClassesRoot) return parts.count() == 1 && isSharedClassesKey(parts[0]);
+    if (root == kHkeyClassesRoot)
+        return parts.count() == 1 && (isSharedClassesKey(parts[0]) || isSystemClass(parts[0]));
     int32_t first = 0;
     if (root == kHkeyUsers && ++first >= parts.count()) return true;
     if (parts.count() - first == 1) return true;
@@ -82,11 +84,100 @@ bool isSystemKeyTree(RegistryRoot root, const String& subKey) {
         String below = joinComponents(parts, first + 1);
         if (parts.count() - first - 1 == 1) return isSystemSoftwareKey(below);
         if (parts[first + 1].equalsNoCaseWide(u"Classes"))
-            return parts.count() - first == 3 && isSharedClassesKey(parts[first + 2]);
+            return parts.count() - first == 3 &&
+                   (isSharedClassesKey(parts[first + 2]) || isSystemClass(parts[first + 2]));
         return isSystemSoftwareKey(below) && parts.count() - first - 1 <= 4;
     }
     // System\CurrentControlSet\Services and the like: the product's keys are below them.
     return parts.count() - first <= 3;
+}
+
+// The class keys through which the system starts programs and opens documents of every kind,
+// with the file types that lead to them.
+bool isSystemClass(const String& name) {
+    static const char16_t* const kClasses[] = {
+        u"exefile",   u"batfile", u"cmdfile",
+        u"comfile",   u"piffile", u"scrfile",
+        u"htafile",   u"lnkfile", u"regfile",
+        u"VBSFile",   u"VBEFile", u"JSFile",
+        u"JSEFile",   u"WSFFile", u"WSHFile",
+        u"mscfile",   u"cplfile", u"Msi.Package",
+        u"Msi.Patch", u"Unknown", u"Microsoft.PowerShellScript.1",
+        u".exe",      u".com",    u".bat",
+        u".cmd",      u".pif",    u".scr",
+        u".hta",      u".lnk",    u".reg",
+        u".vbs",      u".vbe",    u".js",
+        u".jse",      u".wsf",    u".wsh",
+        u".msc",      u".cpl",    u".msi",
+        u".msp",      u".ps1"};
+    for (const char16_t* known : kClasses)
+        if (name.equalsNoCaseWide(known)) return true;
+    return false;
+}
+
+// Whether the key path parts[at...] begins with the backslash-separated names of prefix.
+bool beginsWith(const Vector<String>& parts, int32_t at, const char16_t* prefix, bool exact) {
+    Vector<String> wanted = keyComponents(String(prefix));
+    if (parts.count() - at < wanted.count() || (exact && parts.count() - at != wanted.count()))
+        return false;
+    for (int32_t i = 0; i < wanted.count(); ++i)
+        if (!parts[at + i].equalsNoCaseWide(wanted[i].w_str())) return false;
+    return true;
+}
+
+// Keys below Software whose values the system lives by: its security policies, what it runs at
+// logon and for every program, its own folders.
+bool isSystemSoftwareValueKey(const Vector<String>& parts, int32_t at) {
+    static const char16_t* const kTrees[] = {
+        u"Policies\\Microsoft",
+        u"Microsoft\\Windows\\CurrentVersion\\Policies",
+        u"Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+        u"Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
+        u"Microsoft\\Windows Defender",
+    };
+    static const char16_t* const kKeys[] = {
+        u"Microsoft\\Windows\\CurrentVersion",
+        u"Microsoft\\Windows NT\\CurrentVersion",
+        u"Microsoft\\Windows NT\\CurrentVersion\\Windows",
+    };
+    for (const char16_t* tree : kTrees)
+        if (beginsWith(parts, at, tree, false)) return true;
+    for (const char16_t* key : kKeys)
+        if (beginsWith(parts, at, key, true)) return true;
+    return false;
+}
+
+// Whether a recorded value lies in a key the system owns, where deleting it could weaken or
+// redirect the machine: a key of a root itself, the start-up and opening commands of the
+// system's own classes (and a value right in a shared class key), anything in the system
+// configuration (services, control sets) but the environment and the products' event sources,
+// and the keys of isSystemSoftwareValueKey. The values that products add to the system's lists
+// (Run, App Paths, the environment, their own classes) stay removable.
+bool isSystemValueKey(RegistryRoot root, const String& subKey) {
+    Vector<String> parts = keyComponents(subKey);
+    int32_t at = root == kHkeyUsers ? 1 : 0;
+    if (parts.count() <= at) return true;
+    bool classes = root == kHkeyClassesRoot;
+    if (!classes && parts[at].equalsNoCaseWide(u"Software")) {
+        ++at;
+        if (at < parts.count() && parts[at].equalsNoCaseWide(u"Wow6432Node")) ++at;
+        if (at < parts.count() && parts[at].equalsNoCaseWide(u"Classes")) {
+            classes = true;
+            ++at;
+        } else {
+            return parts.count() == at || isSystemSoftwareValueKey(parts, at);
+        }
+    }
+    if (classes) {
+        if (at < parts.count() && parts[at].equalsNoCaseWide(u"Wow6432Node")) ++at;
+        if (parts.count() == at) return true;
+        return isSystemClass(parts[at]) ||
+               (parts.count() == at + 1 && isSharedClassesKey(parts[at]));
+    }
+    if (root != kHkeyLocalMachine || !parts[at].equalsNoCaseWide(u"System")) return false;
+    // System\<control set>\...
+    if (beginsWith(parts, at + 2, u"Control\\Session Manager\\Environment", true)) return false;
+    return !(beginsWith(parts, at + 2, u"Services\\EventLog", false) && parts.count() >= at + 6);
 }
 
 // A registry path of the deletion list: a root and a sub-key. Roots alone and the Software
@@ -115,6 +206,11 @@ void removeRegistryEntry(const FileDeletion& deletion, RemovalSystem& system, Re
         String keyPath, name;
         splitRegistryValue(path.w_str(), keyPath, name);
         if (!splitRecordedKey(keyPath, root, subKey, reporter)) return;
+        if (isSystemValueKey(root, subKey)) {
+            reporter.error(format("Not removed: \"%s\" is a value of a system registry key.\r\n",
+                                  pathText(path).c_str()));
+            return;
+        }
         system.deleteValue(root, subKey, name, 0);
         return;
     }
@@ -258,10 +354,21 @@ void removeTableKey(const String& key, uint32_t view, RemovalSystem& system) {
     system.deleteKey(root, rest, true, view);
 }
 
-void removeTableValue(const String& key, const String& name, uint32_t view, RemovalSystem& system) {
+void refuseSystemValue(const String& key, const String& name, Reporter& reporter) {
+    String path = key;
+    path.removeBackWideChar(u'\\');
+    path.appendWide(u"\\");
+    path.append(name);
+    reporter.error(format("Not removed: \"%s\" is a value of a system registry key.\r\n",
+                          pathText(path).c_str()));
+}
+
+void removeTableValue(const String& key, const String& name, uint32_t view, RemovalSystem& system,
+                      Reporter& reporter) {
     String rest;
     if (allUsersKey(key, rest)) {
         rest.removeBackWideChar(u'\\');
+        if (isSystemValueKey(kHkeyCurrentUser, rest)) return refuseSystemValue(key, name, reporter);
         Vector<String> hives = system.userHives();
         for (int32_t i = 0; i < hives.count(); ++i)
             system.deleteValue(kHkeyUsers, hiveKey(hives[i], rest), name, view);
@@ -270,6 +377,7 @@ void removeTableValue(const String& key, const String& name, uint32_t view, Remo
     RegistryRoot root = splitRegistryRoot(key.w_str(), rest);
     rest.removeBackWideChar(u'\\');
     if (root == kRegistryNoRoot) return;
+    if (isSystemValueKey(root, rest)) return refuseSystemValue(key, name, reporter);
     system.deleteValue(root, rest, name, view);
 }
 
@@ -279,12 +387,13 @@ bool isValueDeletingAction(const String& field) {
     return pos == field.length() && (code == 2 || code == 3 || code == 5);
 }
 
-void removeTableRecord(const char* line, int32_t length, uint32_t view, RemovalSystem& system) {
+void removeTableRecord(const char* line, int32_t length, uint32_t view, RemovalSystem& system,
+                       Reporter& reporter) {
     Vector<String> fields = csvSplit(line, length);
     if (fields.count() == 1) {
         removeTableKey(fromUtf8(fields[0]), view, system);
     } else if (fields.count() == 5 && isValueDeletingAction(fields[4])) {
-        removeTableValue(fromUtf8(fields[0]), fromUtf8(fields[1]), view, system);
+        removeTableValue(fromUtf8(fields[0]), fromUtf8(fields[1]), view, system, reporter);
     }
 }
 
@@ -346,20 +455,21 @@ void removeProductRegistry(const String& productKey, uint32_t view, RemovalSyste
     String key = productKey;
     key.trimWide(u"\\ ");
     if (key.empty()) return;
-    if (isSystemSoftwareKey(key)) {
+    String subKey(u"Software\\");
+    subKey.append(key);
+    if (isSystemSoftwareKey(key) || isSystemKeyTree(kHkeyLocalMachine, subKey)) {
         reporter.error(format("Not removed: \"Software\\%s\" is a key of the system.\r\n",
                               pathText(key).c_str()));
         return;
     }
-    String subKey(u"Software\\");
-    subKey.append(key);
     deleteKeyAndEmptyParents(kHkeyLocalMachine, String(), subKey, view, system);
     Vector<String> hives = system.userHives();
     for (int32_t i = 0; i < hives.count(); ++i)
         deleteKeyAndEmptyParents(kHkeyUsers, hiveKey(hives[i], String()), subKey, view, system);
 }
 
-void removeRegistryTable(const String& table, uint32_t view, RemovalSystem& system) {
+void removeRegistryTable(const String& table, uint32_t view, RemovalSystem& system,
+                         Reporter& reporter) {
     const char* text = table.c_str();
     int32_t length = table.length();
     int32_t start = 0;
@@ -372,7 +482,7 @@ void removeRegistryTable(const String& table, uint32_t view, RemovalSystem& syst
             if (text[end] == '"') quoted = !quoted;
             if (!quoted && (text[end] == '\r' || text[end] == '\n')) break;
         }
-        if (end > start) removeTableRecord(text + start, end - start, view, system);
+        if (end > start) removeTableRecord(text + start, end - start, view, system, reporter);
         start = end + 1;
     }
 }

@@ -85,14 +85,17 @@ void removeEmptyFolderTree(const String& folder, const String& top, RemovalSyste
 
 // Deletes Software\<productKey> with its sub-keys and then each parent while it is empty
 // (never Software itself), under HKEY_LOCAL_MACHINE and in every user's hive. The system's
-// own keys below Software are refused with an error-list line.
+// own keys below Software (those a "^" record may not name either, such as Classes\CLSID) are
+// refused with an error-list line.
 void removeProductRegistry(const String& productKey, uint32_t view, RemovalSystem& system,
                            Reporter& reporter);
 
 // The registry table's records (UTF-8 CSV, one per line): keys of one field are deleted when
 // empty, values of five fields with action code 2, 3 or 5 are deleted; "\HKAU\" names every
-// user's hive.
-void removeRegistryTable(const String& table, uint32_t view, RemovalSystem& system);
+// user's hive. A value in a key the system lives by (services, the system's own classes and
+// policies) is refused with an error-list line, as recorded "!" values are.
+void removeRegistryTable(const String& table, uint32_t view, RemovalSystem& system,
+                         Reporter& reporter);
 
 // ---- The running system (Windows) ----------------------------------------------------------
 

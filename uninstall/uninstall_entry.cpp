@@ -5,6 +5,7 @@
 #include "core/convert.h"
 #include "core/format.h"
 #include "core/path.h"
+#include "services/uninstall_data.h"
 
 namespace tessarin {
 
@@ -173,6 +174,39 @@ String corruptEntryMessage(const String& displayName) {
         u"The uninstall information for %s is corrupt.\r\n\r\n"
         u"The uninstallation cannot be performed.",
         displayName.w_str());
+}
+
+// ---- Protection of the records -------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorPathNotFound = 3;
+
+// Whether the record at path may be read: it is missing (the reading says so), or only trusted
+// accounts can change it. A record whose protection cannot be read is not trusted.
+bool recordTrusted(const String& path, const SecurityReader& read,
+                   const std::vector<uint8_t>& ownSid) {
+    ObjectSecurity security;
+    uint32_t error = read(path, security);
+    if (error == kErrorFileNotFound || error == kErrorPathNotFound) return true;
+    return error == 0 && changeableOnlyByTrusted(security, ownSid);
+}
+
+}  // namespace
+
+String unprotectedRecordsMessage(const String& displayName, const String& uninstallFolder,
+                                 const SecurityReader& read, const std::vector<uint8_t>& ownSid) {
+    const String file = joinPath(uninstallFolder, String(kUninstallDataFileName));
+    for (const String* path : {&uninstallFolder, &file}) {
+        if (recordTrusted(*path, read, ownSid)) continue;
+        return formatWide(
+            u"The uninstall information for %s is not protected: users who are not "
+            u"administrators can change it.\r\n\r\nPath: %s\r\n\r\n"
+            u"The uninstallation cannot be performed.",
+            displayName.w_str(), path->w_str());
+    }
+    return String();
 }
 
 // ---- Fonts -------------------------------------------------------------------------------

@@ -8,8 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
+#include "core/folder_protection.h"
 #include "core/string.h"
 #include "services/reporter.h"
 
@@ -110,6 +112,20 @@ String permissionDeniedMessage();
 String inaccessibleEntryMessage(const String& name);
 String corruptEntryMessage(const String& displayName);
 
+// ---- Protection of the records -------------------------------------------------------------
+
+// Reads the owner and access list of a file or folder: a Windows error code, 0 on success.
+using SecurityReader = std::function<uint32_t(const String& path, ObjectSecurity& security)>;
+
+// What an elevated uninstaller checks before it reads anything from the uninstall folder: the
+// folder and Uninstall.DAT in it must each be owned by a trusted account and changeable by no
+// other (isTrustedChanger; ownSid is the account the uninstaller runs as), since whoever can
+// change them decides what an administrator's uninstallation deletes and runs. Empty when they
+// are; a record that is not there is left to the reading, which reports it. Otherwise the
+// message that stops the uninstallation, naming the first record found open or unreadable.
+String unprotectedRecordsMessage(const String& displayName, const String& uninstallFolder,
+                                 const SecurityReader& read, const std::vector<uint8_t>& ownSid);
+
 // ---- Fonts -------------------------------------------------------------------------------
 
 // One font of the ProductFonts list.
@@ -165,6 +181,10 @@ String uninstallEntryPath(const String& name);
 // settings. Empty on success; otherwise the message to show, and key holds nothing.
 String OpenUninstallEntry(const String& name, RegistryKey& key, UninstallSettings& settings,
                           Reporter& reporter);
+
+// Checks the records' protection when the process runs elevated (unprotectedRecordsMessage).
+// Empty when the uninstaller may go on; otherwise the message to show.
+String CheckUninstallRecords(const UninstallSettings& settings);
 
 // Reads Uninstall.DAT from the uninstall folder into data. Empty on success; otherwise the
 // message to show. What the reader skipped is logged.

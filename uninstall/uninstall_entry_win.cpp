@@ -4,8 +4,10 @@
 #include "core/file.h"
 #include "core/file_system.h"
 #include "core/file_time.h"
+#include "core/folder_protection.h"
 #include "core/font_resource.h"
 #include "core/path.h"
+#include "core/privilege.h"
 #include "core/registry.h"
 #include "core/special_folders.h"
 #include "core/system_colour.h"
@@ -104,6 +106,13 @@ String OpenUninstallEntry(const String& name, RegistryKey& key, UninstallSetting
     String message = readUninstallSettings(name, values, settings, reporter);
     if (!message.empty()) key.closeAll();
     return message;
+}
+
+// An uninstaller without administrator rights can do no more than its user could anyway.
+String CheckUninstallRecords(const UninstallSettings& settings) {
+    if (!runsElevated()) return String();
+    return unprotectedRecordsMessage(settings.DisplayName, settings.uninstallFolder,
+                                     readObjectSecurity, processUserSid());
 }
 
 String LoadUninstallData(const UninstallSettings& settings, UninstallData& data,

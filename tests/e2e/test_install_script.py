@@ -140,19 +140,25 @@ class InstallScripts(unittest.TestCase):
                 self.assertFalse(out.exists())
 
 
-    def test_open_install_folder_without_uninstall_subfolder_is_warned_about_and_built(self):
-        for subfolder, warned in (("", True), ("uninstall", False)):
-            with self.subTest(subfolder=subfolder):
-                out = self.work / "warned.exe"
+    def test_open_install_folder_without_uninstall_subfolder_is_refused_unless_accepted(self):
+        refusal = ("%s: options.install-folder-full-access without uninstall.subfolder"
+                   % (self.work / "setup.toml"))
+        for uninstall, code in (('subfolder = ""', 1), ('subfolder = "uninstall"', 0),
+                                ("records-in-open-folder = true", 0)):
+            with self.subTest(uninstall=uninstall):
+                out = self.work / "checked.exe"
                 out.unlink(missing_ok=True)
                 manifest = ('[product]\nname = "X"\n[options]\ninstall-folder-full-access = true\n'
-                            '[uninstall]\nsubfolder = "%s"\n' % subfolder)
+                            '[uninstall]\n%s\n' % uninstall)
                 result = wh.build_from_manifest(self.work, manifest, out)
-                self.assertEqual(result.returncode, 0, result.stderr)
-                self.assertTrue(out.exists())
-                warning = ("tessarin-build: warning: %s: options.install-folder-full-access "
-                           "without uninstall.subfolder" % (self.work / "setup.toml"))
-                self.assertEqual(warning in result.stderr, warned, result.stderr)
+                self.assertEqual(result.returncode, code, result.stderr)
+                self.assertEqual(out.exists(), code == 0)
+                if code:
+                    self.assertIn(refusal, result.stderr)
+                elif "records" in uninstall:
+                    self.assertIn("tessarin-build: warning: " + refusal, result.stderr)
+                else:
+                    self.assertNotIn(refusal, result.stderr)
 
 if __name__ == "__main__":
     wh.main(verbosity=2)

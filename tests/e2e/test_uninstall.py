@@ -25,8 +25,12 @@ SHARED_FOLDER = "Tessarin Uninstall Shared"
 SHARED_FILE = "C:\\ProgramData\\" + SHARED_FOLDER + "\\common.dat"
 
 
-def small_manifest(name, extra="", uninstall="", options=""):
-    """A product of the fixture's app files and its shared file."""
+def small_manifest(name, extra="", uninstall="", options="", subfolder="Uninstall"):
+    """A product of the fixture's app files and its shared file; subfolder None names no
+    uninstall subfolder."""
+    if subfolder is not None:
+        uninstall = 'subfolder = "%s"
+%s' % (subfolder, uninstall)
     return """[product]
 name = "%s"
 version = "1.0"
@@ -36,7 +40,6 @@ shared-base = "app-data"
 background = false
 %s[uninstall]
 key-name = "%s"
-subfolder = "Uninstall"
 %s[[files]]
 source = "files/app"
 [[files]]
@@ -127,11 +130,11 @@ class Products:
         (folder / "readme-page.txt").write_text("Readme of %s\r\n" % name)
         return self._build(name, manifest)
 
-    def small(self, name, extra="", uninstall="", options=""):
+    def small(self, name, extra="", uninstall="", options="", subfolder="Uninstall"):
         folder = self.work / name
         shutil.copytree(wh.SOURCE / "tests/e2e/fixtures/product/files", folder / "files")
-        (folder / "setup.toml").write_text(small_manifest(name, extra, uninstall, options),
-                                           encoding="utf-8")
+        (folder / "setup.toml").write_text(
+            small_manifest(name, extra, uninstall, options, subfolder), encoding="utf-8")
         return self._build(name, folder / "setup.toml")
 
     def demo(self, name):
@@ -593,6 +596,45 @@ class BadInput(ProductsTest):
         self.assertTrue((folder / "bin" / "tool.dat").is_file())
         self.assertTrue((folder / "Uninstall" / "uninstall.exe").is_file())
         self.assertIsNotNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+
+
+class OpenRecords(ProductsTest):
+    """The installer and the uninstaller run elevated here (Wine's user is an administrator).
+    A product whose manifest names no uninstall subfolder keeps its records in one of its own,
+    and an uninstaller that finds its folder or Uninstall.DAT changeable by other users refuses
+    and changes nothing. Wine keeps no access lists: it reports one made from the Unix mode,
+    with an entry for Everyone that allows writing once every Unix user may write; such a mode
+    stands here for a list that lets every user change the record."""
+
+    def test_records_in_a_subfolder_of_their_own_and_open_ones_refused(self):
+        name = "Tessarin Uninstall Open Records"
+        installer = self.products.small(name, subfolder=None)
+        before = snapshot.take()
+        folder = install(installer, "open")
+        records = folder / "Uninstall"
+        self.assertTrue((records / "Uninstall.DAT").is_file())
+        self.assertTrue((records / "uninstall.exe").is_file())
+        self.assertFalse((folder / "Uninstall.DAT").exists())
+        self.assertEqual(wh.reg_values(wh.UNINSTALL + "\\" + name)["UninstallSubdir"][1],
+                         "Uninstall")
+        for opened, shown in ((records, "Uninstall"), (records / "Uninstall.DAT",
+                                                        "Uninstall\\Uninstall.DAT")):
+            with self.subTest(opened=shown):
+                mode = opened.stat().st_mode & 0o777
+                opened.chmod(mode | 0o666)
+                try:
+                    text = BadInput.error_text(self, uninstall_command(name, "UninstallString"))
+                finally:
+                    opened.chmod(mode)
+                self.assertEqual(text, "The uninstall information for %s is not protected: users "
+                                 "who are not administrators can change it.\r\n\r\n"
+                                 "Path: C:\\%s\\open\\%s\r\n\r\n"
+                                 "The uninstallation cannot be performed." % (name, ROOT, shown))
+                self.assertTrue((folder / "readme.txt").is_file())
+                self.assertTrue((records / "uninstall.exe").is_file())
+                self.assertIsNotNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertNoResidue(before)
 
 
 class UntrustedRecord(ProductsTest):

@@ -518,40 +518,65 @@ TEST(Manifest, AddToPathTurnsThePathChangeOn) {
     }
 }
 
-// Opening the install folder to everyone leaves an uninstaller kept beside the product open too;
-// the tool says so and builds anyway.
-TEST(Manifest, FullAccessWithoutUninstallSubfolderIsWarnedAbout) {
+// Opening the install folder to everyone leaves an uninstaller kept beside the product open too
+// (when the installer runs without elevation): the tool refuses unless the publisher accepts it
+// by name, and then says so.
+TEST(Manifest, FullAccessWithoutUninstallSubfolderIsRefusedUnlessAccepted) {
+    enum Outcome { Built, Warned, Refused };
     struct Case {
         const char* label;
         const char* text;
-        bool warned;
+        Outcome outcome;
     } cases[] = {
-        {"in the install folder", "[options]\ninstall-folder-full-access = true\n", true},
+        {"in the install folder", "[options]\ninstall-folder-full-access = true\n", Refused},
         {"empty subfolder",
-         "[options]\ninstall-folder-full-access = true\n[uninstall]\nsubfolder = \"\"\n", true},
+         "[options]\ninstall-folder-full-access = true\n[uninstall]\nsubfolder = \"\"\n", Refused},
+        {"accepted",
+         "[options]\ninstall-folder-full-access = true\n[uninstall]\nrecords-in-open-folder = "
+         "true\n",
+         Warned},
+        {"not accepted",
+         "[options]\ninstall-folder-full-access = true\n[uninstall]\nrecords-in-open-folder = "
+         "false\n",
+         Refused},
         {"own subfolder",
          "[options]\ninstall-folder-full-access = true\n[uninstall]\nsubfolder = \"uninstall\"\n",
-         false},
-        {"folder not opened", "[uninstall]\nsubfolder = \"\"\n", false},
+         Built},
+        {"folder not opened", "[uninstall]\nsubfolder = \"\"\n", Built},
         {"no uninstaller",
-         "[options]\ninstall-folder-full-access = true\nuninstall-entry = false\n", false},
+         "[options]\ninstall-folder-full-access = true\nuninstall-entry = false\n", Built},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ProductFolder product;
         fs::path file = product.manifest(std::string("[product]\nname = \"X\"\n") + c.text);
+        if (c.outcome == Refused) {
+            try {
+                build::readManifest(file);
+                ADD_FAILURE() << "built";
+            } catch (const build::ManifestError& e) {
+                const std::string message = e.what();
+                EXPECT_EQ(message.rfind(file.string() + ": ", 0), 0u) << message;
+                EXPECT_NE(message.find("options.install-folder-full-access without "
+                                       "uninstall.subfolder"),
+                          std::string::npos)
+                    << message;
+                EXPECT_NE(message.find("Uninstall.DAT"), std::string::npos) << message;
+                EXPECT_NE(message.find("uninstall.records-in-open-folder = true"),
+                          std::string::npos)
+                    << message;
+            }
+            continue;
+        }
         build::Manifest m = build::readManifest(file);
-        if (!c.warned) {
+        if (c.outcome == Built) {
             EXPECT_TRUE(m.warnings.empty());
             continue;
         }
         ASSERT_EQ(m.warnings.size(), 1u);
-        const std::string& warning = m.warnings[0];
-        EXPECT_EQ(warning.rfind(file.string() + ": ", 0), 0u) << warning;
-        EXPECT_NE(warning.find("options.install-folder-full-access"), std::string::npos);
-        EXPECT_NE(warning.find("uninstall.subfolder"), std::string::npos);
-        EXPECT_NE(warning.find("Uninstall.DAT"), std::string::npos);
-        // It still builds.
+        EXPECT_NE(m.warnings[0].find("(accepted by uninstall.records-in-open-folder)"),
+                  std::string::npos)
+            << m.warnings[0];
         EXPECT_GT(build::writeInstallScript(m.script).length(), 0);
     }
 }

@@ -245,6 +245,10 @@ TEST(Removal, SystemKeyTreesAreRefusedAndProductKeysBelowThemGo) {
         {"^\\HKU\\S-1-5-21-1\\Software", ""},
         {"^\\HKCR\\CLSID", ""},
         {"^\\HKCR\\.coapp", "tree HKCR\\.coapp 32"},
+        {"^\\HKCR\\exefile", ""},
+        {"*\\HKLM\\Software\\Classes\\.exe", ""},
+        {"^\\HKCU\\Software\\Classes\\batfile", ""},
+        {"^\\HKCR\\exefile\\shell\\CoVerb", "tree HKCR\\exefile\\shell\\CoVerb 32"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -261,6 +265,61 @@ TEST(Removal, SystemKeyTreesAreRefusedAndProductKeysBelowThemGo) {
         } else {
             EXPECT_EQ(joined(system.calls), "");
             EXPECT_NE(reporter.errors.find("is a system registry key"), std::string::npos);
+        }
+    }
+}
+
+// A recorded value is deleted unless its key is one the system lives by.
+TEST(Removal, RecordedValuesOfSystemKeysAreRefused) {
+    struct Case {
+        const char* line;
+        const char* call;  // empty: refused
+    } cases[] = {
+        {"!\\HKCR\\exefile\\shell\\open\\command\\", ""},
+        {"!\\HKCR\\.exe\\", ""},
+        {"!\\HKCU\\Software\\Classes\\exefile\\shell\\open\\command\\", ""},
+        {"!\\HKU\\S-1-5-21-1\\Software\\Wow6432Node\\Classes\\cmdfile\\IsShortcut", ""},
+        {"!\\HKCR\\CLSID\\Default", ""},
+        {"!\\HKLM\\System\\CurrentControlSet\\Services\\WinDefend\\Start", ""},
+        {"!\\HKLM\\SYSTEM\\ControlSet001\\Control\\Session Manager\\KnownDLLs\\kernel32", ""},
+        {"!\\HKLM\\System\\CurrentControlSet\\Control\\Lsa\\RunAsPPL", ""},
+        {"!\\HKLM\\Software\\Policies\\Microsoft\\Windows Defender\\DisableAntiSpyware", ""},
+        {"!\\HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\EnableLUA", ""},
+        {"!\\HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Userinit", ""},
+        {"!\\HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows\\AppInit_DLLs", ""},
+        {"!\\HKLM\\Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", ""},
+        {"!\\HKLM\\Software\\Co\\App\\Path", "value HKLM\\Software\\Co\\App [Path] 32"},
+        {"!\\HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\CoApp",
+         "value HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run [CoApp] 32"},
+        {"!\\HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment\\CO_HOME",
+         "value HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment [CO_HOME] "
+         "32"},
+        {"!\\HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\CoApp\\"
+         "EventMessageFile",
+         "value HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\CoApp "
+         "[EventMessageFile] 32"},
+        {"!\\HKCR\\CoApp.Document\\shell\\open\\command\\",
+         "value HKCR\\CoApp.Document\\shell\\open\\command [] 32"},
+        {"!\\HKCR\\CLSID\\{1234}\\InprocServer32\\ThreadingModel",
+         "value HKCR\\CLSID\\{1234}\\InprocServer32 [ThreadingModel] 32"},
+        {"!\\HKCU\\Environment\\CO_HOME", "value HKCU\\Environment [CO_HOME] 32"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        UninstallData data;
+        plant(data, {c.line});
+        ScriptedSystem system;
+        RecordingReporter reporter;
+        RecordingDisplay display;
+        RemovalOutcome outcome;
+        removeRecordedItems(data, settings(), system, reporter, outcome);
+        if (*c.call) {
+            EXPECT_EQ(joined(system.calls), std::string(c.call) + "|");
+            EXPECT_EQ(reporter.errors, "");
+        } else {
+            EXPECT_EQ(joined(system.calls), "");
+            EXPECT_EQ(reporter.errors, "Not removed: \"" + std::string(c.line + 1) +
+                                           "\" is a value of a system registry key.\r\n");
         }
     }
 }
@@ -408,6 +467,14 @@ TEST(Removal, SystemKeysBelowSoftwareAreRefusedAsProductKey) {
         {u"Microsoft\\WindowsApps", false},
         {u"Microsoft\\Product", false},
         {u"Co\\Classes", false},
+        {u"Classes\\CLSID", true},
+        {u"classes\\Interface\\", true},
+        {u"Classes\\*", true},
+        {u"Classes\\exefile", true},
+        {u"Wow6432Node\\Microsoft", true},
+        {u"Wow6432Node\\Classes\\TypeLib", true},
+        {u"Classes\\CLSID\\{1234}", false},
+        {u"Wow6432Node\\Co\\App", false},
     };
     for (const Case& c : cases) {
         ScriptedSystem system;
@@ -453,7 +520,9 @@ TEST(Removal, RegistryTableKeysAndValues) {
         "\\HKLM\\Software\\Co\\App,Code,1,x,3x\r\n"
         "\\XX\\Software\\Co\\App\r\n";
     ScriptedSystem system;
-    removeRegistryTable(String(table), kRegView64, system);
+    RecordingReporter reporter;
+    removeRegistryTable(String(table), kRegView64, system, reporter);
+    EXPECT_EQ(reporter.errors, "");
     EXPECT_EQ(utf8(fromUtf8(joined(system.calls))),
               "empty HKLM\\Software\\Co\\App 64|"
               "empty HKU\\S-1-5-21-1\\Software\\Co\\App 64|"
@@ -463,6 +532,35 @@ TEST(Removal, RegistryTableKeysAndValues) {
               "value HKU\\S-1-5-21-2\\Software\\Co\\App [Na\xc3\xafve] 64|"
               "value HKCU\\Software\\Co\\App [Lines] 64|"
               "value HKCU\\Software\\Co\\App [Three] 64|");
+}
+
+// The table's values are refused in the system's keys as recorded values are; its keys are
+// only ever deleted when empty.
+TEST(Removal, RegistryTableValuesOfSystemKeysAreRefused) {
+    const char* table =
+        "\\HKLM\\System\\CurrentControlSet\\Services\\WinDefend,Start,4,2,2\r\n"
+        "\\HKCR\\exefile\\shell\\open\\command,,1,x,3\r\n"
+        "\\HKAU\\Software\\Classes\\.exe,,1,x,5\r\n"
+        "\\HKLM\\Software\\Policies\\Microsoft\\Windows,NoAutoUpdate,4,1,2\r\n"
+        "\\HKLM\\Software\\Co\\App,Path,1,x,2\r\n"
+        "\\HKAU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run,CoApp,1,x,3\r\n";
+    ScriptedSystem system;
+    RecordingReporter reporter;
+    removeRegistryTable(String(table), 0, system, reporter);
+    EXPECT_EQ(
+        joined(system.calls),
+        "value HKLM\\Software\\Co\\App [Path] 32|"
+        "value HKU\\S-1-5-21-1\\Software\\Microsoft\\Windows\\CurrentVersion\\Run [CoApp] 32|"
+        "value HKU\\S-1-5-21-2\\Software\\Microsoft\\Windows\\CurrentVersion\\Run [CoApp] 32|");
+    EXPECT_EQ(reporter.errors,
+              "Not removed: \"\\HKLM\\System\\CurrentControlSet\\Services\\WinDefend\\Start\" is a "
+              "value of a system registry key.\r\n"
+              "Not removed: \"\\HKCR\\exefile\\shell\\open\\command\\\" is a value of a system "
+              "registry key.\r\n"
+              "Not removed: \"\\HKAU\\Software\\Classes\\.exe\\\" is a value of a system registry "
+              "key.\r\n"
+              "Not removed: \"\\HKLM\\Software\\Policies\\Microsoft\\Windows\\NoAutoUpdate\" is a "
+              "value of a system registry key.\r\n");
 }
 
 }  // namespace

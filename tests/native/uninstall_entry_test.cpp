@@ -287,6 +287,63 @@ TEST(UninstallEntryMessages, AreFilledWithTheName) {
               "The uninstallation cannot be performed.");
 }
 
+// The folder and Uninstall.DAT as an elevated uninstaller finds them: each a list built here.
+TEST(UninstallRecords, OpenOrUnreadableRecordsStopTheUninstallation) {
+    const std::vector<uint8_t> self = sidBytes("S-1-5-21-1-2-3-1000");
+    const std::vector<uint8_t> administrators = sidBytes("S-1-5-32-544");
+    const std::vector<uint8_t> user = sidBytes("S-1-5-21-1-2-3-1001");
+    const ObjectSecurity closed{administrators, true, accessListBytes(uninstallFolderEntries())};
+    const ObjectSecurity ownedByUser{user, true, closed.accessList};
+    const ObjectSecurity usersMayWrite{administrators, true,
+                                       accessListBytes({{"S-1-5-32-545", kFileFullControl, 0}})};
+    const ObjectSecurity noList{administrators, false, {}};
+    struct Record {
+        uint32_t error;
+        ObjectSecurity security;
+    };
+    const Record missing{2, {}}, pathMissing{3, {}}, denied{5, {}};
+    struct Case {
+        const char* label;
+        Record folder, file;
+        const char* refused;  // which record the message names, or nothing
+    } cases[] = {
+        {"both closed", {0, closed}, {0, closed}, nullptr},
+        {"no file yet: the reading reports it", {0, closed}, missing, nullptr},
+        {"no folder", pathMissing, pathMissing, nullptr},
+        {"a file a user owns", {0, closed}, {0, ownedByUser}, "file"},
+        {"a file users may write", {0, closed}, {0, usersMayWrite}, "file"},
+        {"a file without a list", {0, closed}, {0, noList}, "file"},
+        {"a folder users may write", {0, usersMayWrite}, {0, closed}, "folder"},
+        {"a folder a user owns", {0, ownedByUser}, {0, closed}, "folder"},
+        {"a folder whose list cannot be read", denied, {0, closed}, "folder"},
+        {"a file whose list cannot be read", {0, closed}, denied, "file"},
+    };
+    const String folder = fromUtf8("C:\\App\\Uninstall");
+    const String file = fromUtf8("C:\\App\\Uninstall\\Uninstall.DAT");
+    for (const Case& c : cases) {
+        std::vector<std::string> asked;
+        SecurityReader read = [&](const String& path, ObjectSecurity& security) {
+            asked.push_back(utf8(path));
+            const Record& r = path == folder ? c.folder : c.file;
+            security = r.security;
+            return r.error;
+        };
+        const std::string message =
+            utf8(unprotectedRecordsMessage(fromUtf8("App"), folder, read, self));
+        if (c.refused == nullptr) {
+            EXPECT_EQ(message, "") << c.label;
+            EXPECT_EQ(asked, (std::vector<std::string>{utf8(folder), utf8(file)})) << c.label;
+            continue;
+        }
+        const std::string named = utf8(std::string(c.refused) == "file" ? file : folder);
+        EXPECT_EQ(message,
+                  "The uninstall information for App is not protected: users who are not "
+                  "administrators can change it.\r\n\r\nPath: " +
+                      named + "\r\n\r\nThe uninstallation cannot be performed.")
+            << c.label;
+    }
+}
+
 // ---- Fonts -------------------------------------------------------------------------------
 
 TEST(ProductFonts, ListIsReadAsQuotedPairs) {

@@ -220,6 +220,37 @@ TEST_F(PreInstallTest, PreparationMakesTheFoldersAndLogsTheRights) {
         << log;
 }
 
+// An elevated installation (Wine's token is an administrator's) whose script names no uninstall
+// subfolder makes one, so that the uninstaller's records do not lie in an install folder users
+// may change, and gives it its own access list even though the install folder is not opened.
+TEST_F(PreInstallTest, ElevatedPreparationKeepsTheRecordsInAProtectedSubfolder) {
+    ASSERT_TRUE(runsElevated());
+    ScratchFolder folder(u"prepare-elevated");
+    InstallScript& s = installScript();
+    s.InstallDir = String((folder.path() + u"\\Product").c_str());
+    CreateDirectoryW(w(folder.path() + u"\\Product"), nullptr);
+    s.UninstallSubdir = String();
+    s.SharedDir = String();
+    s.ProductFlags = kFlagsUninstallEntry;
+
+    PrepareSystem();
+    String body;
+    ASSERT_NE(logBody(), nullptr);
+    logBody()->read(body);
+    discardLogBody();
+
+    const std::u16string records = folder.path() + u"\\Product\\Uninstall";
+    EXPECT_EQ(utf8(s.UninstallSubdir), "Uninstall");
+    EXPECT_EQ(utf8(s.UninstallDir), utf8(String(records.c_str())));
+    EXPECT_TRUE(present(records));
+    std::string log = testing::bytes(body);
+    EXPECT_NE(
+        log.find("Protecting uninstall data folder \"" + utf8(s.UninstallDir) + "\"...OK\r\n"),
+        std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Granting rights"), std::string::npos) << log;
+}
+
 TEST_F(PreInstallTest, TopLevelWindowsAreFoundAndClosedByTheirEntry) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = DefWindowProcW;

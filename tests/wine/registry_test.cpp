@@ -678,16 +678,23 @@ bool systemHonoursCreationDescriptor(const std::u16string& key) {
     return everyoneHasFullAccess(HKEY_CURRENT_USER, key);
 }
 
-TEST_F(RegistryTest, CreatedKeysGiveEveryoneFullAccessUnlessAskedNotTo) {
+// A key open to everyone would let any user change what an elevated installer or uninstaller
+// reads from it later, so keys are created with default security whatever the options say: the
+// by-path writer and the all-users creator too.
+TEST_F(RegistryTest, CreatedKeysNeverGiveEveryoneFullAccess) {
+    if (!systemHonoursCreationDescriptor(sub(u"Control")))
+        GTEST_SKIP() << "this Wine gives new keys default security whatever descriptor "
+                        "RegCreateKeyExW is given, so a key open to all cannot be told apart";
     RegistryKey key;
     ASSERT_EQ(key.open(kHkeyCurrentUser, sub(u"Open").c_str(), 0, kRegAccessAll), kRegCreated);
     ASSERT_EQ(key.open(kHkeyCurrentUser, sub(u"Default").c_str(), kRegNoSecurity, kRegAccessAll),
               kRegCreated);
+    EXPECT_FALSE(everyoneHasFullAccess(HKEY_CURRENT_USER, sub(u"Open")));
     EXPECT_FALSE(everyoneHasFullAccess(HKEY_CURRENT_USER, sub(u"Default")));
-    if (!systemHonoursCreationDescriptor(sub(u"Control")))
-        GTEST_SKIP() << "this Wine gives new keys default security whatever descriptor "
-                        "RegCreateKeyExW is given";
-    EXPECT_TRUE(everyoneHasFullAccess(HKEY_CURRENT_USER, sub(u"Open")));
+    key.closeAll();
+    std::u16string byPath = u"\\HKCU\\" + sub(u"ByPath\\Value");
+    ASSERT_TRUE(key.writeTextByPath(byPath.c_str(), String(u"C:\\App"), 0, 0));
+    EXPECT_FALSE(everyoneHasFullAccess(HKEY_CURRENT_USER, sub(u"ByPath")));
 }
 
 // ---- Registry views ----------------------------------------------------------------------

@@ -133,7 +133,7 @@ TEST_F(RemovalOnSystem, ProductKeyAndRegistryTableInTheUsersHives) {
     std::string table = "\\HKAU\\" + narrow(base_) + "\\Table\\Empty,V,4,1,2\r\n\\HKAU\\" +
                         narrow(base_) + "\\Table\\Empty\r\n\\HKAU\\" + narrow(base_) +
                         "\\Other\r\n";
-    removeRegistryTable(String(table.c_str()), 0, systemRemoval());
+    removeRegistryTable(String(table.c_str()), 0, systemRemoval(), reporter);
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Table\\Empty"));
     EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, base_ + u"\\Other"));  // not empty
 }

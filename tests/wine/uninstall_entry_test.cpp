@@ -7,9 +7,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "actions/uninstall_registration.h"
 #include "core/file.h"
+#include "core/folder_protection.h"
+#include "core/privilege.h"
 #include "core/registry.h"
 #include "core/special_folders.h"
 #include "recording_reporter.h"
@@ -222,6 +225,37 @@ TEST_F(UninstallEntry, UninstallDataIsLoadedFromTheUninstallFolder) {
     ASSERT_EQ(writeUninstallDataFile(written, S(folder / u"Uninstall.DAT")), 0);
     EXPECT_EQ(utf8(LoadUninstallData(settings, data, reporter)), "");
     EXPECT_EQ(U(data.text(56)), u"Remove %s?");
+}
+
+// The check an elevated uninstaller makes of its records runs here too: Wine's token is an
+// administrator's. Wine keeps no access list of its own on files; it reports one made from the
+// Unix mode (the system and the prefix's user, who owns the file, with every right; Everyone
+// with reading), which passes as it should. Lists that leave the records open are decided in
+// the native tests; the end-to-end tests open a folder through its Unix mode.
+TEST_F(UninstallEntry, RecordsTheInstallerProtectedPassTheElevatedCheck) {
+    ASSERT_TRUE(runsElevated());
+    settings.DisplayName = String(u"Tessarin Tool");
+    settings.uninstallFolder = S(folder / u"Uninstall");
+    ASSERT_TRUE(CreateDirectoryW(w(folder / u"Uninstall"), nullptr));
+    ASSERT_EQ(protectUninstallFolder(settings.uninstallFolder), 0u);
+    ASSERT_EQ(writeUninstallDataFile(UninstallData(), S(folder / u"Uninstall\\Uninstall.DAT")), 0);
+
+    std::vector<std::string> checked;
+    SecurityReader recording = [&](const String& path, ObjectSecurity& security) {
+        uint32_t error = readObjectSecurity(path, security);
+        checked.push_back(utf8(path) +
+                          (error == 0 && !security.owner.empty() && security.hasAccessList
+                               ? " read"
+                               : " unread"));
+        return error;
+    };
+    EXPECT_EQ(utf8(unprotectedRecordsMessage(settings.DisplayName, settings.uninstallFolder,
+                                             recording, processUserSid())),
+              "");
+    EXPECT_EQ(checked,
+              (std::vector<std::string>{utf8(settings.uninstallFolder) + " read",
+                                        utf8(S(folder / u"Uninstall\\Uninstall.DAT")) + " read"}));
+    EXPECT_EQ(utf8(CheckUninstallRecords(settings)), "");
 }
 
 // A font as the installer leaves it (file in the Fonts folder, value under the system's font key,

@@ -167,7 +167,8 @@ void refuseQuotedKeyName(Section& s, const InstallScript& script) {
     }
 }
 
-void readUninstall(Section s, InstallScript& script) {
+// True when the publisher accepts the records in an install folder opened to everyone.
+bool readUninstall(Section s, InstallScript& script) {
     script.UninstallKeyName = s.wide("key-name");
     refuseQuotedKeyName(s, script);
     script.UninstallSubdir = s.wide("subfolder");
@@ -200,7 +201,9 @@ void readUninstall(Section s, InstallScript& script) {
     }
     if (script.UninstallExtras.count() > kMaxUninstallExtras)
         s.fail("extras", "at most 1001 entries");
+    bool openRecordsAccepted = s.flag("records-in-open-folder", false);
     s.finish();
+    return openRecordsAccepted;
 }
 
 void readBatches(Section s, InstallScript& script) {
@@ -449,20 +452,27 @@ void stampScriptDate(InstallScript& script) {
     script.ScriptDate.second = t.tm_sec;
 }
 
-// The full-access option opens the install folder to every user. The installer keeps an
-// uninstall subfolder closed, but without one Uninstall.DAT, Install.log and the uninstaller
-// copy lie in the opened folder, where any user could rewrite what a later uninstallation by an
-// administrator deletes or runs.
-void warnAboutOpenUninstallFolder(const fs::path& file, Manifest& m) {
+// The full-access option opens the install folder to every user. An elevated installer keeps
+// the uninstaller's records in a protected subfolder (one of its own when none is named), but
+// an installer that runs without elevation would leave Uninstall.DAT, Install.log and the
+// uninstaller copy in the opened folder, where any user could rewrite what a later
+// uninstallation by an administrator deletes or runs. So the combination is refused unless the
+// publisher accepts it by name; then the tool still says what it means.
+void checkOpenUninstallFolder(const fs::path& file, Manifest& m, bool accepted) {
     const uint64_t fullAccess = uint64_t(0x40000) << 32;
     if ((m.script.ProductFlags & fullAccess) == 0 ||
         (m.script.ProductFlags & kFlagsUninstallEntry) == 0 || !m.script.UninstallSubdir.empty())
         return;
-    m.warnings.push_back(file.string() +
-                         ": options.install-folder-full-access without uninstall.subfolder: the "
-                         "uninstaller, Uninstall.DAT and Install.log go into the install folder, "
-                         "which every user may change; name an uninstall.subfolder to keep them "
-                         "protected");
+    const std::string problem =
+        ": options.install-folder-full-access without uninstall.subfolder: the uninstaller, "
+        "Uninstall.DAT and Install.log of an installation without administrator rights go into "
+        "the install folder, which every user may change";
+    if (!accepted)
+        throw ManifestError(file.string() + problem +
+                            "; name an uninstall.subfolder to keep them protected, or set "
+                            "uninstall.records-in-open-folder = true to accept this");
+    m.warnings.push_back(file.string() + problem +
+                         " (accepted by uninstall.records-in-open-folder)");
 }
 
 }  // namespace
@@ -490,7 +500,7 @@ Manifest readManifest(const fs::path& file) {
     readVersions(top.table("versions"), m.script);
     readWizard(top.table("wizard"), m.script);
     readBackground(top.table("background"), m.script);
-    readUninstall(top.table("uninstall"), m.script);
+    const bool openRecordsAccepted = readUninstall(top.table("uninstall"), m.script);
     readBatches(top.table("batches"), m.script);
     readRegistry(top.table("registry"), m.script);
     m.script.FirewallText = top.toAnsi("firewall", [&] {
@@ -511,7 +521,7 @@ Manifest readManifest(const fs::path& file) {
     if ((m.script.ProductFlags & kFlagsUninstallEntry) == 0 && !m.script.UninstallIcon.empty()) {
         throw ManifestError(file.string() + ": uninstall.icon: needs the uninstall-entry option");
     }
-    warnAboutOpenUninstallFolder(file, m);
+    checkOpenUninstallFolder(file, m, openRecordsAccepted);
     stampScriptDate(m.script);
     return m;
 }
