@@ -343,6 +343,42 @@ class ForeignActions(ProductsTest):
         self.assertNoResidue(before)
 
 
+class ProgramsToClose(ProductsTest):
+    """A program the product names for its uninstaller is left alone by the installation, kept
+    in the record the installation writes, and closed by the uninstaller before the removal."""
+
+    def test_the_record_carries_the_program_to_the_uninstaller(self):
+        name = "Tessarin Uninstall Closing"
+        installer = self.products.small(name, extra="""
+[[programs-to-close]]
+window-class = "TessarinCloseProbe"
+window-title = "*ClosingProbe"
+display-name = "Closing Probe"
+during-install = false
+during-uninstall = true
+""")
+        holder = subprocess.Popen([wh.LOADER, str(wh.BUILD / "wine_tests.exe"),
+                                   "--hold-window=ClosingProbe"], env=wh.ENV,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            code, _ = wh.probe("--title", "ClosingProbe", "--dump")
+            self.assertEqual(code, 0, "the helper window did not show")
+            folder = install(installer, "closing")
+            self.assertIsNone(holder.poll(), "the installation closed a program kept for the "
+                              "uninstaller only")
+            record = (folder / "Uninstall" / "Uninstall.DAT").read_bytes().decode("cp1252")
+            self.assertIn("\r\n\r\n[AutoClose]\r\n"
+                          "TessarinCloseProbe,*ClosingProbe,Closing Probe,0\r\n", record)
+            self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+            # The helper ends with 7 only when its window was closed.
+            self.assertEqual(holder.wait(timeout=60), 7)
+        finally:
+            if holder.poll() is None:
+                holder.kill()
+                holder.wait()
+        self.assertFalse(folder.exists())
+
+
 class LockedFile(ProductsTest):
     """A file held open by another process stays, stays recorded and keeps the entry; the
     next run after its release finishes the job."""
