@@ -10,6 +10,7 @@ Each scenario has its own product name and folder. The installers are staged on 
 before any snapshot is taken, and everything a scenario makes is removed after it."""
 import pathlib
 import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -24,7 +25,7 @@ SHARED_FOLDER = "Tessarin Uninstall Shared"
 SHARED_FILE = "C:\\ProgramData\\" + SHARED_FOLDER + "\\common.dat"
 
 
-def small_manifest(name, extra="", uninstall=""):
+def small_manifest(name, extra="", uninstall="", options=""):
     """A product of the fixture's app files and its shared file."""
     return """[product]
 name = "%s"
@@ -33,7 +34,7 @@ shared-folder = "%s"
 shared-base = "app-data"
 [options]
 background = false
-[uninstall]
+%s[uninstall]
 key-name = "%s"
 subfolder = "Uninstall"
 %s[[files]]
@@ -41,7 +42,7 @@ source = "files/app"
 [[files]]
 source = "files/shared"
 kind = "shared"
-%s""" % (name, SHARED_FOLDER, name, uninstall, extra)
+%s""" % (name, SHARED_FOLDER, options, name, uninstall, extra)
 
 
 # Every install action the fixture offers that the uninstaller has to undo: files in
@@ -96,6 +97,36 @@ def run_uninstaller(command):
     return code
 
 
+def link_fields(path):
+    """What a shell link holds: its target (the local base path of its link information) and
+    its string fields ("arguments", "icon", ...), as Windows reads them."""
+    data = path.read_bytes()
+    assert struct.unpack_from("<I", data, 0)[0] == 0x4C, "%s is not a shell link" % path
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    at = 0x4C
+    fields = {}
+    if flags & 0x1:  # target ID list
+        at += 2 + struct.unpack_from("<H", data, at)[0]
+    if flags & 0x2:  # link information
+        size, header_size, _, _, base = struct.unpack_from("<IIIII", data, at)
+        unicode_base = struct.unpack_from("<I", data, at + 28)[0] if header_size >= 0x24 else 0
+        if unicode_base:
+            fields["target"] = data[at + unicode_base:at + size].decode("utf-16-le").split("\0")[0]
+        elif base:
+            fields["target"] = data[at + base:at + size].split(b"\0")[0].decode("cp1252")
+        at += size
+    width = 2 if flags & 0x80 else 1
+    for bit, name in ((0x4, "name"), (0x8, "relative path"), (0x10, "working folder"),
+                      (0x20, "arguments"), (0x40, "icon")):
+        if flags & bit:
+            count = struct.unpack_from("<H", data, at)[0]
+            text = data[at + 2:at + 2 + count * width]
+            # Wine counts the terminating zero in; Windows does not.
+            fields[name] = text.decode("utf-16-le" if width == 2 else "cp1252").split("\0")[0]
+            at += 2 + count * width
+    return fields
+
+
 def linux_path(windows):
     assert windows[:3].upper() == "C:\\", windows
     return wh.drive_c(*windows[3:].split("\\"))
@@ -125,10 +156,10 @@ class Products:
         (folder / "readme-page.txt").write_text("Readme of %s\r\n" % name)
         return self._build(name, manifest)
 
-    def small(self, name, extra="", uninstall=""):
+    def small(self, name, extra="", uninstall="", options=""):
         folder = self.work / name
         shutil.copytree(wh.SOURCE / "tests/e2e/fixtures/product/files", folder / "files")
-        (folder / "setup.toml").write_text(small_manifest(name, extra, uninstall),
+        (folder / "setup.toml").write_text(small_manifest(name, extra, uninstall, options),
                                            encoding="utf-8")
         return self._build(name, folder / "setup.toml")
 
@@ -377,6 +408,29 @@ during-uninstall = true
                 holder.kill()
                 holder.wait()
         self.assertFalse(folder.exists())
+
+
+class UninstallerShortcut(ProductsTest):
+    """The uninstaller's Start-menu shortcut names its product's uninstall key as it is, also
+    outside the system's code page, and the command it runs removes the product."""
+
+    def test_the_shortcut_removes_a_product_with_a_cyrillic_name(self):
+        name = "Тессарин Удаление"
+        installer = self.products.small(name, options="uninstaller-start-menu-shortcut = true\n")
+        before = snapshot.take()
+        install(installer, "cyrillic")
+        menus = list(wh.start_menu_folders(name))
+        self.assertEqual(len(menus), 1, menus)
+        links = [p for p in menus[0].iterdir() if p.name.lower() == "uninstall %s.lnk" % name.lower()]
+        self.assertEqual(len(links), 1, list(menus[0].iterdir()))
+        fields = link_fields(links[0])
+        self.assertEqual(fields.get("arguments"), '/u:"%s"' % name)
+        self.assertEqual(fields.get("target", "").lower(),
+                         "c:\\%s\\cyrillic\\uninstall\\uninstall.exe" % ROOT)
+        command = '"%s" /a %s' % (fields["target"], fields["arguments"])
+        self.assertEqual(run_uninstaller(command), 0)
+        self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        self.assertNoResidue(before)
 
 
 class LockedFile(ProductsTest):

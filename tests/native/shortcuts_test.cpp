@@ -148,7 +148,7 @@ TEST_F(Shortcuts, PreparationFillsTargetFolderNameAndOptions) {
     for (const Case& c : cases) {
         ShortcutRecord r = record(c.target, c.name);
         r.expandTarget = c.expand;
-        r.arguments = String(c.arguments);
+        r.arguments = fromUtf8(c.arguments);
         r.workingFolder = String(c.folder);
         r.windowState = c.window;
         PreparedShortcut p = prepareShortcut(r, settings, shell);
@@ -334,7 +334,8 @@ TEST(ShortcutRecords, ScriptRequestsExpandTheirTargets) {
 TEST(ShortcutRecords, UninstallerLinksFollowTheOptions) {
     UninstallerShortcuts request;
     request.uninstaller = String(u"C:\\App\\Uninstall\\uninstall.exe");
-    request.keyName = String(u"Product");
+    // A key name outside every single-byte code page reaches the link as it is.
+    request.keyName = fromUtf8("Продукт 製品");
     request.name = String(u"Uninstall Product");
     request.icon = String("C:\\App\\Uninstall\\uninstall.ico");
     request.uninstallDir = String(u"C:\\App\\Uninstall");
@@ -357,7 +358,7 @@ TEST(ShortcutRecords, UninstallerLinksFollowTheOptions) {
         EXPECT_TRUE(list[i].quiet);
         EXPECT_FALSE(list[i].expandTarget);
         EXPECT_EQ(bytes(list[i].target), "C:\\App\\Uninstall\\uninstall.exe");
-        EXPECT_EQ(bytes(list[i].arguments), "/u:\"Product\"");
+        EXPECT_EQ(utf8(list[i].arguments), "/u:\"Продукт 製品\"");
         EXPECT_EQ(bytes(list[i].icon), "C:\\App\\Uninstall\\uninstall.ico");
         EXPECT_EQ(utf8(list[i].name), "Uninstall Product");
     }

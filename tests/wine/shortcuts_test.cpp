@@ -104,7 +104,7 @@ TEST_F(ShortcutAction, LinksResolveToTheirTargetsAndAreLoggedAndRecorded) {
     r.target = String("%InstallDir%\\app.exe");
     r.expandTarget = true;
     r.name = S(linkName);
-    r.arguments = String("/start %InstallDir%");
+    r.arguments = String(u"/start %InstallDir%");
     r.desktop = r.startMenu = r.startup = true;
     r.folder = String(narrow(scratch / u"Links").c_str());
     shortcutList().append(r);
