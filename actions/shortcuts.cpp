@@ -137,7 +137,10 @@ PreparedShortcut prepareShortcut(const ShortcutRecord& record, const ShortcutSet
     p.arguments = arguments;
 
     if (!record.icon.empty()) {
+        // "%SystemDir%\shell32.dll" and the like are expanded first: only an icon that is
+        // still relative then lies in the uninstall folder.
         p.icon = wideOf(record.icon);
+        system.expand(p.icon);
         if (!isAbsolutePath(p.icon)) p.icon = joinPath(settings.uninstallDir, p.icon);
     }
     p.workingFolder = wideOf(record.workingFolder);

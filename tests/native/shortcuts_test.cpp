@@ -163,12 +163,22 @@ TEST_F(Shortcuts, PreparationFillsTargetFolderNameAndOptions) {
               static_cast<uint32_t>(kShortcutAllUsers));
 }
 
-TEST_F(Shortcuts, IconIsCompletedAgainstTheUninstallFolder) {
-    ShortcutRecord r = record("C:\\a.exe", "A");
-    r.icon = String("uninstall.ico");
-    EXPECT_EQ(utf8(prepareShortcut(r, settings, shell).icon), "C:\\App\\Uninstall\\uninstall.ico");
-    r.icon = String("D:\\icons\\a.ico");
-    EXPECT_EQ(utf8(prepareShortcut(r, settings, shell).icon), "D:\\icons\\a.ico");
+TEST_F(Shortcuts, IconIsExpandedThenCompletedAgainstTheUninstallFolder) {
+    const struct {
+        const char* icon;  // narrow path form
+        const char* want;
+    } cases[] = {
+        {"uninstall.ico", "C:\\App\\Uninstall\\uninstall.ico"},
+        {"D:\\icons\\a.ico", "D:\\icons\\a.ico"},
+        {"%InstallDir%\\bin\\app.ico", "C:\\App\\bin\\app.ico"},
+        {"|%Docs%\\Caf\xC3\xA9.ico", "C:\\Docs\\Café.ico"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        ShortcutRecord r = record("C:\\a.exe", "A");
+        r.icon = String(c.icon);
+        EXPECT_EQ(utf8(prepareShortcut(r, settings, shell).icon), c.want) << c.icon;
+    }
 }
 
 TEST_F(Shortcuts, EveryPlaceGetsItsLinkLogLineAndRecords) {
