@@ -317,7 +317,8 @@ void prepareFolders() {
         // opened to everyone: an ordinary user could otherwise steer the next uninstallation.
         if (s.ProductFlags & kFlagsEveryoneInstallDir) protectUninstallData(s.UninstallDir);
     }
-    if ((s.ProductFlags & kFlagsUninstallEntry) == 0) return;
+    // The shared folder is made absolute whether or not the product has an uninstaller: a
+    // relative one would put the shared files below the folder the installer was started in.
     int selector = sharedBaseSelector(s.SharedBase, s.Bitness);
     String base =
         selector == 0 ? specialFolder(SpecialFolder::AppDataAllUsers) : commonFilesFolder(selector);
