@@ -170,7 +170,7 @@ bool fileShortcutRecord(const FileRecord& record, const String& target, Shortcut
         toWide(record.label.c_str(), record.label.length(), shortcut.name);
     }
     shortcut.icon = record.shortcutIcon;
-    shortcut.arguments = record.arguments;
+    toWide(record.arguments.c_str(), record.arguments.length(), shortcut.arguments);
     shortcut.workingFolder = record.auxiliary;
     return true;
 }

@@ -138,6 +138,7 @@ void WriteUninstallData() {
     const InstallScript& script = installScript();
     UninstallData& data = uninstallData();
     takeInstallerTexts(data, script);
+    takeUninstallCloseRules(data, script.ProgramsToClose);
     InstallLogReporter reporter;
     saveUninstallData(data, script.UninstallDir, Message(kMessageItemFailed), reporter);
 }

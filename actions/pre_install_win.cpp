@@ -55,7 +55,9 @@ int ask(const String& text, const String& caption, unsigned flags) {
     ExitSetup(installExitCode(InstallEnd::Cancelled, script().ProductFlags2));
 }
 
-// The message first unless AutomaticMode keeps quiet, then the refusal.
+// The message first unless AutomaticMode keeps quiet, then the refusal. The script's messages
+// are filled (fillPlaceholders), never used as formats: a conversion too many in a translation
+// must not read arguments that are not there.
 [[noreturn]] void refuseWith(const String& text, unsigned icon) {
     if (!automatic()) ask(text, programLabelWide(), icon);
     refuse();
@@ -101,7 +103,7 @@ void checkBitness() {
 void checkExcludedSystem() {
     if (!systemExcluded(script().ExcludedSystems, osRecord())) return;
     String name = fromAnsi(osName(0));
-    refuseWith(formatWide(Message(61).w_str(), name.w_str()), kMbIconError);
+    refuseWith(fillPlaceholder(Message(61), name), kMbIconError);
 }
 
 void checkPrerequisite() {
@@ -127,11 +129,10 @@ void checkPrerequisite() {
             s.InstallDir8 = pathText(folder);
         }
     }
-    if (!installed) refuseWith(formatWide(Message(12).w_str(), displayName.w_str()), kMbIconError);
+    if (!installed) refuseWith(fillPlaceholder(Message(12), displayName), kMbIconError);
     if (!s.PrerequisiteVersion.empty() && versionBelow(version, s.PrerequisiteVersion)) {
         String minimum = fromAnsi(s.PrerequisiteVersion);
-        refuseWith(formatWide(Message(112).w_str(), displayName.w_str(), minimum.w_str()),
-                   kMbIconError);
+        refuseWith(fillPlaceholders(Message(112), {displayName, minimum}), kMbIconError);
     }
 }
 
@@ -211,7 +212,7 @@ void takePreviousFolder() {
         noDowngrade = key.readText("NoDowngradeBelow");
     if (noDowngradeRefuses(noDowngrade, s.Version8)) {
         noDowngrade.trim();
-        refuseWith(formatWide(Message(106).w_str(), fromAnsi(noDowngrade).w_str()), kMbIconError);
+        refuseWith(fillPlaceholder(Message(106), fromAnsi(noDowngrade)), kMbIconError);
     }
 
     state.upgradeKind = upgradeKind(s.ProductFlags, state.oldVersion8, s.Version8);
@@ -317,7 +318,8 @@ void prepareFolders() {
         if (uninstallFolderProtected(elevated, s.ProductFlags))
             protectUninstallData(s.UninstallDir);
     }
-    if ((s.ProductFlags & kFlagsUninstallEntry) == 0) return;
+    // The shared folder is made absolute whether or not the product has an uninstaller: a
+    // relative one would put the shared files below the folder the installer was started in.
     int selector = sharedBaseSelector(s.SharedBase, s.Bitness);
     String base =
         selector == 0 ? specialFolder(SpecialFolder::AppDataAllUsers) : commonFilesFolder(selector);

@@ -17,6 +17,13 @@ String wideOf(const String& path8) {
     return wide;
 }
 
+// The script's 8-bit texts are in the system code page.
+String wideOfAnsi(const String& text) {
+    String wide;
+    toWide(text.c_str(), text.length(), wide);
+    return wide;
+}
+
 String narrowOf(const String& wide) {
     String narrow;
     toNarrow(wide.w_str(), wide.wideLength(), narrow, kCodePageSystem, "?");
@@ -31,7 +38,7 @@ void appendScriptShortcuts(const InstallScript& script, Vector<ShortcutRecord>& 
         r.target = s.Target;
         r.name = s.Name;
         r.icon = s.Icon;
-        r.arguments = s.Arguments;
+        r.arguments = wideOfAnsi(s.Arguments);
         r.workingFolder = s.WorkingFolder;
         r.desktop = s.Desktop != 0;
         r.startMenu = s.StartMenu != 0;
@@ -51,7 +58,8 @@ void appendUninstallerShortcuts(const UninstallerShortcuts& request, Vector<Shor
     String arguments(u"/u:\"");
     arguments.append(request.keyName);
     arguments.appendWide(u"\"");
-    base.arguments = narrowOf(arguments);
+    // UTF-16 to the link: a key name outside the system's code page still names the product.
+    base.arguments = arguments;
     base.name = request.name;
     base.icon = request.icon;
     uint64_t flags = request.productFlags;
@@ -123,14 +131,16 @@ PreparedShortcut prepareShortcut(const ShortcutRecord& record, const ShortcutSet
                                  ShortcutSystem& system) {
     PreparedShortcut p;
     p.target = wideOf(record.target);
-    String arguments;
-    toWide(record.arguments.c_str(), record.arguments.length(), arguments);
+    String arguments = record.arguments;
     system.expand(arguments);
     bool targetFromArguments = takeQuotedTarget(arguments, p.target);
     p.arguments = arguments;
 
     if (!record.icon.empty()) {
+        // "%SystemDir%\shell32.dll" and the like are expanded first: only an icon that is
+        // still relative then lies in the uninstall folder.
         p.icon = wideOf(record.icon);
+        system.expand(p.icon);
         if (!isAbsolutePath(p.icon)) p.icon = joinPath(settings.uninstallDir, p.icon);
     }
     p.workingFolder = wideOf(record.workingFolder);

@@ -27,7 +27,7 @@ struct ShortcutRecord {
     String target;              // 8-bit, narrow path form
     String name;                // UTF-16; backslashes name subfolders
     String icon;                // 8-bit, narrow path form; empty: the target's own icon
-    String arguments;           // 8-bit
+    String arguments;           // UTF-16
     String workingFolder;       // 8-bit, narrow path form
     String folder;              // 8-bit: a plain link is also made here when not empty
 };

@@ -71,8 +71,7 @@ class ShellShortcuts : public ShortcutSystem {
         setFileAttributes(ini, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     }
     String lastErrorText() override { return systemErrorText8(error_); }
-    // The progress display shows the link being made once the wizard's pages exist.
-    void showStatus(const String&) override {}
+    void showStatus(const String& text) override { showStatusText(text); }
 
   private:
     bool keep(bool ok) {

@@ -202,7 +202,7 @@ void readCloseRule(Parser& parser, const String& line) {
     rule.titlePattern = std::move(fields[1]);
     rule.displayName = std::move(fields[2]);
     rule.mode = static_cast<int32_t>(mode);
-    rule.phases = mode == 2 ? kClosePhaseAfterQuestion : kClosePhaseBeforeQuestion;
+    rule.phases = uninstallClosePhase(rule.mode);
     parser.data().closeRules.append(std::move(rule));
 }
 
@@ -463,6 +463,24 @@ String deletionPathWide(const FileDeletion& deletion) {
 void takeInstallerTexts(UninstallData& data, const InstallScript& script) {
     for (int32_t number : kUninstallTextNumbers) data.setText(number, script.message(number));
     data.banner = script.BannerText;
+}
+
+void takeUninstallCloseRules(UninstallData& data, const Vector<ProgramToClose>& programs) {
+    data.closeRules.clear();
+    for (const ProgramToClose& program : programs) {
+        if ((program.Options & 0x2) == 0) continue;
+        WindowCloseRule rule;
+        rule.classPattern = program.ClassText;
+        rule.titlePattern = program.TitleText;
+        rule.displayName = program.DisplayName;
+        rule.mode = program.Action;
+        rule.phases = uninstallClosePhase(rule.mode);
+        data.closeRules.append(std::move(rule));
+    }
+}
+
+int32_t uninstallClosePhase(int32_t mode) {
+    return mode == 2 ? kClosePhaseAfterQuestion : kClosePhaseBeforeQuestion;
 }
 
 void uninstallDataPieces(const UninstallData& data,

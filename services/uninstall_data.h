@@ -154,6 +154,14 @@ String deletionPathWide(const FileDeletion& deletion);
 // and the banner.
 void takeInstallerTexts(UninstallData& data, const InstallScript& script);
 
+// The programs to close that the installation keeps for the uninstaller (option 0x2), as the
+// record's close rules; the phase of each is the one the uninstaller gives it when it reads
+// the file back.
+void takeUninstallCloseRules(UninstallData& data, const Vector<ProgramToClose>& programs);
+// The uninstaller's phase of a close rule: an asking rule after the removal question, any other
+// before it.
+int32_t uninstallClosePhase(int32_t mode);
+
 // The file's bytes as the writer makes them: the deletion list, then the sections.
 String uninstallDataText(const UninstallData& data);
 // The same bytes handed to take(bytes, n) in order, a deletion line and its line end at a time,

@@ -284,5 +284,40 @@ class Installation(unittest.TestCase):
         self.assertEqual(resources[(3, identifier, 1033)], self.icon[22:])
 
 
+class WithoutUninstaller(unittest.TestCase):
+    """A product without uninstall support still puts its shared files into its shared folder
+    below the shared base, never below whatever folder the installer was started in."""
+
+    def test_shared_file_lands_in_the_shared_folder(self):
+        name = "Tessarin Install Bare"
+        work = pathlib.Path(tempfile.mkdtemp(prefix="tessarin-install-bare-"))
+        install_dir = wh.drive_c("tessarin-install", name)
+        shared_dir = wh.drive_c("ProgramData", name + " Shared")
+        parent = install_dir.parent
+        parent_existed = parent.exists()
+        self.addCleanup(lambda: parent_existed or parent.rmdir())
+        self.addCleanup(shutil.rmtree, work, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, install_dir, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, shared_dir, ignore_errors=True)
+        # The installer starts in this process's folder, as it would in a downloads folder.
+        misplaced = pathlib.Path.cwd() / (name + " Shared")
+        self.addCleanup(shutil.rmtree, misplaced, ignore_errors=True)
+        shutil.copytree(wh.SOURCE / "tests/e2e/fixtures/product/files/shared", work / "shared")
+        manifest = ('[product]\nname = "%s"\nshared-folder = "%s Shared"\n'
+                    'shared-base = "app-data"\n[options]\nbackground = false\n'
+                    'uninstall-entry = false\n[[files]]\nsource = "shared"\nkind = "shared"\n'
+                    % (name, name))
+        exe = work / "bare.exe"
+        result = wh.build_from_manifest(work, manifest, exe)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        arguments = '/silent /d:"C:\\tessarin-install\\%s"' % name
+        self.assertEqual(wh.run_installer(exe, "installtest", arguments).wait(), 1)
+        self.assertFalse(misplaced.exists(), "shared files below the starting folder")
+        self.assertEqual((shared_dir / "common.dat").read_bytes(),
+                         (work / "shared" / "common.dat").read_bytes())
+        # Without an uninstaller nothing is counted.
+        self.assertEqual(wh.shared_count("C:\\ProgramData\\%s Shared\\common.dat" % name), 0)
+
+
 if __name__ == "__main__":
     wh.main(verbosity=2)

@@ -6,6 +6,7 @@ import shutil
 import struct
 import tempfile
 import unittest
+import zlib
 
 import winehelper as wh
 import xscreen
@@ -122,6 +123,83 @@ class InstallScripts(unittest.TestCase):
         self.assertTrue(wh.message_box_text(boxes[0]).endswith("Error code: 40"))
         wh.press(process.pid, "OK")
         self.assertEqual(process.wait(), 1)
+
+    def installer_with_message(self, name, manifest, number, marker, replacement):
+        """Builds the manifest, then the same installer again with marker in its script's
+        message number replaced by replacement: a text tessarin-build itself refuses to write,
+        as a script made by other means may still carry it."""
+        built = self.build(name + "-built.exe", manifest)
+        info = json.loads(wh.tessarin_build("--dump", built).stdout)
+        start = info["section"]["rawOffset"] + info["dataOffset"] - info["scriptPackedSize"]
+        packed = bytearray(built.read_bytes()[start:start + info["scriptPackedSize"]])
+        mask = struct.pack("<I", int(info["scriptCheck"], 16))
+        for i in range(len(packed)):
+            packed[i] ^= mask[i % 4]
+        script = zlib.decompress(bytes(packed))
+        old, new = marker.encode("utf-16-le"), replacement.encode("utf-16-le")
+        self.assertEqual(script.count(old), 1, "message %d is not in the script" % number)
+        (self.work / (name + ".bin")).write_bytes(script.replace(old, new))
+        out = self.work / (name + ".exe")
+        result = wh.tessarin_build("--stub", wh.STUB, "--script", self.work / (name + ".bin"),
+                                   "--cut-section", "-o", out)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return out
+
+    def test_refusals_fill_the_scripts_messages_without_formatting_them(self):
+        # Each refusal fills its message's "%s" with its values; further conversions in the
+        # script's text are shown as they are written, never read as arguments.
+        prerequisite = ("[prerequisite]\nregistry-value = \"%s\"\nname = \"Helper Kit\"\n"
+                        "minimum-version = \"3.0\"\n")
+        old_kit = wh.UNINSTALL + "\\Tessarin Script Old Kit"
+        refused_entry = wh.UNINSTALL + "\\Tessarin Script Downgrade"
+        previous = wh.drive_c("scripttest-previous")
+        previous.mkdir(exist_ok=True)
+        for key, values in ((old_kit, {"UninstallString": "x", "DisplayVersion": "2.0"}),
+                            (refused_entry, {"InstallLocation": "C:\\scripttest-previous",
+                                             "UninstallString": "x",
+                                             "NoDowngradeBelow": "9.0"})):
+            for value, data in values.items():
+                wh.run_system64("reg.exe", "add", key, "/v", value, "/d", data, "/f")
+        self.addCleanup(shutil.rmtree, previous, ignore_errors=True)
+        self.addCleanup(wh.reg_delete, old_kit)
+        self.addCleanup(wh.reg_delete, refused_entry)
+        cases = [
+            # (message, manifest lines, template with its own "%s", expected text)
+            (12, prerequisite % "Tessarin Script No Kit", "Needs %s. MARK",
+             "Needs Helper Kit. %s%d%n"),
+            (112, prerequisite % "Tessarin Script Old Kit", "Needs %s %s. MARK",
+             "Needs Helper Kit 3.0. %s%d%n"),
+            (106, '[uninstall]\nkey-name = "Tessarin Script Downgrade"\n', "Not below %s. MARK",
+             "Not below 9.0. %s%d%n"),
+        ]
+        for number, lines, template, expected in cases:
+            with self.subTest(message=number):
+                manifest = ('[product]\nname = "Refused %d"\nversion = "1.0"\n'
+                            'install-folder = "C:\\\\scripttest-%d"\n'
+                            '[options]\nbackground = false\n%s%s'
+                            '[[languages]]\nname = "English"\nmessages = { %d = "%s" }\n'
+                            % (number, number, wh.NO_WIZARD, lines, number, template))
+                path = self.installer_with_message("refused-%d" % number, manifest, number,
+                                                   "MARK", "%s%d%n")
+                process = self.run_installer(path)
+                text = wh.message_box_text(wh.read_window(process.pid))
+                wh.press(process.pid, "OK")
+                self.assertEqual(process.wait(), 1)
+                self.assertEqual(text, expected)
+                self.assertFalse(wh.drive_c("scripttest-%d" % number).exists())
+
+    def test_excluded_system_message_keeps_the_scripts_conversions(self):
+        # Every family bit is set, so whatever Windows version Wine reports is refused.
+        manifest = ('[product]\nname = "Excluded"\nexcluded-systems = 2147483647\n'
+                    '[options]\nbackground = false\n'
+                    '[[languages]]\nname = "English"\n'
+                    'messages = { 61 = "Not on %s. MARK" }\n')
+        path = self.installer_with_message("excluded", manifest, 61, "MARK", "%s%d%n")
+        process = self.run_installer(path)
+        text = wh.message_box_text(wh.read_window(process.pid))
+        wh.press(process.pid, "OK")
+        self.assertEqual(process.wait(), 1)
+        self.assertRegex(text, r"^Not on \S.*\. %s%d%n$")
 
     def test_bad_manifests_are_refused_without_output(self):
         cases = [

@@ -11,6 +11,7 @@ before any snapshot is taken, and everything a scenario makes is removed after i
 import os
 import pathlib
 import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -29,8 +30,7 @@ def small_manifest(name, extra="", uninstall="", options="", subfolder="Uninstal
     """A product of the fixture's app files and its shared file; subfolder None names no
     uninstall subfolder."""
     if subfolder is not None:
-        uninstall = 'subfolder = "%s"
-%s' % (subfolder, uninstall)
+        uninstall = 'subfolder = "%s"\n%s' % (subfolder, uninstall)
     return """[product]
 name = "%s"
 version = "1.0"
@@ -99,6 +99,36 @@ def run_uninstaller(command, cwd=None):
     code = wh.Process(command, cwd=cwd).wait()
     wait_for_self_removal(temp_before)
     return code
+
+
+def link_fields(path):
+    """What a shell link holds: its target (the local base path of its link information) and
+    its string fields ("arguments", "icon", ...), as Windows reads them."""
+    data = path.read_bytes()
+    assert struct.unpack_from("<I", data, 0)[0] == 0x4C, "%s is not a shell link" % path
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    at = 0x4C
+    fields = {}
+    if flags & 0x1:  # target ID list
+        at += 2 + struct.unpack_from("<H", data, at)[0]
+    if flags & 0x2:  # link information
+        size, header_size, _, _, base = struct.unpack_from("<IIIII", data, at)
+        unicode_base = struct.unpack_from("<I", data, at + 28)[0] if header_size >= 0x24 else 0
+        if unicode_base:
+            fields["target"] = data[at + unicode_base:at + size].decode("utf-16-le").split("\0")[0]
+        elif base:
+            fields["target"] = data[at + base:at + size].split(b"\0")[0].decode("cp1252")
+        at += size
+    width = 2 if flags & 0x80 else 1
+    for bit, name in ((0x4, "name"), (0x8, "relative path"), (0x10, "working folder"),
+                      (0x20, "arguments"), (0x40, "icon")):
+        if flags & bit:
+            count = struct.unpack_from("<H", data, at)[0]
+            text = data[at + 2:at + 2 + count * width]
+            # Wine counts the terminating zero in; Windows does not.
+            fields[name] = text.decode("utf-16-le" if width == 2 else "cp1252").split("\0")[0]
+            at += 2 + count * width
+    return fields
 
 
 def linux_path(windows):
@@ -345,6 +375,65 @@ class ForeignActions(ProductsTest):
         # Once the package is gone by other means the next run completes.
         record.write_bytes(kept.split("\r\n\r\n[MSI]")[0].encode("cp1252") + b"\r\n")
         self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertNoResidue(before)
+
+
+class ProgramsToClose(ProductsTest):
+    """A program the product names for its uninstaller is left alone by the installation, kept
+    in the record the installation writes, and closed by the uninstaller before the removal."""
+
+    def test_the_record_carries_the_program_to_the_uninstaller(self):
+        name = "Tessarin Uninstall Closing"
+        installer = self.products.small(name, extra="""
+[[programs-to-close]]
+window-class = "TessarinCloseProbe"
+window-title = "*ClosingProbe"
+display-name = "Closing Probe"
+during-install = false
+during-uninstall = true
+""")
+        holder = subprocess.Popen([wh.LOADER, str(wh.BUILD / "wine_tests.exe"),
+                                   "--hold-window=ClosingProbe"], env=wh.ENV,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            code, _ = wh.probe("--title", "ClosingProbe", "--dump")
+            self.assertEqual(code, 0, "the helper window did not show")
+            folder = install(installer, "closing")
+            self.assertIsNone(holder.poll(), "the installation closed a program kept for the "
+                              "uninstaller only")
+            record = (folder / "Uninstall" / "Uninstall.DAT").read_bytes().decode("cp1252")
+            self.assertIn("\r\n\r\n[AutoClose]\r\n"
+                          "TessarinCloseProbe,*ClosingProbe,Closing Probe,0\r\n", record)
+            self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+            # The helper ends with 7 only when its window was closed.
+            self.assertEqual(holder.wait(timeout=60), 7)
+        finally:
+            if holder.poll() is None:
+                holder.kill()
+                holder.wait()
+        self.assertFalse(folder.exists())
+
+
+class UninstallerShortcut(ProductsTest):
+    """The uninstaller's Start-menu shortcut names its product's uninstall key as it is, also
+    outside the system's code page, and the command it runs removes the product."""
+
+    def test_the_shortcut_removes_a_product_with_a_cyrillic_name(self):
+        name = "Тессарин Удаление"
+        installer = self.products.small(name, options="uninstaller-start-menu-shortcut = true\n")
+        before = snapshot.take()
+        install(installer, "cyrillic")
+        menus = list(wh.start_menu_folders(name))
+        self.assertEqual(len(menus), 1, menus)
+        links = [p for p in menus[0].iterdir() if p.name.lower() == "uninstall %s.lnk" % name.lower()]
+        self.assertEqual(len(links), 1, list(menus[0].iterdir()))
+        fields = link_fields(links[0])
+        self.assertEqual(fields.get("arguments"), '/u:"%s"' % name)
+        self.assertEqual(fields.get("target", "").lower(),
+                         "c:\\%s\\cyrillic\\uninstall\\uninstall.exe" % ROOT)
+        command = '"%s" /a %s' % (fields["target"], fields["arguments"])
+        self.assertEqual(run_uninstaller(command), 0)
+        self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
         self.assertNoResidue(before)
 
 

@@ -309,7 +309,7 @@ TEST(FileLoop, ShortcutRecordOfAFile) {
         EXPECT_STREQ(s.target.c_str(), "C:\\App\\app.exe");
         EXPECT_EQ(wide(s.name), std::u16string(u"Caf\u00E9"));
         EXPECT_STREQ(s.icon.c_str(), "app.ico");
-        EXPECT_STREQ(s.arguments.c_str(), "-x");
+        EXPECT_EQ(wide(s.arguments), std::u16string(u"-x"));
         EXPECT_STREQ(s.workingFolder.c_str(), "C:\\Work");
     }
 }

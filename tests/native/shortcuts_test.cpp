@@ -148,7 +148,7 @@ TEST_F(Shortcuts, PreparationFillsTargetFolderNameAndOptions) {
     for (const Case& c : cases) {
         ShortcutRecord r = record(c.target, c.name);
         r.expandTarget = c.expand;
-        r.arguments = String(c.arguments);
+        r.arguments = fromUtf8(c.arguments);
         r.workingFolder = String(c.folder);
         r.windowState = c.window;
         PreparedShortcut p = prepareShortcut(r, settings, shell);
@@ -163,12 +163,22 @@ TEST_F(Shortcuts, PreparationFillsTargetFolderNameAndOptions) {
               static_cast<uint32_t>(kShortcutAllUsers));
 }
 
-TEST_F(Shortcuts, IconIsCompletedAgainstTheUninstallFolder) {
-    ShortcutRecord r = record("C:\\a.exe", "A");
-    r.icon = String("uninstall.ico");
-    EXPECT_EQ(utf8(prepareShortcut(r, settings, shell).icon), "C:\\App\\Uninstall\\uninstall.ico");
-    r.icon = String("D:\\icons\\a.ico");
-    EXPECT_EQ(utf8(prepareShortcut(r, settings, shell).icon), "D:\\icons\\a.ico");
+TEST_F(Shortcuts, IconIsExpandedThenCompletedAgainstTheUninstallFolder) {
+    const struct {
+        const char* icon;  // narrow path form
+        const char* want;
+    } cases[] = {
+        {"uninstall.ico", "C:\\App\\Uninstall\\uninstall.ico"},
+        {"D:\\icons\\a.ico", "D:\\icons\\a.ico"},
+        {"%InstallDir%\\bin\\app.ico", "C:\\App\\bin\\app.ico"},
+        {"|%Docs%\\Caf\xC3\xA9.ico", "C:\\Docs\\Café.ico"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        ShortcutRecord r = record("C:\\a.exe", "A");
+        r.icon = String(c.icon);
+        EXPECT_EQ(utf8(prepareShortcut(r, settings, shell).icon), c.want) << c.icon;
+    }
 }
 
 TEST_F(Shortcuts, EveryPlaceGetsItsLinkLogLineAndRecords) {
@@ -334,7 +344,8 @@ TEST(ShortcutRecords, ScriptRequestsExpandTheirTargets) {
 TEST(ShortcutRecords, UninstallerLinksFollowTheOptions) {
     UninstallerShortcuts request;
     request.uninstaller = String(u"C:\\App\\Uninstall\\uninstall.exe");
-    request.keyName = String(u"Product");
+    // A key name outside every single-byte code page reaches the link as it is.
+    request.keyName = fromUtf8("Продукт 製品");
     request.name = String(u"Uninstall Product");
     request.icon = String("C:\\App\\Uninstall\\uninstall.ico");
     request.uninstallDir = String(u"C:\\App\\Uninstall");
@@ -357,7 +368,7 @@ TEST(ShortcutRecords, UninstallerLinksFollowTheOptions) {
         EXPECT_TRUE(list[i].quiet);
         EXPECT_FALSE(list[i].expandTarget);
         EXPECT_EQ(bytes(list[i].target), "C:\\App\\Uninstall\\uninstall.exe");
-        EXPECT_EQ(bytes(list[i].arguments), "/u:\"Product\"");
+        EXPECT_EQ(utf8(list[i].arguments), "/u:\"Продукт 製品\"");
         EXPECT_EQ(bytes(list[i].icon), "C:\\App\\Uninstall\\uninstall.ico");
         EXPECT_EQ(utf8(list[i].name), "Uninstall Product");
     }

@@ -137,6 +137,36 @@ TEST(UninstallDataWriter, TheInstallersTextsInItsLanguage) {
     EXPECT_NE(bytes(uninstallDataText(data)).find("~53\r\nApp entfernen?\r\n"), std::string::npos);
 }
 
+TEST(UninstallDataWriter, ProgramsKeptForTheUninstallerBecomeItsCloseRules) {
+    Vector<ProgramToClose> programs;
+    programs.append({String("InstallOnly"), String(), String("Install only"), 0, 0x1});
+    programs.append({String("*Editor"), String("Doc, 1"), String("Editor"), 2, 0x1 | 0x2});
+    programs.append({String(), String("Viewer"), String("Viewer"), 3, 0x2});
+    UninstallData data;
+    data.closeRules.append({"Stale", "", "", 0, kClosePhaseInstall});
+    takeUninstallCloseRules(data, programs);
+    std::string text = bytes(uninstallDataText(data));
+    size_t section = text.find("\r\n\r\n[AutoClose]\r\n");
+    ASSERT_NE(section, std::string::npos) << text;
+    EXPECT_EQ(text.substr(section + 17), "*Editor,\"Doc, 1\",Editor,2\r\n,Viewer,Viewer,3\r\n");
+
+    // The uninstaller reads back the rules the installer kept, each in its phase.
+    UninstallData back;
+    read(text, back);
+    ASSERT_EQ(back.closeRules.count(), data.closeRules.count());
+    for (int32_t i = 0; i < back.closeRules.count(); ++i) {
+        const WindowCloseRule& kept = data.closeRules[i];
+        const WindowCloseRule& read = back.closeRules[i];
+        EXPECT_EQ(bytes(read.classPattern), bytes(kept.classPattern));
+        EXPECT_EQ(bytes(read.titlePattern), bytes(kept.titlePattern));
+        EXPECT_EQ(bytes(read.displayName), bytes(kept.displayName));
+        EXPECT_EQ(read.mode, kept.mode);
+        EXPECT_EQ(read.phases, kept.phases);
+    }
+    EXPECT_EQ(back.closeRules[0].phases, kClosePhaseAfterQuestion);
+    EXPECT_EQ(back.closeRules[1].phases, kClosePhaseBeforeQuestion);
+}
+
 // ---- Recording ---------------------------------------------------------------------------
 
 TEST(UninstallDataRecording, RootsLineBreaksAndRepeatedFoldersAreNotRecorded) {

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "core/file_system.h"
 #include "core/os_info.h"
@@ -62,6 +63,31 @@ bool resolve(const std::u16string& file, std::u16string& target, std::u16string&
     return ok;
 }
 
+// The link's icon location as IShellLinkW reads it.
+std::u16string iconOf(const std::u16string& file) {
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return u"(no link object)";
+    IPersistFile* persist = nullptr;
+    bool ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)));
+    ok = ok && SUCCEEDED(persist->Load(w(file), STGM_READ));
+    wchar_t text[MAX_PATH * 2] = {};
+    int index = 0;
+    ok = ok && SUCCEEDED(link->GetIconLocation(text, MAX_PATH * 2, &index));
+    if (persist != nullptr) persist->Release();
+    link->Release();
+    return ok ? std::u16string(reinterpret_cast<const char16_t*>(text)) : u"(not read)";
+}
+
+// The status lines the progress window draws, in order (a line that follows the last one too
+// soon waits for the next progress step).
+struct ShownStatus : ProgressDisplay {
+    std::vector<std::u16string> lines;
+    void showStatus(const String& text) override { lines.push_back(U(text)); }
+    void showPercent(int32_t) override {}
+};
+
 class ShortcutAction : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -104,7 +130,7 @@ TEST_F(ShortcutAction, LinksResolveToTheirTargetsAndAreLoggedAndRecorded) {
     r.target = String("%InstallDir%\\app.exe");
     r.expandTarget = true;
     r.name = S(linkName);
-    r.arguments = String("/start %InstallDir%");
+    r.arguments = String(u"/start %InstallDir%");
     r.desktop = r.startMenu = r.startup = true;
     r.folder = String(narrow(scratch / u"Links").c_str());
     shortcutList().append(r);
@@ -138,6 +164,36 @@ TEST_F(ShortcutAction, LinksResolveToTheirTargetsAndAreLoggedAndRecorded) {
     // The plain link's folder goes with it.
     EXPECT_NE(records.find("~" + narrow(scratch / u"Links") + "\r\n"), std::string::npos)
         << records;
+}
+
+TEST_F(ShortcutAction, IconLocationIsExpandedAndEachLinkShownOnTheStatusLine) {
+    ASSERT_TRUE(testing::put(scratch / u"app.exe", "MZ"));
+    ShortcutRecord r;
+    r.target = String("%InstallDir%\\app.exe");
+    r.expandTarget = true;
+    r.name = S(linkName);
+    r.icon = String("%SystemDir%\\shell32.dll");
+    r.startup = true;
+    r.folder = String(narrow(scratch / u"Links").c_str());
+    shortcutList().append(r);
+    ShownStatus shown;
+    resetProgress();
+    setProgressDisplay(&shown);
+    CreateShortcuts();
+    // The step's progress draws a status line that came too soon after the last one.
+    setProgress(97);
+    setProgressDisplay(nullptr);
+    resetProgress();
+    EXPECT_TRUE(errorList().empty()) << errorList().c_str();
+
+    std::u16string startup = U(specialFolder(SpecialFolder::Startup)) + u"\\" + linkName;
+    std::u16string plain = scratch / u"Links\\" + linkName;
+    ASSERT_FALSE(shown.lines.empty());
+    EXPECT_EQ(shown.lines.front(), startup + u".lnk");
+    EXPECT_EQ(shown.lines.back(), plain + u".lnk");
+    std::u16string shell32 = U(systemFolder()) + u"\\shell32.dll";
+    EXPECT_EQ(iconOf(startup + u".LNK"), shell32);
+    EXPECT_EQ(iconOf(plain + u".LNK"), shell32);
 }
 
 TEST_F(ShortcutAction, UninstallerIconIsWrittenAndRecorded) {
