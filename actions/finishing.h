@@ -30,7 +30,6 @@ inline constexpr int32_t kMessageCompleting = 36;
 inline constexpr int32_t kMessageRestartQuestion = 37;
 inline constexpr int32_t kMessageRestartCaption = 20;
 
-inline constexpr const char16_t* kBackgroundPictureName = u"Installer Background.bmp";
 // Reason code of the restart: planned, application installation.
 inline constexpr uint32_t kRestartReason = 0x80040002;
 

@@ -29,6 +29,7 @@
 #include "services/progress.h"
 #include "services/setup_state.h"
 #include "services/uninstall_data.h"
+#include "ui/background_window.h"
 #include "ui/wizard.h"
 
 namespace tessarin {

@@ -51,6 +51,9 @@ namespace tessarin {
 namespace {
 
 constexpr const char16_t* kUninstallIconName = u"uninstall.ico";
+// The largest background picture read back: a full-screen picture of a large display at 32 bits
+// a pixel, with room to spare. A bigger file is not one the installer wrote.
+constexpr int64_t kLargestBackgroundPicture = 64 * 1024 * 1024;
 
 // What the run has found out and what later steps need.
 struct UninstallRun {
@@ -147,10 +150,29 @@ void loadUninstallIcon() {
     if (icons.large || icons.small) setupState().icons = icons;
 }
 
+// The picture the installer kept for the window, when the product keeps one; empty when there
+// is none to use (the window then goes without). Read only after the uninstall folder was found
+// out of ordinary users' reach.
+String readBackgroundPicture() {
+    if (!flag(kFlagsBackgroundPicture)) return String();
+    String path = joinPath(settings().uninstallFolder, String(kBackgroundPictureName));
+    File file;
+    if (file.open(extendedLengthPath(path).w_str(),
+                  kFileOpenExisting | kFileNoWrite | kFileShareRead) != kFileOk)
+        return String();
+    const int64_t size = file.size();
+    String bytes;
+    if (size <= 0 || size > kLargestBackgroundPicture ||
+        !file.readRange(bytes, 0, static_cast<int32_t>(size)))
+        return String();
+    return bytes;
+}
+
 void showBackgroundWindow() {
     if (flag(kFlagNoBackgroundWindow) || silent()) return;
     BackgroundWindowSettings& window = backgroundWindowSettings();
     backgroundSettingsFromEntry(settings(), window);
+    window.Picture = readBackgroundPicture();
     window.icons = setupState().icons;
     CreateBackgroundWindow(setupState().options.StartMinimized);
 }

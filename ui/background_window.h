@@ -37,6 +37,10 @@ inline constexpr int32_t kStretchTile = 3;
 inline constexpr uint64_t kFlagNoBackgroundWindow = 0x20000000;              // low word
 inline constexpr uint64_t kFlagBackgroundMaximized = uint64_t(0x100) << 32;  // high word
 
+// The picture file the installer leaves in the uninstall folder (with
+// kFlagsBackgroundPicture), from which the uninstaller paints this window again.
+inline constexpr const char16_t* kBackgroundPictureName = u"Installer Background.bmp";
+
 struct BackgroundWindowSettings {
     String TaskbarText;   // UTF-16, the window's title
     String DisplayTitle;  // UTF-16; when blank, defaultTitle() is painted

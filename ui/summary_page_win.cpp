@@ -84,7 +84,10 @@ intptr_t TESSARIN_CALLBACK summaryProcedure(void* window, unsigned message, uint
             const String* text = reinterpret_cast<const String*>(lParam);
             SetDlgItemTextW(dialog, ID_MAIN_TEXT, win(*text));
             String accept = Message(95);
-            if (s.ProductFlags2 & kFlags2ButtonImages) accept.prependWide(u" ");
+            if (s.ProductFlags2 & kFlags2ButtonImages) {
+                accept.prependWide(u" ");
+                setButtonImage(GetDlgItem(dialog, ID_ACCEPT), ID_IMAGE_ACCEPT);
+            }
             SetDlgItemTextW(dialog, ID_ACCEPT, win(accept));
             layOutBoxes(dialog);
             placeOverBackground(dialog);

@@ -27,6 +27,13 @@ PageResult ShowStartMenuPage();
 // Centres a window on the background window, else on the desktop's work area.
 void placeOverBackground(void* window);
 
+// The text of a window or control (UTF-16); empty for none.
+String windowText(void* window);
+
+// Puts one of the program's 10 x 10 button images (ID_IMAGE_ACCEPT ... ID_IMAGE_RETRY) beside
+// the button's label.
+void setButtonImage(void* button, int image);
+
 // The banner title of a page in the dialog font's bold face.
 void emboldenBannerTitle(void* window);
 

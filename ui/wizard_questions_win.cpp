@@ -42,16 +42,14 @@ void labelButtons(HWND box) {
         HWND button = GetDlgItem(box, label.id);
         if (button == nullptr) continue;
         String text = label.message > 0 ? Message(label.message) : String();
-        if (!text.empty()) {
-            if (images) text.prependWide(u" ");
-            SetWindowTextW(button, reinterpret_cast<LPCWSTR>(text.w_str()));
+        // A button without a message of its own keeps the system's label.
+        if (text.empty() && images) text = windowText(button);
+        if (text.empty()) continue;
+        if (images) {
+            text.prependWide(u" ");
+            setButtonImage(button, label.image);
         }
-        if (!images) continue;
-        HANDLE image = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(label.image),
-                                  IMAGE_BITMAP, 10, 10, LR_LOADTRANSPARENT | LR_LOADMAP3DCOLORS);
-        if (image == nullptr) continue;
-        SetWindowLongPtrW(button, GWL_STYLE, GetWindowLongPtrW(button, GWL_STYLE) | BS_BITMAP);
-        SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
+        SetWindowTextW(button, reinterpret_cast<LPCWSTR>(text.w_str()));
     }
 }
 

@@ -44,14 +44,7 @@ bool automatic() {
 }
 
 String itemText(HWND dialog, int id) {
-    HWND item = GetDlgItem(dialog, id);
-    String text;
-    int chars = item ? GetWindowTextLengthW(item) : 0;
-    if (chars <= 0) return text;
-    text.setWideLength(chars + 1);
-    chars = GetWindowTextW(item, reinterpret_cast<LPWSTR>(text.wideData()), chars + 1);
-    text.setWideLength(chars > 0 ? chars : 0);
-    return text;
+    return windowText(GetDlgItem(dialog, id));
 }
 
 void setItemText(HWND dialog, int id, const String& text) {
@@ -89,14 +82,48 @@ void placeOverBackground(void* window) {
     SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+String windowText(void* window) {
+    HWND item = static_cast<HWND>(window);
+    String text;
+    int chars = item ? GetWindowTextLengthW(item) : 0;
+    if (chars <= 0) return text;
+    text.setWideLength(chars + 1);
+    chars = GetWindowTextW(item, reinterpret_cast<LPWSTR>(text.wideData()), chars + 1);
+    text.setWideLength(chars > 0 ? chars : 0);
+    return text;
+}
+
+// Without BS_BITMAP: with common controls 6 a button of that style shows its image instead of
+// its label, while a plain push button draws the image beside the label. One copy of each image
+// serves the whole run (a button does not own the image it is given).
+void setButtonImage(void* button, int image) {
+    static HANDLE loaded[ID_IMAGE_RETRY + 1] = {};
+    if (button == nullptr || image < ID_IMAGE_ACCEPT || image > ID_IMAGE_RETRY) return;
+    HANDLE& bitmap = loaded[image];
+    if (bitmap == nullptr)
+        bitmap = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(image), IMAGE_BITMAP, 10,
+                            10, LR_LOADTRANSPARENT | LR_LOADMAP3DCOLORS);
+    if (bitmap == nullptr) return;
+    SendMessageW(static_cast<HWND>(button), BM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(bitmap));
+}
+
 namespace {
 
-// A button text from the message table; with button images a blank leads it.
-void setButtonText(HWND dialog, int id, int32_t message) {
-    if (message <= 0 || GetDlgItem(dialog, id) == nullptr) return;
-    String text = Message(message);
-    if (script().ProductFlags2 & kFlags2ButtonImages) text.prependWide(u" ");
-    setItemText(dialog, id, text);
+// A page button's label; with button images a blank leads it and the image goes beside it.
+void labelButton(HWND dialog, int id, String text, int image) {
+    HWND button = GetDlgItem(dialog, id);
+    if (button == nullptr) return;
+    if (script().ProductFlags2 & kFlags2ButtonImages) {
+        text.prependWide(u" ");
+        setButtonImage(button, image);
+    }
+    SetWindowTextW(button, win(text));
+}
+
+// A button label from the message table; message 0 keeps the template's button as it is.
+void setButtonText(HWND dialog, int id, int32_t message, int image) {
+    if (message > 0) labelButton(dialog, id, Message(message), image);
 }
 
 // The page's side picture framed as the script asks.
@@ -148,8 +175,8 @@ void fillFrame(HWND dialog, const PageFrame& frame) {
     emboldenBannerTitle(dialog);
     frameSidePicture(dialog, frame.selector);
     setItemText(dialog, ID_BANNER_SUBTITLE, s.BannerText);
-    setButtonText(dialog, ID_ACCEPT, frame.accept);
-    setButtonText(dialog, ID_CANCEL, frame.cancel);
+    setButtonText(dialog, ID_ACCEPT, frame.accept, ID_IMAGE_ACCEPT);
+    setButtonText(dialog, ID_CANCEL, frame.cancel, ID_IMAGE_CANCEL);
     placeOverBackground(dialog);
     SetForegroundWindow(dialog);
 }
@@ -330,7 +357,7 @@ intptr_t TESSARIN_CALLBACK passwordProcedure(void* window, unsigned message, uin
             SetWindowTextW(dialog, win(Message(75)));
             setItemText(dialog, ID_MAIN_TEXT, Message(76));
             setItemText(dialog, ID_PASSWORD_LABEL, Message(27));
-            setItemText(dialog, ID_ACCEPT, String(u"OK"));
+            labelButton(dialog, ID_ACCEPT, String(u"OK"), ID_IMAGE_ACCEPT);
             SendDlgItemMessageW(dialog, ID_PASSWORD_EDIT, EM_LIMITTEXT, 64, 0);
             SetFocus(GetDlgItem(dialog, ID_PASSWORD_EDIT));
             return FALSE;
@@ -556,7 +583,7 @@ intptr_t TESSARIN_CALLBACK folderProcedure(void* window, unsigned message, uintp
         case WM_INITDIALOG:
             fillFrame(dialog, page->frame);
             setItemText(dialog, ID_MAIN_TEXT, Message(11));
-            setButtonText(dialog, ID_BROWSE, 52);
+            setButtonText(dialog, ID_BROWSE, 52, ID_IMAGE_BROWSE);
             SendDlgItemMessageW(dialog, ID_FOLDER_EDIT, EM_LIMITTEXT, 259, 0);
             setItemText(dialog, ID_FOLDER_EDIT, script().InstallDir);
             updateSpaceLines(dialog);
@@ -686,7 +713,7 @@ intptr_t TESSARIN_CALLBACK startMenuProcedure(void* window, unsigned message, ui
         case WM_INITDIALOG:
             fillFrame(dialog, page->frame);
             setItemText(dialog, ID_MAIN_TEXT, Message(88));
-            setButtonText(dialog, ID_BROWSE, 52);
+            setButtonText(dialog, ID_BROWSE, 52, ID_IMAGE_BROWSE);
             SendDlgItemMessageW(dialog, ID_FOLDER_EDIT, EM_LIMITTEXT, 259, 0);
             setItemText(dialog, ID_FOLDER_EDIT, script().ProductStartMenu);
             SetFocus(GetDlgItem(dialog, ID_FOLDER_EDIT));

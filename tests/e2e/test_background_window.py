@@ -1,6 +1,7 @@
 """The background window under Wine, judged from real screenshots of the Xvfb display: the
 gradient from top to bottom, the title and copyright where their positions put them, the
-picture where each stretch mode puts it, and the taskbar text as the window's caption."""
+picture where each stretch mode puts it, and the taskbar text as the window's caption; the
+uninstaller paints the picture its installation kept."""
 import pathlib
 import shutil
 import struct
@@ -19,6 +20,28 @@ MAGENTA = (255, 0, 255)
 GREEN = (0, 255, 0)
 PICTURE_SIZE = (50, 30)  # upper half magenta, lower half green
 TASKBAR_TEXT = "Tessarin Übung Setup"
+KEPT_NAME = "Tessarin Background Kept"
+KEPT_STAGE = "tessarin-bg-stage"  # C:\<KEPT_STAGE>\setup.exe
+KEPT_FOLDER = "tessarin-bg-kept"  # C:\<KEPT_FOLDER>: its install folder
+KEPT_MANIFEST = """[product]
+name = "%s"
+version = "1.0"
+[options]
+background-picture-file = true
+[background]
+taskbar-text = "%s"
+title-position = 0
+top-color = "#C81E1E"
+bottom-color = "#1428DC"
+picture = "picture.bmp"
+picture-size = 80
+stretch-mode = 1
+[uninstall]
+key-name = "%s"
+subfolder = "Uninstall"
+[[files]]
+source = "files"
+""" % (KEPT_NAME, KEPT_NAME, KEPT_NAME)
 
 
 def colorref(rgb):
@@ -258,17 +281,81 @@ class BackgroundWindow(unittest.TestCase):
                     placed = centred(area, k * 96, k * 64)
                 self.check_picture(shot, client, placed)
 
-    def check_picture(self, shot, client, placed):
+    def test_uninstaller_paints_the_picture_its_installation_kept(self):
+        # The installation keeps its background picture in the uninstall folder; the
+        # uninstaller as the user starts it shows the same background, picture included, while
+        # it asks whether to remove the product. No answers it; the quiet removal cleans up.
+        product = self.folder / "kept"
+        shutil.copytree(wh.SOURCE / "tests/e2e/fixtures/product/files/app", product / "files")
+        shutil.copyfile(self.picture, product / "picture.bmp")
+        result = wh.build_from_manifest(product, KEPT_MANIFEST, product / "setup.exe")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        _, installer = wh.stage_program(product / "setup.exe", KEPT_STAGE, "setup.exe")
+        self.addCleanup(self.remove_kept_product)
+        # Automatic, not silent: a silent installation keeps no background for its uninstaller.
+        wh.Process('"%s" /a /d:"C:\\%s"' % (installer, KEPT_FOLDER)).wait()
+        self.assertTrue(wh.drive_c(KEPT_FOLDER, "Uninstall", "Installer Background.bmp").is_file())
+        entry = wh.reg_values(wh.UNINSTALL + "\\" + KEPT_NAME)
+        uninstaller = wh.Process(entry["UninstallString"][1])
+        pid = str(uninstaller.pid)
+        try:
+            code, boxes = wh.probe("--pid", pid, "--class", "#32770", "--dump")
+            self.assertEqual(code, 0, "no removal question")
+            self.assertIn("Do you want to remove", wh.message_box_text(boxes[0]))
+            code, windows = wh.probe("--pid", pid, "--class", "SEA Window Class", "--dump")
+            self.assertEqual(code, 0, "no background window")
+            self.assertEqual(windows[0]["caption"], KEPT_NAME)
+            client = Rect(*windows[0]["client"])
+            shot = self.settled(client)
+            self.assertEqual(shot.pixel(client.left + 1, client.top), TOP)
+            area = centred(client, client.width * 80 // 100, client.height * 80 // 100)
+            # The question sits over the middle of the picture; its frame is not part of its
+            # client rectangle, hence the margin.
+            question = Rect(*boxes[0]["client"])
+            hidden = Rect(question.left - 40, question.top - 40, question.right + 40,
+                          question.bottom + 40)
+            self.check_picture(shot, client, fit(area, *PICTURE_SIZE), hidden)
+            code, _ = wh.probe("--pid", pid, "--class", "#32770", "--press", "7",
+                               "--wait-gone-ms", "10000")
+            self.assertEqual(code, 0, "could not answer No")
+            self.assertEqual(uninstaller.wait(), 1)
+        finally:
+            if uninstaller.proc.poll() is None:
+                wh.run_system64("taskkill.exe", "/F", "/PID", pid)
+                uninstaller.wait()
+
+    def remove_kept_product(self):
+        entry = wh.reg_values(wh.UNINSTALL + "\\" + KEPT_NAME)
+        if entry and "QuietUninstallString" in entry:
+            temp_before = wh.temp_entries()
+            wh.Process(entry["QuietUninstallString"][1]).wait()
+            wh.wait_for(lambda: wh.temp_entries() <= temp_before, "the uninstaller's self-removal")
+        wh.reg_delete(wh.UNINSTALL + "\\" + KEPT_NAME)
+        for menu in wh.start_menu_folders(KEPT_NAME):
+            shutil.rmtree(menu)
+        shutil.rmtree(wh.drive_c(KEPT_FOLDER), ignore_errors=True)
+        shutil.rmtree(wh.drive_c(KEPT_STAGE), ignore_errors=True)
+
+    def check_picture(self, shot, client, placed, hidden=None):
+        """The picture's colours inside the placed rectangle and the background's just outside
+        it; points under the hidden rectangle (a window in front) are not looked at."""
+        def seen(x, y):
+            return hidden is None or not (hidden.left <= x < hidden.right and
+                                          hidden.top <= y < hidden.bottom)
+
         inside = 3
-        self.assertEqual(shot.pixel(placed.left + inside, placed.top + inside), MAGENTA, placed)
-        self.assertEqual(shot.pixel(placed.right - 1 - inside, placed.top + inside), MAGENTA)
-        self.assertEqual(shot.pixel(placed.left + inside, placed.bottom - 1 - inside), GREEN)
-        self.assertEqual(shot.pixel(placed.right - 1 - inside, placed.bottom - 1 - inside), GREEN)
+        for x, y, colour in ((placed.left + inside, placed.top + inside, MAGENTA),
+                             (placed.right - 1 - inside, placed.top + inside, MAGENTA),
+                             (placed.left + inside, placed.bottom - 1 - inside, GREEN),
+                             (placed.right - 1 - inside, placed.bottom - 1 - inside, GREEN)):
+            self.assertTrue(seen(x, y), ("corner hidden", x, y, placed, hidden))
+            self.assertEqual(shot.pixel(x, y), colour, ("inside", x, y, placed))
         mid_y = (placed.top + placed.bottom) // 2
         mid_x = (placed.left + placed.right) // 2
         for x, y in ((placed.left - 2, mid_y), (placed.right + 1, mid_y),
                      (mid_x, placed.top - 2), (mid_x, placed.bottom + 1)):
-            self.assertNotIn(shot.pixel(x, y), (MAGENTA, GREEN), ("outside", x, y, placed))
+            if seen(x, y):
+                self.assertNotIn(shot.pixel(x, y), (MAGENTA, GREEN), ("outside", x, y, placed))
 
     def check_tiles(self, shot, client):
         width, height = PICTURE_SIZE

@@ -1,6 +1,7 @@
 """Single pages of the wizard under Wine and Xvfb, driven through the UI probe: a wrong password
 is refused and the right one accepted; the pages speak the language chosen on the first page; a
-licence in RTF shows as rich text without its byte-order mark. The installers and the walk are
+licence in RTF shows as rich text without its byte-order mark; button images sit beside the
+labels of the pages' and the questions' buttons. The installers and the walk are
 test_wizard.py's."""
 import unittest
 
@@ -71,6 +72,51 @@ class RichLicence(WizardTest):
         self.assertIn("richedit", controls[1005]["class"].lower())
         self.assertEqual(controls[1005]["text"].strip(), "Rich licence of the product.")
         walk.press("I Do Not Agree")
+        walk.page(65535)
+        walk.press("OK")
+        self.assertEqual(walk.end(), CANCELLED)
+
+
+BS_ICON, BS_BITMAP = 0x40, 0x80  # button styles that show the image instead of the label
+
+
+@wh.walked_in_tier(64)
+class ButtonImages(WizardTest):
+    """With button images (ProductFlags2 0x400) the pages' accept, cancel and browse buttons and
+    the buttons of a question hold their image and keep their label, after one blank. Wine
+    shows that the image is set and the button is not of a style that shows only its image; how
+    common controls 6 draws the two side by side is seen on Windows only."""
+
+    def assertImageBeside(self, controls, labels):
+        for control_id, label in labels.items():
+            with self.subTest(button=control_id):
+                button = controls[control_id]
+                self.assertTrue(button["image"], button)
+                self.assertEqual(button["style"] & (BS_ICON | BS_BITMAP), 0, button)
+                self.assertEqual(button["text"], " " + label)
+
+    def test_buttons_carry_images_beside_their_labels(self):
+        installer = self.installer("Demo Notes Images", [(
+            "[options]\n", "[options]\nraw-product-flags2 = 1024\nask-create-folder = true\n")])
+        walk = Walk(installer.start())
+        controls, _ = walk.page(1017)
+        self.assertImageBeside(controls, {1001: "&Next >", 1003: "Cancel"})
+        walk.act("--key", "enter")
+        walk.page(65535)
+        walk.press("OK")
+        controls, _ = walk.page(1005)
+        self.assertImageBeside(controls, {1001: "I &Agree", 1003: "I &Do Not Agree"})
+        walk.act("--press", "1001")
+        controls, _ = walk.page(1015)
+        self.assertImageBeside(controls, {1001: "&Next >", 1003: "Cancel", 1013: "&Browse..."})
+        # The folder does not exist: the question whether to make it.
+        walk.act("--press", "1001")
+        controls, box = walk.page(65535)
+        self.assertIn("does not exist", wh.message_box_text(box))
+        self.assertImageBeside(controls, {6: "&Yes", 7: "&No"})
+        walk.act("--press", "7")
+        walk.page(1015)
+        walk.act("--key", "escape")
         walk.page(65535)
         walk.press("OK")
         self.assertEqual(walk.end(), CANCELLED)

@@ -13,7 +13,9 @@
 //   --dump                 one JSON line describing the window (with its client
 //                          area in screen coordinates, "client": [l, t, r, b])
 //                          and all its descendant controls (the default when
-//                          neither an action nor --wait-gone-ms is given)
+//                          neither an action nor --wait-gone-ms is given);
+//                          buttons also give their "style" bits and whether
+//                          they hold a bitmap "image"
 //   --set-text ID TEXT     WM_SETTEXT on control ID
 //   --check ID / --uncheck ID
 //                          click the button until it has that state (falls
@@ -320,6 +322,14 @@ std::string dump_json(HWND top) {
         s += IsWindowVisible(c) ? "true" : "false";
         s += ",\"enabled\":";
         s += IsWindowEnabled(c) ? "true" : "false";
+        if (is_button(c)) {
+            // The style bits (BS_BITMAP and BS_ICON make a button show its image instead of
+            // its label) and whether the button holds a bitmap image (BM_SETIMAGE).
+            s +=
+                ",\"style\":" + std::to_string(static_cast<uint32_t>(GetWindowLongW(c, GWL_STYLE)));
+            s += ",\"image\":";
+            s += send(c, BM_GETIMAGE, IMAGE_BITMAP, 0) != 0 ? "true" : "false";
+        }
         if (is_checkable(c)) {
             LRESULT state = send(c, BM_GETCHECK, 0, 0);
             s += ",\"checked\":";
