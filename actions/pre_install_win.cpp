@@ -150,6 +150,7 @@ void examinePreviousInstallation() {
     state.oldVersion8 = previous.oldVersion8;
     state.previousSharedFiles = previous.sharedFiles8;
     state.previousStartMenu = previous.startMenu;
+    state.previousUninstallFolder = previous.uninstallFolder;
     s.OldVersion = fromAnsi(previous.oldVersion8);
     if ((s.ProductFlags2 & kFlags2RemovePreviousKey) && !s.PreviousInstallKey.empty())
         uninstallData().recordDeletion(s.PreviousInstallKey.c_str(), DeletionKind::RegistryValue);
@@ -363,6 +364,10 @@ PreviousInstallation readPreviousInstallation(const InstallScript& s) {
         previous.oldVersion8 = key.readText("DisplayVersion");
         previous.sharedFiles8 = key.readText("SharedFiles");
         previous.startMenu = key.readText(u"ProductStartMenu");
+        const String subdir = key.readText(u"UninstallSubdir");
+        if (!previous.folder.empty())
+            previous.uninstallFolder =
+                subdir.empty() ? previous.folder : joinPath(previous.folder, subdir);
     }
     if (previous.folder.empty() && !s.PreviousInstallKey.empty())
         previous.folder = readValueByPath(s.PreviousInstallKey);
