@@ -86,10 +86,10 @@ RecordMergeCounts carryPreviousRecord(const UninstallData& previous, UninstallDa
     for (const FileAssociation& a : previous.associations) {
         bool known = false;
         for (const FileAssociation& b : current.associations)
-            known = known || (foldedKey(a.extension.c_str(), a.extension.length()) ==
-                                  foldedKey(b.extension.c_str(), b.extension.length()) &&
-                              a.programId.equals(b.programId.c_str()) &&
-                              a.verb.equals(b.verb.c_str()));
+            known =
+                known || (foldedKey(a.extension.c_str(), a.extension.length()) ==
+                              foldedKey(b.extension.c_str(), b.extension.length()) &&
+                          a.programId.equals(b.programId.c_str()) && a.verb.equals(b.verb.c_str()));
         if (known) continue;
         current.associations.append(a);
         ++counts.carried;

@@ -53,7 +53,8 @@ bool wellFormed(const UninstallData& data) {
     for (const FileDeletion& deletion : data.deletions) {
         if (deletion.path.empty()) continue;
         String path = deletionPathWide(deletion), rest;
-        bool registry = deletion.kind != DeletionKind::File && deletion.kind != DeletionKind::Folder;
+        bool registry =
+            deletion.kind != DeletionKind::File && deletion.kind != DeletionKind::Folder;
         if (registry ? splitRegistryRoot(path.w_str(), rest) == kRegistryNoRoot
                      : !isAbsolutePath(path))
             return false;
@@ -68,18 +69,20 @@ void carryPreviousInstallationRecord(const String& previousUninstallFolder) {
     const String path = uninstallDataPath(previousUninstallFolder);
     if (!fileExists(path)) return;
     if (!recordTrusted(previousUninstallFolder) || !recordTrusted(path)) {
-        logFormatWide(u"Previous uninstall record not carried over: users who are not "
-                      u"administrators can change it: %s\r\n",
-                      path.w_str());
+        logFormatWide(
+            u"Previous uninstall record not carried over: users who are not "
+            u"administrators can change it: %s\r\n",
+            path.w_str());
         return;
     }
     UninstallData previous;
     Vector<String> notes;
     int code = readUninstallDataFile(path, previous, &notes);
     if (code != kFileOk) {
-        logFormatWide(u"Previous uninstall record not carried over: it could not be read (code "
-                      u"%d): %s\r\n",
-                      code, path.w_str());
+        logFormatWide(
+            u"Previous uninstall record not carried over: it could not be read (code "
+            u"%d): %s\r\n",
+            code, path.w_str());
         return;
     }
     if (!notes.empty() || !wellFormed(previous)) {

@@ -22,9 +22,7 @@ using testing::utf8;
 class ScriptedPresence : public RecordPresence {
   public:
     bool fileExists(const String& path) override { return present.count(utf8(path)) != 0; }
-    bool folderExists(const String& path) override {
-        return present.count("~" + utf8(path)) != 0;
-    }
+    bool folderExists(const String& path) override { return present.count("~" + utf8(path)) != 0; }
     bool registryEntryExists(const FileDeletion& deletion) override {
         return present.count(std::string(1, deletionPrefix(deletion.kind)) +
                              deletion.path.c_str()) != 0;

@@ -1,0 +1,176 @@
+"""Chains of installations of one product followed by one uninstallation leave the prefix as it
+was before the first: a reinstallation, an upgrade that drops files, a shortcut and a registry
+value, and a permitted downgrade each carry what the earlier installations made into the record
+they write. A damaged earlier record does not stop an installation: it is logged and skipped.
+
+The products install below a publisher's folder in the program files folder that the first
+installation makes, as a new user's first product would."""
+import pathlib
+import shutil
+import tempfile
+import unittest
+
+import snapshot
+import winehelper as wh
+from test_uninstall import run_uninstaller, uninstall_command
+
+STAGE = "tessarin-reinstall-stage"
+COMPANY = "Tessarin Reinstall Co"
+# A registry value the first version names for removal (remove-previous-install-key); the test
+# writes it as that version's product would. Below HKCU, which both registry views share. Its key
+# exists before any snapshot: the uninstaller removes the value, not the key.
+VALUE_KEY = "HKCU\\Software\\Tessarin Tests\\Reinstall Chain"
+VALUE_NAME = "Folder"
+
+
+def manifest(name, version, files, shortcut, value):
+    text = """[product]
+name = "%s"
+company = "%s"
+version = "%s"
+install-folder = "%%ProgramsDir%%\\\\%s\\\\%s"
+start-menu-folder = "%s"
+""" % (name, COMPANY, version, COMPANY, name, name)
+    if value:
+        text += 'previous-install-key = "%s\\\\%s"\n' % (VALUE_KEY.replace("\\", "\\\\"),
+                                                         VALUE_NAME)
+    text += """
+[options]
+background = false
+greeting-never = true
+folder-page = false
+start-menu-page = false
+progress-window = false
+compare-versions = true
+no-upgrade-confirmation = true
+remove-previous-install-key = %s
+
+[uninstall]
+key-name = "%s"
+subfolder = "Uninstall"
+
+[[files]]
+source = "files"
+""" % ("true" if value else "false", name)
+    if shortcut:
+        text += """
+[[shortcuts]]
+target = "%%InstallDir%%\\\\%s"
+name = "Chain Tool"
+start-menu = true
+""" % files[0]
+    return text
+
+
+class Chains(unittest.TestCase):
+    maxDiff = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = pathlib.Path(tempfile.mkdtemp(prefix="tessarin-reinstall-"))
+        cls.names = []
+        wh.run_system64("reg.exe", "add", VALUE_KEY, "/f")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.clean()
+        wh.reg_delete(VALUE_KEY)
+        shutil.rmtree(wh.drive_c(STAGE), ignore_errors=True)
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    @classmethod
+    def clean(cls):
+        for name in cls.names:
+            wh.reg_delete(wh.UNINSTALL + "\\" + name)
+            for menu in wh.start_menu_folders(name):
+                shutil.rmtree(menu)
+        for program_files in ("Program Files", "Program Files (x86)"):
+            shutil.rmtree(wh.drive_c(program_files, COMPANY), ignore_errors=True)
+        wh.run_system64("reg.exe", "delete", VALUE_KEY, "/v", VALUE_NAME, "/f")
+
+    def tearDown(self):
+        self.clean()
+
+    def build(self, name, version, files, shortcut=False, value=False):
+        folder = self.work / ("%s-%s" % (name, version))
+        (folder / "files").mkdir(parents=True)
+        for f in files:
+            (folder / "files" / f).write_text("%s of %s %s\r\n" % (f, name, version))
+        (folder / "setup.toml").write_text(manifest(name, version, files, shortcut, value),
+                                           encoding="utf-8")
+        exe = self.work / ("%s-%s.exe" % (name.replace(" ", "-"), version))
+        result = wh.tessarin_build(folder / "setup.toml", "--stub", wh.STUB, "-o", exe)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        if name not in self.names:
+            self.names.append(name)
+        return wh.stage_program(exe, STAGE, exe.name)[1]
+
+    def install(self, installer, name, version, switch="/silent"):
+        wh.Process('"%s" %s' % (installer, switch)).wait()
+        values = wh.reg_values(wh.UNINSTALL + "\\" + name)
+        self.assertIsNotNone(values, "no entry after installing %s %s" % (name, version))
+        self.assertEqual(values["DisplayVersion"], ("REG_SZ", version))
+        return pathlib.PureWindowsPath(values["InstallLocation"][1])
+
+    def uninstall(self, name, before):
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        self.assertIsNone(wh.reg_values(wh.UNINSTALL + "\\" + name))
+        differences = snapshot.diff(before, snapshot.take())
+        self.assertEqual(differences, [], "left behind:\n" + "\n".join(differences))
+
+    def company_folder(self):
+        return [p for p in (wh.drive_c("Program Files", COMPANY),
+                            wh.drive_c("Program Files (x86)", COMPANY)) if p.is_dir()]
+
+    def test_reinstall_then_uninstall_leaves_nothing(self):
+        name = "Tessarin Reinstall Same"
+        installer = self.build(name, "1.0", ["a.txt", "b.txt"], shortcut=True)
+        before = snapshot.take()
+        self.install(installer, name, "1.0")
+        self.install(installer, name, "1.0")
+        self.assertTrue(self.company_folder())
+        self.uninstall(name, before)
+
+    def chain(self, name, first, second, switch):
+        """Installs first, writes the value it names, installs second over it (with switch),
+        uninstalls once; first and second are (version, files, shortcut, value)."""
+        installers = [self.build(name, *step) for step in (first, second)]
+        before = snapshot.take()
+        folder = self.install(installers[0], name, first[0])
+        wh.run_system64("reg.exe", "add", VALUE_KEY, "/v", VALUE_NAME, "/d", str(folder), "/f")
+        folder = self.install(installers[1], name, second[0], switch)
+        linux = wh.drive_c(*folder.parts[1:])
+        self.assertEqual(sorted(p.name for p in linux.iterdir() if p.is_file()),
+                         sorted(set(first[1]) | set(second[1])))
+        self.uninstall(name, before)
+
+    def test_upgrade_that_drops_files_a_shortcut_and_a_value_leaves_nothing(self):
+        self.chain("Tessarin Reinstall Upgrade",
+                   ("1.0", ["a.txt", "b.txt"], True, True),
+                   ("2.0", ["b.txt", "c.txt"], False, False), "/a")
+
+    def test_permitted_downgrade_leaves_nothing(self):
+        self.chain("Tessarin Reinstall Downgrade",
+                   ("2.0", ["b.txt", "c.txt"], False, False),
+                   ("1.0", ["a.txt", "b.txt"], True, True), "/a")
+
+    def test_a_damaged_earlier_record_is_logged_and_the_installation_completes(self):
+        name = "Tessarin Reinstall Damaged"
+        installers = [self.build(name, "1.0", ["a.txt", "b.txt"]),
+                      self.build(name, "2.0", ["b.txt", "c.txt"])]
+        folder = self.install(installers[0], name, "1.0")
+        uninstall_folder = wh.drive_c(*folder.parts[1:], "Uninstall")
+        record = uninstall_folder / "Uninstall.DAT"
+        # Cut off in the middle of its deletion list, as a full disk would leave it.
+        record.write_bytes(record.read_bytes()[:40])
+        self.install(installers[1], name, "2.0", "/a")
+        log = (uninstall_folder / "Install.log").read_bytes().decode("utf-8", "replace")
+        self.assertIn("Previous uninstall record not carried over: it is damaged: "
+                      + str(folder) + "\\Uninstall\\Uninstall.DAT", log)
+        text = record.read_bytes()
+        self.assertIn(b"\\c.txt\r\n", text)
+        self.assertNotIn(b"\\a.txt\r\n", text)
+
+
+if __name__ == "__main__":
+    wh.main(verbosity=2)
