@@ -59,6 +59,7 @@ struct PreviousInstallation {
     String folder;           // UTF-16: "InstallLocation", else the value PreviousInstallKey names
     String oldVersion8;      // "DisplayVersion"
     String sharedFiles8;     // "SharedFiles"
+    String fonts8;           // "ProductFonts"
     String startMenu;        // UTF-16: "ProductStartMenu"
     String uninstallFolder;  // UTF-16: "InstallLocation" and "UninstallSubdir", where its
                              // Uninstall.DAT lies

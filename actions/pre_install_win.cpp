@@ -149,6 +149,7 @@ void examinePreviousInstallation() {
     state.previousFolder = previous.folder;
     state.oldVersion8 = previous.oldVersion8;
     state.previousSharedFiles = previous.sharedFiles8;
+    state.previousFonts = previous.fonts8;
     state.previousStartMenu = previous.startMenu;
     state.previousUninstallFolder = previous.uninstallFolder;
     s.OldVersion = fromAnsi(previous.oldVersion8);
@@ -363,6 +364,7 @@ PreviousInstallation readPreviousInstallation(const InstallScript& s) {
         previous.folder = key.readText(u"InstallLocation");
         previous.oldVersion8 = key.readText("DisplayVersion");
         previous.sharedFiles8 = key.readText("SharedFiles");
+        previous.fonts8 = key.readText("ProductFonts");
         previous.startMenu = key.readText(u"ProductStartMenu");
         const String subdir = key.readText(u"UninstallSubdir");
         if (!previous.folder.empty())
