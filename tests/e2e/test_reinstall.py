@@ -1,7 +1,8 @@
 """Chains of installations of one product followed by one uninstallation leave the prefix as it
-was before the first: a reinstallation, an upgrade that drops files, a shortcut and a registry
-value, and a permitted downgrade each carry what the earlier installations made into the record
-they write. A damaged earlier record does not stop an installation: it is logged and skipped.
+was before the first: a reinstallation, an upgrade that drops files, a shortcut, a registry
+value and a shared file, and a permitted downgrade each carry what the earlier installations
+made into the record they write. A damaged earlier record, or one that users who are not
+administrators could change, does not stop an installation: it is logged and skipped.
 
 The products install below a publisher's folder in the program files folder that the first
 installation makes, as a new user's first product would."""
@@ -21,16 +22,21 @@ COMPANY = "Tessarin Reinstall Co"
 # exists before any snapshot: the uninstaller removes the value, not the key.
 VALUE_KEY = "HKCU\\Software\\Tessarin Tests\\Reinstall Chain"
 VALUE_NAME = "Folder"
+SHARED_FOLDER = "Tessarin Reinstall Shared"
 
 
 def manifest(name, version, files, shortcut, value):
+    """The product with files (from files/); the first version of a chain (value) also names the
+    registry value and installs a shared file."""
     text = """[product]
 name = "%s"
 company = "%s"
 version = "%s"
 install-folder = "%%ProgramsDir%%\\\\%s\\\\%s"
 start-menu-folder = "%s"
-""" % (name, COMPANY, version, COMPANY, name, name)
+shared-folder = "%s"
+shared-base = "app-data"
+""" % (name, COMPANY, version, COMPANY, name, name, SHARED_FOLDER)
     if value:
         text += 'previous-install-key = "%s\\\\%s"\n' % (VALUE_KEY.replace("\\", "\\\\"),
                                                          VALUE_NAME)
@@ -52,6 +58,12 @@ subfolder = "Uninstall"
 [[files]]
 source = "files"
 """ % ("true" if value else "false", name)
+    if value:
+        text += """
+[[files]]
+source = "shared"
+kind = "shared"
+"""
     if shortcut:
         text += """
 [[shortcuts]]
@@ -87,6 +99,10 @@ class Chains(unittest.TestCase):
         for program_files in ("Program Files", "Program Files (x86)"):
             shutil.rmtree(wh.drive_c(program_files, COMPANY), ignore_errors=True)
         wh.run_system64("reg.exe", "delete", VALUE_KEY, "/v", VALUE_NAME, "/f")
+        shutil.rmtree(wh.drive_c("ProgramData", SHARED_FOLDER), ignore_errors=True)
+        for value in wh.reg_values(wh.SHARED_DLLS) or {}:
+            if SHARED_FOLDER in value:
+                wh.run_system64("reg.exe", "delete", wh.SHARED_DLLS, "/v", value, "/f")
 
     def tearDown(self):
         self.clean()
@@ -96,6 +112,8 @@ class Chains(unittest.TestCase):
         (folder / "files").mkdir(parents=True)
         for f in files:
             (folder / "files" / f).write_text("%s of %s %s\r\n" % (f, name, version))
+        (folder / "shared").mkdir()
+        (folder / "shared" / "common.dat").write_text("shared of %s\r\n" % name)
         (folder / "setup.toml").write_text(manifest(name, version, files, shortcut, value),
                                            encoding="utf-8")
         exe = self.work / ("%s-%s.exe" % (name.replace(" ", "-"), version))
@@ -137,11 +155,14 @@ class Chains(unittest.TestCase):
         installers = [self.build(name, *step) for step in (first, second)]
         before = snapshot.take()
         folder = self.install(installers[0], name, first[0])
+        shared = "C:\\ProgramData\\%s\\common.dat" % SHARED_FOLDER
+        self.assertEqual(wh.shared_count(shared), 1 if first[3] else 0)
         wh.run_system64("reg.exe", "add", VALUE_KEY, "/v", VALUE_NAME, "/d", str(folder), "/f")
         folder = self.install(installers[1], name, second[0], switch)
         linux = wh.drive_c(*folder.parts[1:])
         self.assertEqual(sorted(p.name for p in linux.iterdir() if p.is_file()),
                          sorted(set(first[1]) | set(second[1])))
+        self.assertEqual(wh.shared_count(shared), 1 if first[3] or second[3] else 0)
         self.uninstall(name, before)
 
     def test_upgrade_that_drops_files_a_shortcut_and_a_value_leaves_nothing(self):
@@ -154,23 +175,39 @@ class Chains(unittest.TestCase):
                    ("2.0", ["b.txt", "c.txt"], False, False),
                    ("1.0", ["a.txt", "b.txt"], True, True), "/a")
 
-    def test_a_damaged_earlier_record_is_logged_and_the_installation_completes(self):
-        name = "Tessarin Reinstall Damaged"
+    def replace_with_spoilt_record(self, name, spoil, logged):
+        """Installs 1.0 (files a, b), spoils its record, installs 2.0 (files b, c) over it:
+        the installation completes with its own record only and logs why."""
         installers = [self.build(name, "1.0", ["a.txt", "b.txt"]),
                       self.build(name, "2.0", ["b.txt", "c.txt"])]
         folder = self.install(installers[0], name, "1.0")
         uninstall_folder = wh.drive_c(*folder.parts[1:], "Uninstall")
         record = uninstall_folder / "Uninstall.DAT"
-        # Cut off in the middle of its deletion list, as a full disk would leave it.
-        record.write_bytes(record.read_bytes()[:40])
+        spoil(uninstall_folder, record)
         self.install(installers[1], name, "2.0", "/a")
         log = (uninstall_folder / "Install.log").read_bytes().decode("utf-8", "replace")
-        self.assertIn("Previous uninstall record not carried over: it is damaged: "
-                      + str(folder) + "\\Uninstall\\Uninstall.DAT", log)
+        self.assertIn("Previous uninstall record not carried over: %s: %s\\Uninstall\\"
+                      "Uninstall.DAT\r\n" % (logged, folder), log)
+        self.assertIn("Installation Complete", log.split("Install type: Reinstall")[-1])
         text = record.read_bytes()
         self.assertIn(b"\\c.txt\r\n", text)
         self.assertNotIn(b"\\a.txt\r\n", text)
 
+    def test_a_damaged_earlier_record_is_logged_and_the_installation_completes(self):
+        def cut(folder, record):
+            # Cut off in its deletion list, as a full disk would leave it.
+            record.write_bytes(record.read_bytes()[:40])
+        self.replace_with_spoilt_record("Tessarin Reinstall Damaged", cut, "it is damaged")
+
+    def test_an_earlier_record_other_users_can_change_is_not_carried(self):
+        """Wine keeps no access lists: it reports one made from the Unix mode, with an entry
+        for Everyone that allows writing once every Unix user may write; such a mode stands
+        here for a list that lets every user change the record."""
+        def open_up(folder, record):
+            record.chmod(record.stat().st_mode | 0o666)
+        self.replace_with_spoilt_record(
+            "Tessarin Reinstall Open", open_up,
+            "users who are not administrators can change it")
 
 if __name__ == "__main__":
     wh.main(verbosity=2)
