@@ -149,31 +149,46 @@ class Chains(unittest.TestCase):
         self.assertTrue(self.company_folder())
         self.uninstall(name, before)
 
-    def chain(self, name, first, second, switch):
-        """Installs first, writes the value it names, installs second over it (with switch),
-        uninstalls once; first and second are (version, files, shortcut, value)."""
-        installers = [self.build(name, *step) for step in (first, second)]
-        before = snapshot.take()
-        folder = self.install(installers[0], name, first[0])
+    def chain(self, name, steps, switch="/a"):
+        """Installs each step over the one before (the first silently, the others with switch),
+        writing the value a step names after it installed, then uninstalls once; a step is
+        (version, files, shortcut, value)."""
+        installers = [self.build(name, *step) for step in steps]
         shared = "C:\\ProgramData\\%s\\common.dat" % SHARED_FOLDER
-        self.assertEqual(wh.shared_count(shared), 1 if first[3] else 0)
-        wh.run_system64("reg.exe", "add", VALUE_KEY, "/v", VALUE_NAME, "/d", str(folder), "/f")
-        folder = self.install(installers[1], name, second[0], switch)
-        linux = wh.drive_c(*folder.parts[1:])
-        self.assertEqual(sorted(p.name for p in linux.iterdir() if p.is_file()),
-                         sorted(set(first[1]) | set(second[1])))
-        self.assertEqual(wh.shared_count(shared), 1 if first[3] or second[3] else 0)
+        before = snapshot.take()
+        installed, counted = set(), False
+        for index, (installer, step) in enumerate(zip(installers, steps)):
+            folder = self.install(installer, name, step[0], switch if index else "/silent")
+            installed |= set(step[1])
+            counted = counted or step[3]
+            if step[2]:
+                # The shell link's extension is written "LNK".
+                self.assertTrue(any((menu / "Chain Tool.LNK").is_file()
+                                    for menu in wh.start_menu_folders(name)))
+            if step[3]:
+                wh.run_system64("reg.exe", "add", VALUE_KEY, "/v", VALUE_NAME, "/d", str(folder),
+                                "/f")
+            linux = wh.drive_c(*folder.parts[1:])
+            self.assertEqual(sorted(p.name for p in linux.iterdir() if p.is_file()),
+                             sorted(installed))
+            self.assertEqual(wh.shared_count(shared), 1 if counted else 0)
         self.uninstall(name, before)
 
     def test_upgrade_that_drops_files_a_shortcut_and_a_value_leaves_nothing(self):
         self.chain("Tessarin Reinstall Upgrade",
-                   ("1.0", ["a.txt", "b.txt"], True, True),
-                   ("2.0", ["b.txt", "c.txt"], False, False), "/a")
+                   [("1.0", ["a.txt", "b.txt"], True, True),
+                    ("2.0", ["b.txt", "c.txt"], False, False)])
+
+    def test_three_versions_leave_nothing_of_any(self):
+        self.chain("Tessarin Reinstall Three",
+                   [("1.0", ["a.txt", "b.txt"], True, True),
+                    ("2.0", ["b.txt", "c.txt"], False, False),
+                    ("3.0", ["c.txt", "d.txt"], False, False)])
 
     def test_permitted_downgrade_leaves_nothing(self):
         self.chain("Tessarin Reinstall Downgrade",
-                   ("2.0", ["b.txt", "c.txt"], False, False),
-                   ("1.0", ["a.txt", "b.txt"], True, True), "/a")
+                   [("2.0", ["b.txt", "c.txt"], False, False),
+                    ("1.0", ["a.txt", "b.txt"], True, True)])
 
     def replace_with_spoilt_record(self, name, spoil, logged):
         """Installs 1.0 (files a, b), spoils its record, installs 2.0 (files b, c) over it:
