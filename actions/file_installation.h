@@ -143,6 +143,8 @@ struct FileInstallationState {
     // Registered by later steps (UTF-16 targets, in record order).
     std::vector<String> comServers, typeLibraries, drivers;
     String fontList;  // 8-bit: the ProductFonts text
+    // UTF-16 targets written and left out of the uninstall record (permanent, shared, ...).
+    Vector<String> writtenUnrecorded;
 };
 FileInstallationState& fileInstallationState();
 

@@ -143,7 +143,8 @@ void WriteUninstallData() {
     takeUninstallCloseRules(data, script.ProgramsToClose);
     // A reinstallation, upgrade or downgrade: what earlier installations made stays recorded.
     if (preInstallState().replacingInstallation)
-        carryPreviousInstallationRecord(preInstallState().previousUninstallFolder);
+        carryPreviousInstallationRecord(preInstallState().previousUninstallFolder,
+                                        fileInstallationState().writtenUnrecorded);
     InstallLogReporter reporter;
     saveUninstallData(data, script.UninstallDir, Message(kMessageItemFailed), reporter);
 }

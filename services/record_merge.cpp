@@ -73,6 +73,9 @@ RecordMergeCounts carryPreviousRecord(const UninstallData& previous, UninstallDa
         if (char prefix = deletionPrefix(deletion.kind)) line.appendChar(prefix);
         line.append(deletion.path);
         if (recorded.count(foldedKey(line.c_str(), line.length()))) continue;
+        if (deletion.kind == DeletionKind::File &&
+            presence.writtenUnrecorded(deletionPathWide(deletion)))
+            continue;
         if (!stillPresent(deletion, presence)) {
             ++counts.dropped;
             continue;

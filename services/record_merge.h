@@ -22,6 +22,9 @@ class RecordPresence {
     virtual bool folderExists(const String& path) = 0;
     // A "!", "^" or "*" deletion line's target: the value or the key.
     virtual bool registryEntryExists(const FileDeletion& deletion) = 0;
+    // Whether this installation wrote the file and left it out of its record on purpose (a
+    // permanent or shared file): an earlier record's line for it is not carried.
+    virtual bool writtenUnrecorded(const String& path) { return false; }
 };
 
 struct RecordMergeCounts {
@@ -30,8 +33,9 @@ struct RecordMergeCounts {
 };
 
 // Adds to current what previous holds and current does not: deletion lines whose target is
-// still there, associations, firewall, driver and MSI lines, registry table records and
-// conditional deletions. Deletion lines are compared without regard to ASCII case.
+// still there (a file this installation wrote unrecorded excepted), associations, firewall, driver
+// and MSI lines, registry table records and conditional deletions. Deletion lines are compared
+// without regard to ASCII case.
 RecordMergeCounts carryPreviousRecord(const UninstallData& previous, UninstallData& current,
                                       RecordPresence& presence);
 
@@ -39,6 +43,8 @@ RecordMergeCounts carryPreviousRecord(const UninstallData& previous, UninstallDa
 // the running installation's record, when the folder and the file can be changed only by
 // trusted accounts (an elevated process) and the file reads. Anything else is logged and the
 // record stays as it is.
-void carryPreviousInstallationRecord(const String& previousUninstallFolder);
+// writtenUnrecorded: the files this installation wrote and did not record (UTF-16).
+void carryPreviousInstallationRecord(const String& previousUninstallFolder,
+                                     const Vector<String>& writtenUnrecorded);
 
 }  // namespace tessarin

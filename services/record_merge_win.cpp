@@ -15,6 +15,12 @@ namespace {
 
 class SystemPresence : public RecordPresence {
   public:
+    explicit SystemPresence(const Vector<String>& unrecorded) : unrecorded_(unrecorded) {}
+    bool writtenUnrecorded(const String& path) override {
+        for (const String& written : unrecorded_)
+            if (written.equalsNoCaseWide(path.w_str())) return true;
+        return false;
+    }
     bool fileExists(const String& path) override { return tessarin::fileExists(path); }
     bool folderExists(const String& path) override { return tessarin::folderExists(path); }
     bool registryEntryExists(const FileDeletion& deletion) override {
@@ -35,6 +41,9 @@ class SystemPresence : public RecordPresence {
         RegistryValue value;
         return key.read(name.w_str(), value);
     }
+
+  private:
+    const Vector<String>& unrecorded_;
 };
 
 // Whether an elevated process may take the record's word: the folder and the file can be
@@ -64,7 +73,8 @@ bool wellFormed(const UninstallData& data) {
 
 }  // namespace
 
-void carryPreviousInstallationRecord(const String& previousUninstallFolder) {
+void carryPreviousInstallationRecord(const String& previousUninstallFolder,
+                                     const Vector<String>& writtenUnrecorded) {
     if (previousUninstallFolder.empty()) return;
     const String path = uninstallDataPath(previousUninstallFolder);
     if (!fileExists(path)) return;
@@ -90,7 +100,7 @@ void carryPreviousInstallationRecord(const String& previousUninstallFolder) {
                       path.w_str());
         return;
     }
-    SystemPresence presence;
+    SystemPresence presence(writtenUnrecorded);
     RecordMergeCounts counts = carryPreviousRecord(previous, uninstallData(), presence);
     logFormatWide(u"Carried over from the previous uninstall record: %d item(s), %d gone: %s\r\n",
                   counts.carried, counts.dropped, path.w_str());

@@ -7,6 +7,7 @@ administrators could change, does not stop an installation: it is logged and ski
 The products install below a publisher's folder in the program files folder that the first
 installation makes, as a new user's first product would."""
 import pathlib
+import re
 import shutil
 import tempfile
 import unittest
@@ -25,9 +26,9 @@ VALUE_NAME = "Folder"
 SHARED_FOLDER = "Tessarin Reinstall Shared"
 
 
-def manifest(name, version, files, shortcut, value):
-    """The product with files (from files/); the first version of a chain (value) also names the
-    registry value and installs a shared file."""
+def manifest(name, version, files, shortcut, value, kept):
+    """The product with files (from files/) and permanent ones (kept, from kept/); the first
+    version of a chain (value) also names the registry value and installs a shared file."""
     text = """[product]
 name = "%s"
 company = "%s"
@@ -58,6 +59,12 @@ subfolder = "Uninstall"
 [[files]]
 source = "files"
 """ % ("true" if value else "false", name)
+    if kept:
+        text += """
+[[files]]
+source = "kept"
+permanent = true
+"""
     if value:
         text += """
 [[files]]
@@ -107,14 +114,17 @@ class Chains(unittest.TestCase):
     def tearDown(self):
         self.clean()
 
-    def build(self, name, version, files, shortcut=False, value=False):
+    def build(self, name, version, files, shortcut=False, value=False, kept=()):
         folder = self.work / ("%s-%s" % (name, version))
         (folder / "files").mkdir(parents=True)
         for f in files:
             (folder / "files" / f).write_text("%s of %s %s\r\n" % (f, name, version))
+        (folder / "kept").mkdir()
+        for f in kept:
+            (folder / "kept" / f).write_text("%s of %s %s\r\n" % (f, name, version))
         (folder / "shared").mkdir()
         (folder / "shared" / "common.dat").write_text("shared of %s\r\n" % name)
-        (folder / "setup.toml").write_text(manifest(name, version, files, shortcut, value),
+        (folder / "setup.toml").write_text(manifest(name, version, files, shortcut, value, kept),
                                            encoding="utf-8")
         exe = self.work / ("%s-%s.exe" % (name.replace(" ", "-"), version))
         result = wh.tessarin_build(folder / "setup.toml", "--stub", wh.STUB, "-o", exe)
@@ -189,6 +199,23 @@ class Chains(unittest.TestCase):
         self.chain("Tessarin Reinstall Downgrade",
                    [("2.0", ["b.txt", "c.txt"], False, False),
                     ("1.0", ["a.txt", "b.txt"], True, True)])
+
+    def test_a_file_the_new_version_keeps_for_good_stays(self):
+        """Version 1 installs a and b; version 2 installs b, and a as a permanent file: the
+        uninstallation leaves a, and nothing else, however version 1 recorded it."""
+        name = "Tessarin Reinstall Kept"
+        installers = [self.build(name, "1.0", ["a.txt", "b.txt"]),
+                      self.build(name, "2.0", ["b.txt"], kept=["a.txt"])]
+        before = snapshot.take()
+        self.install(installers[0], name, "1.0")
+        folder = self.install(installers[1], name, "2.0", "/a")
+        self.assertEqual(run_uninstaller(uninstall_command(name)), 0)
+        kept = "C:\\" + "\\".join(folder.parts[1:])
+        parents = [kept[:kept.rindex("\\")], kept]
+        left = [re.sub(r" \(\d+ bytes, sha256 \w+\)$", "", line)
+                for line in snapshot.diff(before, snapshot.take())]
+        self.assertEqual(left, ["file added: %s (folder)" % p for p in parents] +
+                         ["file added: %s\\a.txt" % kept])
 
     def replace_with_spoilt_record(self, name, spoil, logged):
         """Installs 1.0 (files a, b), spoils its record, installs 2.0 (files b, c) over it:

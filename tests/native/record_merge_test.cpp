@@ -27,7 +27,11 @@ class ScriptedPresence : public RecordPresence {
         return present.count(std::string(1, deletionPrefix(deletion.kind)) +
                              deletion.path.c_str()) != 0;
     }
+    bool writtenUnrecorded(const String& path) override {
+        return unrecorded.count(utf8(path)) != 0;
+    }
     std::set<std::string> present;
+    std::set<std::string> unrecorded;
 };
 
 void read(const std::string& text, UninstallData& data) {
@@ -50,6 +54,7 @@ const char* const kPrevious =
     "^\\HKCU\\Software\\Co\\App\r\n"
     "*\\HKLM\\Software\\Co\\Gone\r\n"
     "C:\\Program Files\\Co\\App\\removed.txt\r\n"
+    "C:\\Program Files\\Co\\App\\keep.dat\r\n"
     "\r\n\r\n[Associations]\r\n.app~!~App.Doc~!~open~!~\r\n"
     "\r\n\r\n[Firewall]\r\napp.exe;App;0;1\r\nold.exe;Old;0;1\r\n"
     "\r\n\r\n[INF]\r\nC:\\Windows\\INF\\oem7.inf\r\n"
@@ -73,7 +78,10 @@ TEST(RecordMerge, CarriesWhatIsStillThereOnceAndDropsWhatIsGone) {
                         "C:\\Program Files\\Co\\App\\b.dll",
                         "C:\\Users\\Public\\Desktop\\App.lnk",
                         "!\\HKLM\\Software\\Co\\App\\Path",
-                        "^\\HKCU\\Software\\Co\\App"};
+                        "^\\HKCU\\Software\\Co\\App",
+                        "C:\\Program Files\\Co\\App\\keep.dat"};
+    // Version 2 installs keep.dat as a permanent file: it is its, and stays.
+    presence.unrecorded = {"C:\\Program Files\\Co\\App\\keep.dat"};
     RecordMergeCounts counts = carryPreviousRecord(previous, current, presence);
 
     struct Case {
@@ -88,6 +96,7 @@ TEST(RecordMerge, CarriesWhatIsStillThereOnceAndDropsWhatIsGone) {
         {"^\\HKCU\\Software\\Co\\App", true, "a key only it wrote"},
         {"*\\HKLM\\Software\\Co\\Gone", false, "a key that is gone"},
         {"C:\\Program Files\\Co\\App\\removed.txt", false, "a file that is gone"},
+        {"C:\\Program Files\\Co\\App\\keep.dat", false, "a file this one keeps unrecorded"},
     };
     std::string text = deletionText(current);
     for (const Case& c : cases) {
