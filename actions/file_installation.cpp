@@ -184,6 +184,51 @@ String fontListEntry(const String& displayName, const String& fileName8) {
     return entry;
 }
 
+namespace {
+
+// The quoted texts of a ProductFonts text, in order: display name, file name, display name, ...
+Vector<String> quotedTexts(const String& list) {
+    Vector<String> texts;
+    const char* p = list.c_str();
+    int32_t start = -1;
+    for (int32_t i = 0; i < list.length(); ++i) {
+        if (p[i] != '"') continue;
+        if (start < 0) {
+            start = i + 1;
+        } else {
+            texts.append(String(p + start, i - start));
+            start = -1;
+        }
+    }
+    return texts;
+}
+
+bool listsFontFile(const Vector<String>& texts, const String& fileName) {
+    for (int32_t i = 1; i < texts.count(); i += 2)
+        if (texts[i].length() == fileName.length() &&
+            compareNoCaseAscii(texts[i].c_str(), fileName.c_str(),
+                               static_cast<size_t>(fileName.length())) == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+String carriedFontList(const String& current, const String& previous,
+                       const std::function<bool(const String& fileName8)>& present) {
+    String list = current;
+    Vector<String> listed = quotedTexts(current);
+    const Vector<String> earlier = quotedTexts(previous);
+    for (int32_t i = 0; i + 1 < earlier.count(); i += 2) {
+        const String& fileName = earlier[i + 1];
+        if (fileName.empty() || listsFontFile(listed, fileName) || !present(fileName)) continue;
+        list.append(fontListEntry(earlier[i], fileName));
+        listed.append(earlier[i]);
+        listed.append(fileName);
+    }
+    return list;
+}
+
 String fontStatusText(const String& message77, const String& fileName) {
     String text = message77;
     text.replaceAllWide(u"<file>", fileName.w_str());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "actions/shortcuts.h"
@@ -106,6 +107,11 @@ bool fileNameHidden(const FileRecord& record, uint64_t productFlags);
 bool fileShortcutRecord(const FileRecord& record, const String& target, ShortcutRecord& shortcut);
 // The font's entry in the ProductFonts text: "display name" "file name" and a blank (8-bit).
 String fontListEntry(const String& displayName, const String& fileName8);
+// The ProductFonts text of an installation that replaces another: current, then each entry of
+// previous (the replaced installation's text) whose file name current does not list (ASCII case
+// ignored) and whose file present() still finds.
+String carriedFontList(const String& current, const String& previous,
+                       const std::function<bool(const String& fileName8)>& present);
 // Message 77 with "<file>" replaced by the font's file name (UTF-16).
 String fontStatusText(const String& message77, const String& fileName);
 
@@ -137,6 +143,8 @@ struct FileInstallationState {
     // Registered by later steps (UTF-16 targets, in record order).
     std::vector<String> comServers, typeLibraries, drivers;
     String fontList;  // 8-bit: the ProductFonts text
+    // UTF-16 targets written and left out of the uninstall record (permanent, shared, ...).
+    Vector<String> writtenUnrecorded;
 };
 FileInstallationState& fileInstallationState();
 

@@ -460,6 +460,8 @@ void installRecord(const FileRecord& record, RecordData& source, const FileFolde
     if (counted) {
         data.recordDeletionWide(target.path, DeletionKind::File);
         if (existed) rollback.kept.add(target.path);
+    } else {
+        fileInstallationState().writtenUnrecorded.append(target.path);
     }
     bool scheduled = false;
     bool written = WriteInstalledFile(target.path, source, FileDateTime::read(record.date),

@@ -27,6 +27,7 @@
 #include "services/log_reports.h"
 #include "services/path_variables.h"
 #include "services/progress.h"
+#include "services/record_merge.h"
 #include "services/setup_state.h"
 #include "services/uninstall_data.h"
 #include "ui/background_window.h"
@@ -140,6 +141,10 @@ void WriteUninstallData() {
     UninstallData& data = uninstallData();
     takeInstallerTexts(data, script);
     takeUninstallCloseRules(data, script.ProgramsToClose);
+    // A reinstallation, upgrade or downgrade: what earlier installations made stays recorded.
+    if (preInstallState().replacingInstallation)
+        carryPreviousInstallationRecord(preInstallState().previousUninstallFolder,
+                                        fileInstallationState().writtenUnrecorded);
     InstallLogReporter reporter;
     saveUninstallData(data, script.UninstallDir, Message(kMessageItemFailed), reporter);
 }

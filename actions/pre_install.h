@@ -56,10 +56,13 @@ inline constexpr const char16_t* kSingleInstanceMutex = u"Tessarin TQS";
 // The previous installation as its uninstall entry (HKLM) tells it.
 struct PreviousInstallation {
     bool keyFound = false;
-    String folder;        // UTF-16: "InstallLocation", else the value PreviousInstallKey names
-    String oldVersion8;   // "DisplayVersion"
-    String sharedFiles8;  // "SharedFiles"
-    String startMenu;     // UTF-16: "ProductStartMenu"
+    String folder;           // UTF-16: "InstallLocation", else the value PreviousInstallKey names
+    String oldVersion8;      // "DisplayVersion"
+    String sharedFiles8;     // "SharedFiles"
+    String fonts8;           // "ProductFonts"
+    String startMenu;        // UTF-16: "ProductStartMenu"
+    String uninstallFolder;  // UTF-16: "InstallLocation" and "UninstallSubdir", where its
+                             // Uninstall.DAT lies
 };
 PreviousInstallation readPreviousInstallation(const InstallScript& script);
 // The folder that a default folder "HKLM\..." or "HKCU\..." names, expanded; false with the

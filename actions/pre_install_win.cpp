@@ -149,7 +149,9 @@ void examinePreviousInstallation() {
     state.previousFolder = previous.folder;
     state.oldVersion8 = previous.oldVersion8;
     state.previousSharedFiles = previous.sharedFiles8;
+    state.previousFonts = previous.fonts8;
     state.previousStartMenu = previous.startMenu;
+    state.previousUninstallFolder = previous.uninstallFolder;
     s.OldVersion = fromAnsi(previous.oldVersion8);
     if ((s.ProductFlags2 & kFlags2RemovePreviousKey) && !s.PreviousInstallKey.empty())
         uninstallData().recordDeletion(s.PreviousInstallKey.c_str(), DeletionKind::RegistryValue);
@@ -362,7 +364,12 @@ PreviousInstallation readPreviousInstallation(const InstallScript& s) {
         previous.folder = key.readText(u"InstallLocation");
         previous.oldVersion8 = key.readText("DisplayVersion");
         previous.sharedFiles8 = key.readText("SharedFiles");
+        previous.fonts8 = key.readText("ProductFonts");
         previous.startMenu = key.readText(u"ProductStartMenu");
+        const String subdir = key.readText(u"UninstallSubdir");
+        if (!previous.folder.empty())
+            previous.uninstallFolder =
+                subdir.empty() ? previous.folder : joinPath(previous.folder, subdir);
     }
     if (previous.folder.empty() && !s.PreviousInstallKey.empty())
         previous.folder = readValueByPath(s.PreviousInstallKey);

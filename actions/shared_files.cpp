@@ -66,11 +66,27 @@ void logCountFailure(const String& path, const String& errorText) {
     logText8("\r\n");
 }
 
-// Whether the paths of a SharedFiles text name path, ASCII letters compared without regard to
-// case.
-bool listedBefore(const Vector<SharedFileEntry>& previous, const String& path) {
+const String& pathOf(const SharedFileEntry& entry) {
+    return entry.path;
+}
+const String& pathOf(const String& path) {
+    return path;
+}
+
+// The mark an entry was listed with; a permanent file's mark wins, as when it was listed.
+char entryMark(const SharedFileEntry& entry) {
+    if (entry.permanent) return kSharedMarkPermanent;
+    if (entry.comServer) return kSharedMarkComServer;
+    if (entry.typeLibrary) return kSharedMarkTypeLibrary;
+    return 0;
+}
+
+// Whether the listed paths (of a SharedFiles text, or plain) name path, ASCII letters compared
+// without regard to case.
+template <typename Listed>
+bool listedBefore(const Vector<Listed>& previous, const String& path) {
     for (int32_t i = 0; i < previous.count(); ++i) {
-        const String& listed = previous[i].path;
+        const String& listed = pathOf(previous[i]);
         if (listed.length() == path.length() &&
             compareNoCaseAscii(listed.c_str(), path.c_str(), static_cast<size_t>(path.length())) ==
                 0)
@@ -89,6 +105,7 @@ String countSharedFiles(const Vector<String>& list, const String& previous,
         return text;
     }
     const Vector<SharedFileEntry> before = parseSharedFiles(previous);
+    Vector<String> listedNow;
     for (const String& entry : list) {
         String quoted("\"");
         quoted.append(entry);
@@ -107,6 +124,18 @@ String countSharedFiles(const Vector<String>& list, const String& previous,
         }
         if (!text.empty()) text.appendChar(';');
         text.append(quoted);
+        listedNow.append(path);
+    }
+    // A file the product counted before and this installation does not list keeps the
+    // product's count: it stays listed, so that the uninstaller takes the count back.
+    for (const SharedFileEntry& entry : before) {
+        if (listedBefore(listedNow, entry.path) || !counts.counted(entry.path)) continue;
+        if (!text.empty()) text.appendChar(';');
+        text.appendChar('"');
+        text.append(entry.path);
+        if (char mark = entryMark(entry)) text.appendChar(mark);
+        text.appendChar('"');
+        listedNow.append(entry.path);
     }
     counts.close();
     return text;

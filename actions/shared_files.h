@@ -56,7 +56,8 @@ class SharedFileCounts {
 
 // Counts every entry once and returns the SharedFiles text ("entry";"entry"...). A file that
 // the product's previous installation listed (previous: its SharedFiles text) already holds the
-// product's count and is listed again without a second count, unless its count is gone. A key
+// product's count and is listed again without a second count, unless its count is gone; one
+// that this installation does not list stays listed, with its mark, while its count stands. A key
 // that can be neither opened nor created adds one line to the error list and gives an empty
 // text; a count that cannot be written is logged and its entry still listed. Each path whose
 // count went up is added to raised when given.

@@ -16,6 +16,7 @@
 #include "core/path.h"
 #include "core/process.h"
 #include "core/registry.h"
+#include "core/special_folders.h"
 #include "core/system_error.h"
 #include "package/payload.h"
 #include "package/payload_format.h"
@@ -280,6 +281,17 @@ void RegisterUninstaller() {
     String image = UninstallerImage(setupPayload());
     facts.uninstallerImage = &image;
     facts.fontList = fileInstallationState().fontList;
+    // A reinstallation, upgrade or downgrade: fonts an earlier installation registered stay
+    // listed while their files are there.
+    if (preInstallState().replacingInstallation)
+        facts.fontList = carriedFontList(
+            facts.fontList, preInstallState().previousFonts, [](const String& fileName8) {
+                String file;
+                pathToWide(fileName8.c_str(), fileName8.length(), file);
+                if (!isAbsolutePath(file))
+                    file = joinPath(specialFolder(SpecialFolder::Fonts), file);
+                return fileExists(file);
+            });
     facts.sharedFiles = sharedFilesText();
     facts.spaceEstimate = preInstallState().spaceEstimate;
     facts.displayTitle = script.DisplayTitle;

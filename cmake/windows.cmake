@@ -172,7 +172,7 @@ endforeach()
 # at the end: their usual seconds as their cost (CTest starts the costliest first; a tree that ran
 # before knows the costs from its own last run).
 set(E2E_COSTS test_wizard_branches 170 test_wizard 110 test_uninstall 70 test_wizard_pages 45
-  test_background_window 40 test_entry 20)
+  test_background_window 40 test_reinstall 55 test_entry 20)
 while(E2E_COSTS)
   list(POP_FRONT E2E_COSTS name cost)
   set_tests_properties(${TESSARIN_TIER}.e2e.${name} PROPERTIES COST ${cost})

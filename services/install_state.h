@@ -14,10 +14,12 @@ namespace tessarin {
 
 struct PreInstallState {
     bool replacingInstallation = false;
-    int32_t upgradeKind = 3;     // 3 none, 4 same, 5 upgrade, 6 downgrade
-    String previousFolder;       // UTF-16
-    String previousSharedFiles;  // 8-bit, "SharedFiles" of the previous entry
-    String previousStartMenu;    // UTF-16
+    int32_t upgradeKind = 3;         // 3 none, 4 same, 5 upgrade, 6 downgrade
+    String previousFolder;           // UTF-16
+    String previousSharedFiles;      // 8-bit, "SharedFiles" of the previous entry
+    String previousFonts;            // 8-bit, "ProductFonts" of the previous entry
+    String previousStartMenu;        // UTF-16
+    String previousUninstallFolder;  // UTF-16; where the previous installation's record lies
     bool portable = false;
     bool spaceEstimated = false;
     uint64_t spaceEstimate = 0;

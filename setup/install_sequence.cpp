@@ -31,9 +31,10 @@ bool fontWasInstalled() {
     return fileInstallationState().fontsChanged;
 }
 
-// Without shared files there is nothing to count, and a missing count key is no error.
+// Without shared files, this installation's or the replaced one's, there is nothing to count or
+// keep listed, and a missing count key is no error.
 bool sharedFilesAreCounted() {
-    return sharedFileList().count() > 0 &&
+    return (sharedFileList().count() > 0 || !preInstallState().previousSharedFiles.empty()) &&
            sharedFilesCounted(installScript().ProductFlags, portable());
 }
 

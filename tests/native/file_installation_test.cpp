@@ -322,6 +322,26 @@ TEST(FileLoop, FontTexts) {
               std::u16string(u"Registering demo.ttf..."));
 }
 
+// An upgrade keeps listing the fonts an earlier version registered and this one did not, while
+// their files are there; one it lists again (in any letter case) is not doubled.
+TEST(FileLoop, EarlierFontsStayListedWhileTheirFilesAreThere) {
+    const String previous(
+        "\"Old Sans\" \"old.ttf\" \"Gone Serif\" \"gone.ttf\" "
+        "\"Demo Sans\" \"DEMO.TTF\" ");
+    const String current = fontListEntry(String("Demo Sans"), String("demo.ttf"));
+    std::vector<std::string> asked;
+    auto present = [&](const String& fileName) {
+        asked.push_back(fileName.c_str());
+        return !fileName.equals("gone.ttf");
+    };
+    EXPECT_STREQ(carriedFontList(current, previous, present).c_str(),
+                 "\"Demo Sans\" \"demo.ttf\" \"Old Sans\" \"old.ttf\" ");
+    EXPECT_EQ(asked, (std::vector<std::string>{"old.ttf", "gone.ttf"}));
+    EXPECT_STREQ(carriedFontList(String(), String(), present).c_str(), "");
+    EXPECT_STREQ(carriedFontList(current, String("\"Broken\" \"x.ttf"), present).c_str(),
+                 current.c_str());
+}
+
 TEST(FileLoop, DateTextOfSetAndUnsetDates) {
     EXPECT_STREQ(fileDateText(at(2024, 6, 1, 9)).c_str(), "2024-06-01 09:00:00");
     EXPECT_STREQ(fileDateText(FileDateTime()).c_str(), "no date");

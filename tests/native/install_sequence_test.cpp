@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "actions/shared_files.h"
+#include "package/install_script.h"
+#include "services/install_state.h"
 #include "services/progress.h"
 
 namespace tessarin {
@@ -84,6 +87,35 @@ TEST_F(InstallSequenceTest, AConditionThatHoldsRunsItsStepAndAutomaticModeNeverL
     runSequenceSteps(kSteps, 4, 100, true);
     EXPECT_EQ(trace(), (std::vector<std::string>{"first", "percent 10", "condition", "second",
                                                  "status", "percent 95", "first"}));
+}
+
+// An upgrade that no longer ships the shared files an earlier version counted still keeps them
+// listed (the counting step does), so the step runs for the earlier list alone.
+TEST(InstallSequenceConditions, SharedFilesOfThisOrTheReplacedInstallationAreCounted) {
+    struct Case {
+        bool listedNow;
+        const char* listedBefore;
+        bool portableDrive;
+        bool counted;
+    } cases[] = {
+        {false, "", false, false},
+        {true, "", false, true},
+        {false, "\"C:\\Sys\\old.dll\"", false, true},
+        {false, "\"C:\\Sys\\old.dll\"", true, false},
+    };
+    const uint64_t flags = installScript().ProductFlags;
+    installScript().ProductFlags |= kFlagsUninstallEntry;
+    for (const Case& c : cases) {
+        sharedFileList().clear();
+        if (c.listedNow) sharedFileList().append(String("C:\\Sys\\a.dll"));
+        preInstallState().previousSharedFiles = String(c.listedBefore);
+        preInstallState().portable = c.portableDrive;
+        EXPECT_EQ(sharedFilesAreCounted(), c.counted) << c.listedNow << c.listedBefore;
+    }
+    sharedFileList().clear();
+    preInstallState().previousSharedFiles.clear();
+    preInstallState().portable = false;
+    installScript().ProductFlags = flags;
 }
 
 }  // namespace

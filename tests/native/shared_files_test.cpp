@@ -160,6 +160,35 @@ TEST_F(SharedFiles, AFileThePreviousInstallationCountedIsNotCountedAgain) {
     }
 }
 
+// An upgrade that no longer ships a shared file: the count the earlier version took stays the
+// product's, so the file stays listed with its mark, once, for the uninstaller to take back.
+TEST_F(SharedFiles, AFileOnlyTheEarlierVersionCountedStaysListed) {
+    struct Case {
+        const char* what;
+        const char* previous;
+        uint32_t oldCount;  // C:\Sys\old.dll's count now (0: no value)
+        const char* text;
+    } cases[] = {
+        {"count stands", "\"C:\\Sys\\old.dll^\"", 1, "\"C:\\Sys\\a.ocx^\";\"C:\\Sys\\old.dll^\""},
+        {"permanent mark kept", "\"C:\\Sys\\old.dll \"", 2,
+         "\"C:\\Sys\\a.ocx^\";\"C:\\Sys\\old.dll \""},
+        {"listed twice before", "\"C:\\Sys\\old.dll\";\"c:\\sys\\OLD.dll\"", 1,
+         "\"C:\\Sys\\a.ocx^\";\"C:\\Sys\\old.dll\""},
+        {"count gone", "\"C:\\Sys\\old.dll^\"", 0, "\"C:\\Sys\\a.ocx^\""},
+        {"listed now in another case", "\"c:\\sys\\A.OCX\"", 1, "\"C:\\Sys\\a.ocx^\""},
+    };
+    for (const Case& c : cases) {
+        Vector<String> list;
+        list.append(String("C:\\Sys\\a.ocx^"));
+        ScriptedCounts counts;
+        counts.counts["C:\\Sys\\a.ocx"] = 1;
+        if (c.oldCount) counts.counts["C:\\Sys\\old.dll"] = c.oldCount;
+        String text = countSharedFiles(list, String(c.previous), counts);
+        EXPECT_EQ(bytes(text), c.text) << c.what;
+        if (c.oldCount) EXPECT_EQ(counts.counts["C:\\Sys\\old.dll"], c.oldCount) << c.what;
+    }
+}
+
 TEST_F(SharedFiles, AKeyThatCannotBeOpenedCountsNothing) {
     Vector<String> list;
     list.append(String("C:\\Sys\\a.dll"));
